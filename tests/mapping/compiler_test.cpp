@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <new>
+#include <string>
+
+#include "tests/mapping/mapping_support.h"
+#include "tests/support/alloc_counter.h"
+
+namespace {
+
+MappingEntry only_word(const char* s) {
+    MappingTable table;
+    EXPECT_TRUE(compiles(s, table)) << s;
+    EXPECT_EQ(table.count, 1) << s;
+    return table.entries[0];
+}
+
+std::string repeated(const char* token, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += std::string(token) + ",";
+    return s;
+}
+
+}  // namespace
+
+TEST(CompilerComment, CutsAtFirstSlashAndEchoesBlanksAndTabs) {
+    MappingTable table;
+    TextBuffer text("a/ p");
+    CompileResult r = compile_mapping(text, table);
+    EXPECT_FALSE(r.syntax_error);
+    EXPECT_TRUE(equals(r.echo, "a"));
+    EXPECT_EQ(words(table), (std::vector<MappingEntry>{0}));
+
+    TextBuffer spaced(" j1 b 3\t,p /j1b9,zz");
+    r = compile_mapping(spaced, table);
+    EXPECT_FALSE(r.syntax_error);
+    EXPECT_TRUE(equals(r.echo, " j1 b 3\t,p "));
+    EXPECT_EQ(words(table), (std::vector<MappingEntry>{make_entry(1, EntryKind::button, 3, false), 1}));
+
+    // A text that is all blanks, or all comment, is an empty mapping, not an error.
+    struct Empty {
+        const char* text;
+        const char* echo;
+    };
+    for (const Empty& e : {Empty{"   ", "   "}, Empty{"\t \t", "\t \t"}, Empty{" /a,p", " "}, Empty{"/a,p", ""},
+                           Empty{"", ""}}) {
+        table.count = 7;
+        TextBuffer t(e.text);
+        r = compile_mapping(t, table);
+        EXPECT_FALSE(r.syntax_error) << e.text;
+        EXPECT_EQ(table.count, 0) << e.text;
+        EXPECT_TRUE(equals(r.echo, e.echo)) << e.text;
+    }
+}
+
+TEST(CompilerComment, AnswerWithMarkerCompilesLikeItsEcho) {
+    MappingTable table;
+    TextBuffer text("j1b1, !p //Sintax Error!//help//a;p;j1x;");
+    CompileResult r = compile_mapping(text, table);
+    EXPECT_FALSE(r.syntax_error);
+    EXPECT_TRUE(equals(r.echo, "j1b1, !p "));
+    EXPECT_EQ(words(table), (std::vector<MappingEntry>{0x11200004, 1}));
+}
+
+TEST(CompilerTokens, CommasAndEmptyTokens) {
+    MappingTable table;
+    EXPECT_TRUE(compiles("a,p,", table));
+    EXPECT_EQ(words(table), (std::vector<MappingEntry>{0, 1}));
+    for (const char* bad : {"a,p,,", ",a", ",", "a,,p", "a, ,p", "a,\t,p", ",,"}) {
+        table.count = 5;
+        EXPECT_FALSE(compiles(bad, table)) << bad;
+        EXPECT_EQ(table.count, 0) << bad;
+    }
+    // Valid tokens before the faulty one are not served.
+    EXPECT_FALSE(compiles("a,p,j1b1,q", table));
+    EXPECT_EQ(table.count, 0);
+}
+
+TEST(CompilerTokens, InvertFlag) {
+    EXPECT_EQ(only_word("!a"), 0u);
+    EXPECT_EQ(only_word("!p"), 1u);
+    EXPECT_EQ(only_word("!j1b1"), 0x11200006u);
+    EXPECT_EQ(only_word("j1b1!"), 0x11200004u);  // bytes after the number are ignored
+    EXPECT_EQ(only_word("! j 1 r z < 5"), make_entry(1, EntryKind::rz_below, 5, true));
+    MappingTable table;
+    for (const char* bad : {"!!j1b1", "!", "!,a", "a,!", "!!a", "j!1b1"}) EXPECT_FALSE(compiles(bad, table)) << bad;
+}
+
+TEST(CompilerGrammar, RejectsMalformedTokens) {
+    MappingTable table;
+    for (const char* bad : {"j1r", "j1", "j", "J1b1", "j0b1", "j9b1", "ja", "j1q", "j1rb", "j1rr", "j1R", "j1X<5",
+                            "A", "P", "ab", "pa", "aa", "x", "1", "a\r", "j1\rb1", "j\n1b1", "j1r\nx"}) {
+        table.count = 3;
+        EXPECT_FALSE(compiles(bad, table)) << bad;
+        EXPECT_EQ(table.count, 0) << bad;
+    }
+}
+
+TEST(CompilerGrammar, ControllerTokensAndTheirForms) {
+    struct Case {
+        const char* text;
+        MappingEntry word;
+    };
+    const Case cases[] = {
+        {"j1b", make_entry(1, EntryKind::button, 0, false)},
+        {"j1x", make_entry(1, EntryKind::x_bit, 0, false)},
+        {"j1x<", make_entry(1, EntryKind::x_below, 0, false)},
+        {"j8b1", make_entry(8, EntryKind::button, 1, false)},
+        {"j1b3q", make_entry(1, EntryKind::button, 3, false)},
+        {"j1x>=5", make_entry(1, EntryKind::x_above, 0, false)},
+        {"j1y<12", make_entry(1, EntryKind::y_below, 12, false)},
+        {"j1z>3", make_entry(1, EntryKind::z_above, 3, false)},
+        {"j2rx<100", make_entry(2, EntryKind::rx_below, 100, false)},
+        {"j3ry>5", make_entry(3, EntryKind::ry_above, 5, false)},
+        {"j4rz7", make_entry(4, EntryKind::rz_bit, 7, false)},
+        {"j5ry", make_entry(5, EntryKind::ry_bit, 0, false)},
+        {"j1x<1 2", make_entry(1, EntryKind::x_below, 12, false)},
+        // A line break at the form byte selects the bit form; the number reader skips it.
+        {"j1x\r5", make_entry(1, EntryKind::x_bit, 5, false)},
+        {"j1b\n7", make_entry(1, EntryKind::button, 7, false)},
+        {"j1y>\n9x", make_entry(1, EntryKind::y_above, 9, false)},
+    };
+    for (const Case& c : cases) EXPECT_EQ(only_word(c.text), c.word) << c.text;
+    EXPECT_EQ(only_word("j2ry>8000"), 0x20D07D00u);
+}
+
+TEST(CompilerOperands, NumbersAreReadAsAtoiAndMasked) {
+    EXPECT_EQ(entry_operand(only_word("j1x<70000")), 4464u);
+    EXPECT_EQ(entry_threshold(only_word("j1x>40000")), -25536);
+    EXPECT_EQ(entry_operand(only_word("j1y>-1")), 0xFFFFu);
+    EXPECT_EQ(entry_threshold(only_word("j1y>-1")), -1);
+    EXPECT_EQ(entry_operand(only_word("j1x<65536")), 0u);
+    EXPECT_EQ(entry_operand(only_word("j1x<+5")), 5u);
+    EXPECT_EQ(entry_operand(only_word("j1y20")), 4u);
+    EXPECT_EQ(entry_operand(only_word("j1x-3")), 13u);
+    EXPECT_EQ(entry_operand(only_word("j1b128")), 0u);
+    EXPECT_EQ(entry_operand(only_word("j1b129")), 1u);
+    EXPECT_EQ(entry_operand(only_word("j1b-1")), 127u);
+    // Digits beyond the signed 32-bit range give the nearest limit.
+    EXPECT_EQ(entry_operand(only_word("j1x<99999999999")), 0xFFFFu);
+    EXPECT_EQ(entry_threshold(only_word("j1x<99999999999")), -1);
+    EXPECT_EQ(entry_operand(only_word("j1x<-99999999999")), 0u);
+    EXPECT_EQ(entry_operand(only_word("j1x99999999999999999999")), 0xFu);
+    EXPECT_EQ(entry_operand(only_word("j1b99999999999")), 127u);
+}
+
+TEST(CompilerLimit, KeepsTheFirst160EntriesSilently) {
+    MappingTable table;
+    std::string text = repeated("a,p", 80) + "j1b1";
+    ASSERT_TRUE(compiles(text.c_str(), table));
+    ASSERT_EQ(table.count, MAX_ENTRIES);
+    EXPECT_EQ(table.entries[158], 0u);
+    EXPECT_EQ(table.entries[159], 1u);
+
+    text = repeated("p", 160) + ",,zz";
+    EXPECT_TRUE(compiles(text.c_str(), table));
+    EXPECT_EQ(table.count, MAX_ENTRIES);
+
+    text = repeated("p", 159) + "zz";
+    EXPECT_FALSE(compiles(text.c_str(), table));
+    EXPECT_EQ(table.count, 0);
+
+    text = repeated("p", 159) + "a";
+    ASSERT_TRUE(compiles(text.c_str(), table));
+    EXPECT_EQ(table.count, 160);
+    EXPECT_EQ(table.entries[159], 0u);
+}
+
+TEST(CompilerMemory, FailedAllocationLeavesAnEmptyTableAndNoLeak) {
+    bool completed = false;
+    for (int64_t k = 1; k < 200 && !completed; ++k) {
+        MappingTable table;
+        table.count = 4;
+        TextBuffer text("j1b1 , !j2x<5, a,p/comment");
+        alloc_counter::fail_at(k);
+        try {
+            CompileResult r = compile_mapping(text, table);
+            alloc_counter::fail_at(0);
+            completed = true;
+            EXPECT_FALSE(r.syntax_error);
+            EXPECT_EQ(table.count, 4);
+        } catch (const std::bad_alloc&) {
+            alloc_counter::fail_at(0);
+            EXPECT_EQ(table.count, 0) << "allocation " << k;
+        }
+    }
+    EXPECT_TRUE(completed);
+}

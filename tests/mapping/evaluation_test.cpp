@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include "mapping/evaluation.h"
+#include "tests/mapping/mapping_support.h"
+#include "tests/support/alloc_counter.h"
+
+namespace {
+
+using Bits = std::vector<uint32_t>;
+
+// A snapshot in which only slot 0 was read, all its fields zero.
+StateSnapshot slot0_fresh() {
+    StateSnapshot s{};
+    s.fresh[0] = true;
+    return s;
+}
+
+}  // namespace
+
+TEST(EvaluationThreshold, StrictSignedComparisons) {
+    MappingTable table;
+    ASSERT_TRUE(compiles("j1y>8000,j1y<-8000,j1x<40000,j1x>-32768", table));
+    StateSnapshot s = slot0_fresh();
+    struct Case {
+        LONG y, x;
+        Bits bits;
+    };
+    // j1x<40000 holds the threshold -25536: a positive X is not below it.
+    const Case cases[] = {
+        {8001, -30000, {1, 0, 1, 1}}, {8000, 30000, {0, 0, 0, 1}},     {-8001, -25536, {0, 1, 0, 1}},
+        {-8000, -25537, {0, 0, 1, 1}}, {0, -32768, {0, 0, 1, 0}},
+    };
+    for (const Case& c : cases) {
+        s.state[0].lY = c.y;
+        s.state[0].lX = c.x;
+        EXPECT_EQ(evaluate_entries(table, s), 4);
+        EXPECT_EQ(result_bits(table), c.bits) << c.y << " " << c.x;
+    }
+}
+
+TEST(EvaluationKinds, EachAxisReadsItsOwnField) {
+    MappingTable table;
+    ASSERT_TRUE(compiles("j1x>0,j1y>0,j1z>0,j1rx>0,j1ry>0,j1rz>0,j1x<0,j1rz<0", table));
+    LONG DIJOYSTATE2::*const fields[] = {&DIJOYSTATE2::lX,  &DIJOYSTATE2::lY,  &DIJOYSTATE2::lZ,
+                                         &DIJOYSTATE2::lRx, &DIJOYSTATE2::lRy, &DIJOYSTATE2::lRz};
+    for (size_t axis = 0; axis < 6; ++axis) {
+        StateSnapshot s = slot0_fresh();
+        s.state[0].rglSlider[0] = 5;  // sliders are never read
+        s.state[0].lVX = 5;
+        s.state[0].*fields[axis] = 1;
+        evaluate_entries(table, s);
+        Bits expected(8, 0);
+        expected[axis] = 1;
+        EXPECT_EQ(result_bits(table), expected) << axis;
+    }
+}
+
+TEST(EvaluationKinds, BitTests) {
+    MappingTable table;
+    ASSERT_TRUE(compiles("j1x15,j1x0,j1ry3,j1z31", table));
+    StateSnapshot s = slot0_fresh();
+    s.state[0].lX = -1;
+    s.state[0].lRy = 8;
+    evaluate_entries(table, s);
+    EXPECT_EQ(result_bits(table), (Bits{1, 1, 1, 0}));  // j1z31 keeps bit number 15
+    s.state[0].lX = 32767 - 1;
+    s.state[0].lRy = 7;
+    s.state[0].lZ = 0x8000;
+    evaluate_entries(table, s);
+    EXPECT_EQ(result_bits(table), (Bits{0, 0, 0, 1}));
+}
+
+TEST(EvaluationKinds, ButtonsReadTheHighBitOfTheirByte) {
+    MappingTable table;
+    ASSERT_TRUE(compiles("j1b1,j1b128,j1b0,j1b127,j1b2", table));
+    StateSnapshot s = slot0_fresh();
+    s.state[0].rgbButtons[0] = 0x80;
+    s.state[0].rgbButtons[1] = 0x7F;
+    evaluate_entries(table, s);
+    EXPECT_EQ(result_bits(table), (Bits{1, 0, 0, 0, 0}));
+    s.state[0].rgbButtons[0] = 0;
+    s.state[0].rgbButtons[127] = 0xFF;
+    s.state[0].rgbButtons[126] = 0x80;
+    evaluate_entries(table, s);
+    EXPECT_EQ(result_bits(table), (Bits{0, 1, 1, 1, 0}));
+}
+
+TEST(EvaluationInversion, InvertedEntriesFlipOncePerFreshPoll) {
+    MappingTable table;
+    ASSERT_TRUE(compiles("!j1b1,j1b1,!j1x<0", table));
+    StateSnapshot s = slot0_fresh();
+    evaluate_entries(table, s);
+    EXPECT_EQ(result_bits(table), (Bits{1, 0, 1}));
+    evaluate_entries(table, s);
+    EXPECT_EQ(result_bits(table), (Bits{1, 0, 1}));
+    s.state[0].rgbButtons[0] = 0x80;
+    s.state[0].lX = -1;
+    evaluate_entries(table, s);
+    EXPECT_EQ(result_bits(table), (Bits{0, 1, 0}));
+}
+
+TEST(EvaluationFreshness, StaleSlotsKeepTheirBits) {
+    MappingTable table;
+    ASSERT_TRUE(compiles("j1b1,!j1b1,j2b1,!j2b1,j8b1,!j8b1", table));
+    StateSnapshot s{};
+    s.fresh[0] = true;
+    s.state[0].rgbButtons[0] = 0x80;
+    s.state[1].rgbButtons[0] = 0x80;  // not fresh: must not be read
+    evaluate_entries(table, s);
+    EXPECT_EQ(result_bits(table), (Bits{1, 0, 0, 0, 0, 0}));
+
+    // Slot 0 stale, its record changed: the j1 entries keep their bits, inversion included.
+    s.fresh[0] = false;
+    s.state[0].rgbButtons[0] = 0;
+    s.fresh[7] = true;
+    s.state[7].rgbButtons[0] = 0x80;
+    evaluate_entries(table, s);
+    evaluate_entries(table, s);
+    EXPECT_EQ(result_bits(table), (Bits{1, 0, 0, 0, 1, 0}));
+
+    // Slot 1 is read from its own record.
+    s.fresh[1] = true;
+    evaluate_entries(table, s);
+    EXPECT_EQ(result_bits(table), (Bits{1, 0, 1, 0, 1, 0}));
+}
+
+TEST(EvaluationFreshness, NoControllerReadKeepsFreshlyCompiledZeros) {
+    MappingTable table;
+    ASSERT_TRUE(compiles("a,p,!j1b1,!j3x<5,j2b1,!a,!p", table));
+    StateSnapshot none{};
+    for (int poll = 0; poll < 3; ++poll) EXPECT_EQ(evaluate_entries(table, none), 7);
+    EXPECT_EQ(result_bits(table), (Bits{0, 1, 0, 0, 0, 0, 1}));
+}
+
+TEST(EvaluationConstants, ConstantsNeverChangeAndOtherBitsStay) {
+    MappingTable table;
+    ASSERT_TRUE(compiles("a,p,!a,!p,!j1rz>-100,j1ry7", table));
+    const std::vector<MappingEntry> compiled = words(table);
+    StateSnapshot s{};
+    for (bool& f : s.fresh) f = true;
+    s.state[0].lRy = 0x80;
+    for (int poll = 0; poll < 3; ++poll) {
+        alloc_counter::Scope scope;
+        EXPECT_EQ(evaluate_entries(table, s), 6);
+        EXPECT_EQ(scope.allocations(), 0);
+        EXPECT_EQ(result_bits(table), (Bits{0, 1, 0, 1, 0, 1}));
+        for (size_t i = 0; i < compiled.size(); ++i) EXPECT_EQ(table.entries[i] & ~1u, compiled[i] & ~1u) << i;
+    }
+    table.count = 0;
+    EXPECT_EQ(evaluate_entries(table, s), 0);
+}
+
+TEST(EvaluationDamage, WordsTheCompilerNeverWritesAreLeftAlone) {
+    MappingTable table;
+    table.entries[0] = (9u << 28) | 1u;                                    // no ninth slot
+    table.entries[1] = (15u << 28) | (18u << 20) | 3u;                     // nor a fifteenth
+    table.entries[2] = (1u << 28) | (19u << 20) | 2u;                      // no kind 19
+    table.entries[3] = (1u << 28) | (static_cast<uint32_t>(EntryKind::x_bit) << 20) | (40u << 2);  // shift 40
+    table.count = 4;
+    StateSnapshot s{};
+    for (bool& f : s.fresh) f = true;
+    s.state[0].lX = 0x100;
+    evaluate_entries(table, s);
+    EXPECT_EQ(table.entries[0], (9u << 28) | 1u);
+    EXPECT_EQ(table.entries[1], (15u << 28) | (18u << 20) | 3u);
+    EXPECT_EQ(table.entries[2], (1u << 28) | (19u << 20) | 2u);
+    EXPECT_EQ(entry_result(table.entries[3]), 1u);  // bit 40 & 31 = bit 8
+
+    table.count = MAX_ENTRIES + 40;  // a count beyond the array is walked only up to its end
+    EXPECT_EQ(evaluate_entries(table, s), MAX_ENTRIES + 40);
+}
