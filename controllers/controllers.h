@@ -1,0 +1,36 @@
+// The controller set: the DirectInput interface and eight controller slots, filled in
+// the order DirectInput enumerates the attached game controllers. This header is all
+// the entry point needs from controllers/: open, release, capture.
+#pragma once
+
+#include "controllers/directinput.h"
+#include "controllers/state_snapshot.h"
+#include "text/text_buffer.h"
+
+struct ControllerSlot {
+    IDirectInputDevice8W* device = nullptr;  // one reference, owned by the slot
+    bool ready = false;                      // set-up completed by the last open_controllers
+};
+
+struct ControllerSet {
+    IDirectInput8W* direct_input = nullptr;  // one reference, owned here
+    ControllerSlot slots[SLOT_COUNT];
+    int32_t setup_slot = 0;       // the slot whose objects are being enumerated
+    TextBuffer axis_fragments;    // scratch list of the set-up slot's axis fragments
+};
+
+// Creates DirectInput, takes the attached game controllers into the slots and sets each
+// up. Expects every slot empty and not ready. On success returns true and sets text to
+// the HelpText; on failure returns false and sets text to the failure message.
+bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text);
+
+// Unacquires and releases each device, slot 0 to 7, then the DirectInput interface.
+// Ready flags are left as they are.
+void release_controllers(ControllerSet& set) noexcept;
+
+// Reads every ready controller into the snapshot, acquiring those whose Poll fails.
+void capture_states(ControllerSet& set, StateSnapshot& snapshot) noexcept;
+
+// DirectInput callbacks, exposed for tests of the enumeration rules.
+BOOL CALLBACK on_device_enumerated(const DIDEVICEINSTANCEW* instance, LPVOID context);
+BOOL CALLBACK on_object_enumerated(const DIDEVICEOBJECTINSTANCEW* object, LPVOID context);

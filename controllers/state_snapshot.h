@@ -1,0 +1,19 @@
+// What one poll captured: per controller slot, a fresh flag and the device's state record.
+// It lives on the stack of one poll command; a record is undefined while its flag is false.
+#pragma once
+
+#include <cstddef>
+
+#include "controllers/directinput.h"
+
+inline constexpr int SLOT_COUNT = 8;
+
+struct StateSnapshot {
+    DIJOYSTATE2 state[SLOT_COUNT];
+    bool fresh[SLOT_COUNT];
+};
+
+static_assert(sizeof(DIJOYSTATE2) == 272);
+static_assert(offsetof(DIJOYSTATE2, lX) == 0 && offsetof(DIJOYSTATE2, lY) == 4 && offsetof(DIJOYSTATE2, lZ) == 8);
+static_assert(offsetof(DIJOYSTATE2, lRx) == 12 && offsetof(DIJOYSTATE2, lRy) == 16 && offsetof(DIJOYSTATE2, lRz) == 20);
+static_assert(offsetof(DIJOYSTATE2, rgbButtons) == 48);

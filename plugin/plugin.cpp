@@ -1,0 +1,94 @@
+#include "plugin/plugin.h"
+
+#include <limits>
+
+#include "mapping/compiler.h"
+#include "mapping/evaluation.h"
+
+PluginState plugin_state;
+
+namespace {
+
+// The host's text, unless it gives none: a null pointer, an empty text or one that
+// starts with '/' (a comment, such as a failure answer handed back) selects the default.
+const char* chosen_mapping(intptr_t argument) {
+    const char* text = reinterpret_cast<const char*>(argument);
+    if (text == nullptr || text[0] == '\0' || text[0] == '/') return DEFAULT_MAPPING;
+    return text;
+}
+
+void clear_slots(ControllerSet& set) noexcept {
+    for (ControllerSlot& slot : set.slots) slot = ControllerSlot{};
+}
+
+// Release, choose the text, open the controllers, compile, compose the answer.
+const char* configure(PluginState& state, intptr_t argument) {
+    release_controllers(state.controllers);
+    TextBuffer mapping(chosen_mapping(argument));
+    state.table.count = 0;
+    clear_slots(state.controllers);
+    if (!open_controllers(state.controllers, state.window, state.result)) return state.result.c_str();
+    CompileResult compiled = compile_mapping(mapping, state.table);
+    if (compiled.syntax_error) state.result.assign(concat(SYNTAX_ERROR_MARK, state.result));
+    state.result.assign(concat(compiled.echo, state.result));
+    return state.result.c_str();
+}
+
+// Storage ran out somewhere in the configure: nothing half-built stays behind.
+const char* configure_out_of_memory(PluginState& state) noexcept {
+    state.table.count = 0;
+    release_controllers(state.controllers);
+    clear_slots(state.controllers);
+    state.result.release();
+    return OUT_OF_MEMORY_MESSAGE;
+}
+
+int32_t poll(PluginState& state) noexcept {
+    state.cursor = -1;
+    StateSnapshot snapshot;  // capture sets every fresh flag; a record is read only when fresh
+    capture_states(state.controllers, snapshot);
+    return evaluate_entries(state.table, snapshot);
+}
+
+// The next entry's result bit, and 1 past the end. The cursor stops at the largest
+// value instead of wrapping, so a host that reads without end keeps getting 1.
+int32_t next_bit(PluginState& state) noexcept {
+    if (state.cursor < std::numeric_limits<int32_t>::max()) ++state.cursor;
+    if (state.cursor < state.table.count) return static_cast<int32_t>(entry_result(state.table.entries[state.cursor]));
+    return 1;
+}
+
+intptr_t dispatch(PluginState& state, int32_t command, intptr_t argument) {
+    switch (command) {
+    case CMD_SET_WINDOW:
+        state.window = reinterpret_cast<HWND>(argument);
+        return 0;
+    case CMD_RELEASE:
+        release_controllers(state.controllers);
+        return 0;
+    case CMD_CONFIGURE:
+        try {
+            return reinterpret_cast<intptr_t>(configure(state, argument));
+        } catch (...) {
+            return reinterpret_cast<intptr_t>(configure_out_of_memory(state));
+        }
+    case CMD_POLL:
+        return poll(state);
+    case CMD_NEXT_BIT:
+        return next_bit(state);
+    case CMD_ALWAYS_ONE:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+}  // namespace
+
+extern "C" intptr_t _pbplug_Device(int32_t command, intptr_t argument) {
+    try {
+        return dispatch(plugin_state, command, argument);
+    } catch (...) {
+        return 0;
+    }
+}
