@@ -8,7 +8,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 if [ "$kind" = win32 ]; then
   dump=$("$tool" -p "$lib")
-  exports=$(printf '%s\n' "$dump" | awk '/\[Ordinal\/Name Pointer\] Table/{on=1; next} on && /^\s*\[/{print $NF; next} on{on=0}')
+  exports=$(printf '%s\n' "$dump" | awk '/\[Ordinal\/Name Pointer\] Table/{on=1; next} on && /^[ \t]*\[/{print $NF; next} {on=0}')
   imports=$(printf '%s\n' "$dump" | awk '/DLL Name:/{print $3}' | sort -u)
   echo "exports: $exports"
   echo "imports: $(echo $imports)"
