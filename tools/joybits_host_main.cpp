@@ -1,0 +1,13 @@
+#include <cstdio>
+#include <iostream>
+
+#include "tools/joybits_host.h"
+
+int main(int argc, char** argv) {
+    try {
+        return host_main(argc, argv, std::cout, std::cerr);
+    } catch (...) {
+        std::fputs("joybits-host: unexpected failure\n", stderr);
+        return 4;
+    }
+}

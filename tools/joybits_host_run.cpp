@@ -1,0 +1,254 @@
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <limits>
+#include <ostream>
+#include <string>
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include "plugin/plugin.h"
+#include "tools/joybits_host.h"
+
+using nlohmann::json;
+
+namespace {
+
+constexpr int EXIT_UNEXPECTED = 4;
+constexpr int MAX_COUNT_OPTION = 1000000;
+constexpr int WINDOWS_DEFAULT_FRAMES = 60;  // one second at 60 Hz
+constexpr long MAX_MAPPING_FILE_SIZE = 1024L * 1024;
+
+const char DESCRIPTION[] =
+    "joybits-host stands in for the host application of the joybits plug-in: it hands the plug-in a\n"
+    "mapping text (command 7), prints the answer, then polls frame by frame (command 8) and reads the\n"
+    "bits (command 9). Natively the controllers are virtual ones, scripted by a scenario (a built-in one\n"
+    "when none is given); on Windows joybits.dll is loaded and the attached controllers are read.\n"
+    "With no mapping the plug-in's default mapping is configured. A mapping file is read as it is,\n"
+    "except that the line ends at its very end are dropped.\n"
+    "Exit status: 0 done, 1 syntax error in the mapping, 2 bad command line or input file,\n"
+    "3 the plug-in could not be loaded or could not open the controllers.";
+
+std::string dump(const json& value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); }
+
+bool read_mapping_file(const std::string& path, std::string& text, std::string& error) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        error = path + ": cannot open the mapping file (" + std::strerror(errno) + ")";
+        return false;
+    }
+    char chunk[4096];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        text.append(chunk, got);
+        if (text.size() > static_cast<size_t>(MAX_MAPPING_FILE_SIZE)) break;
+    }
+    const bool failed = std::ferror(file) != 0;
+    const int read_errno = errno;
+    std::fclose(file);
+    if (failed) {
+        error = path + ": cannot read the mapping file (" + std::strerror(read_errno) + ")";
+        return false;
+    }
+    if (text.size() > static_cast<size_t>(MAX_MAPPING_FILE_SIZE)) {
+        error = path + ": the mapping file is larger than 1 MiB";
+        return false;
+    }
+    // The host hands over a NUL-terminated text: a NUL inside would silently cut it.
+    const size_t nul = text.find('\0');
+    if (nul != std::string::npos) {
+        error = path + ": byte " + std::to_string(nul) + " is a NUL byte; a mapping text cannot contain one";
+        return false;
+    }
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return true;
+}
+
+void print_syntax_error(const TokenError& token, const std::optional<std::string>& file, std::ostream& err) {
+    if (!token.found) {
+        err << "joybits-host: the plug-in reports a syntax error, but no single token could be named\n";
+        return;
+    }
+    err << "joybits-host: syntax error in token " << token.index << " \"" << escape_bytes(token.token) << "\" at byte "
+        << token.offset << " (" << (file ? *file + ":" : "") << "line " << token.line << ", column " << token.column
+        << "): " << token.reason << "\n";
+}
+
+json token_json(const TokenError& token) {
+    return json{{"token", token.token}, {"index", token.index}, {"offset", token.offset},
+                {"line", token.line},   {"column", token.column}, {"reason", token.reason}};
+}
+
+const ScenarioFrame* frame_at(const Scenario& scenario, size_t& next, int frame) {
+    while (next < scenario.frames.size() && scenario.frames[next].frame < frame) ++next;
+    if (next < scenario.frames.size() && scenario.frames[next].frame == frame) return &scenario.frames[next];
+    return nullptr;
+}
+
+int run_frames(const HostOptions& options, const Scenario& scenario, DeviceFunction device, std::ostream& out) {
+    int frames = scenario.length;
+    if (!platform_has_scenarios()) frames = options.live ? std::numeric_limits<int>::max() : WINDOWS_DEFAULT_FRAMES;
+    if (options.frames) frames = *options.frames;
+    size_t next = 0;
+    for (int frame = 0; frame < frames; ++frame) {
+        if (platform_wait_frame(options)) break;
+        std::vector<std::string> notes;
+        if (const ScenarioFrame* inputs = frame_at(scenario, next, frame)) {
+            platform_apply(*inputs);
+            for (const ScenarioInput& input : inputs->inputs) notes.push_back(describe_input(input));
+        }
+        const auto count = static_cast<int32_t>(device(CMD_POLL, 0));
+        const int reads = options.bits ? *options.bits : count;
+        std::string bits;
+        for (int i = 0; i < reads; ++i) bits += device(CMD_NEXT_BIT, 0) != 0 ? '1' : '0';
+        if (options.json) {
+            out << dump(json{{"frame", frame}, {"count", count}, {"bits", bits}, {"changes", notes}}) << "\n";
+            continue;
+        }
+        if (frame == 0) notes.insert(notes.begin(), "(the first poll acquires the controllers: no fresh state)");
+        std::string line = "frame " + std::to_string(frame) + ":";
+        line.append(frame < 10 ? 3 : frame < 100 ? 2 : 1, ' ');
+        line += bits.empty() ? "-" : group_bits(bits);
+        for (size_t i = 0; i < notes.size(); ++i) line += (i == 0 ? "  " : ", ") + notes[i];
+        out << line << "\n";
+    }
+    out.flush();
+    return EXIT_OK;
+}
+
+int run(HostOptions& options, std::ostream& out, std::ostream& err) {
+    std::string error;
+    if (options.mapping_file) {
+        std::string text;
+        if (!read_mapping_file(*options.mapping_file, text, error)) {
+            err << "joybits-host: " << error << "\n";
+            return EXIT_INPUT_ERROR;
+        }
+        options.mapping = text;
+    }
+    Scenario scenario;
+    if (platform_has_scenarios()) {
+        if (options.scenario_file) {
+            if (!load_scenario(*options.scenario_file, scenario, error)) {
+                err << "joybits-host: " << error << "\n";
+                return EXIT_INPUT_ERROR;
+            }
+        } else {
+            scenario = default_scenario();
+        }
+    } else if (options.scenario_file) {
+        err << "joybits-host: scenarios script virtual controllers, which only the native build has\n";
+        return EXIT_INPUT_ERROR;
+    }
+
+    HostPlatform platform;
+    if (!platform_open(options, scenario, platform, error)) {
+        err << "joybits-host: " << error << "\n";
+        return EXIT_PLATFORM_ERROR;
+    }
+    if (options.list) {
+        const bool listed = list_controllers(out, options.json, error);
+        platform_close(platform);
+        if (listed) return EXIT_OK;
+        err << "joybits-host: " << error << "\n";
+        return EXIT_PLATFORM_ERROR;
+    }
+
+    DeviceFunction device = platform.device;
+    if (platform.window != 0) device(CMD_SET_WINDOW, platform.window);
+    const intptr_t argument = options.mapping ? reinterpret_cast<intptr_t>(options.mapping->c_str()) : 0;
+    const char* answered = reinterpret_cast<const char*>(device(CMD_CONFIGURE, argument));
+    const std::string answer = answered != nullptr ? answered : "";
+    const AnswerShape shape = answer_shape(answer);
+
+    int status = EXIT_OK;
+    json head{{"answer", answer}};
+    if (shape == AnswerShape::syntax_error) {
+        const TokenError token = locate_syntax_error(chosen_mapping(options.mapping));
+        head["syntax_error"] = token.found ? token_json(token) : json(true);
+        if (options.json) {
+            out << dump(head) << "\n";
+        } else {
+            out << answer << "\n";
+        }
+        print_syntax_error(token, options.mapping_file, err);
+        status = EXIT_MAPPING_ERROR;
+    } else if (shape == AnswerShape::failure) {
+        out << (options.json ? dump(head) : answer) << "\n";
+        err << "joybits-host: the plug-in could not open the controllers\n";
+        status = EXIT_PLATFORM_ERROR;
+    } else if (options.table) {
+        MappingTable table;
+        compile_for_table(options.mapping, table);
+        if (options.json) {
+            json entries = json::array();
+            for (int32_t i = 0; i < table.count; ++i) {
+                char word[16];
+                std::snprintf(word, sizeof word, "0x%08X", table.entries[i]);
+                entries.push_back(json{{"word", word}, {"meaning", describe_entry(table.entries[i])}});
+            }
+            head["table"] = entries;
+            out << dump(head) << "\n";
+        } else {
+            out << answer << "\n" << format_table(table);
+        }
+    } else {
+        out << (options.json ? dump(head) : answer) << "\n";
+        status = run_frames(options, scenario, device, out);
+    }
+    device(CMD_RELEASE, 0);
+    platform_close(platform);
+    out.flush();
+    return status;
+}
+
+}  // namespace
+
+int host_main(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    try {
+        CLI::App app{DESCRIPTION, "joybits-host"};
+        HostOptions options;
+        std::string mapping;
+        std::string mapping_file;
+        std::string scenario_file;
+        int frames = 0;
+        int bits = 0;
+        auto* mapping_option = app.add_option("--mapping", mapping, "the mapping text to configure");
+        auto* file_option = app.add_option("--mapping-file", mapping_file, "read the mapping text from FILE");
+        mapping_option->excludes(file_option);
+        auto* scenario_option =
+            app.add_option("--scenario", scenario_file, "JSON scenario of virtual controllers (docs/SCENARIOS.md)");
+        auto* frames_option =
+            app.add_option("--frames", frames, "number of frames (polls) to run")->check(CLI::Range(0, MAX_COUNT_OPTION));
+        auto* bits_option = app.add_option("--bits", bits, "bits to read per frame (default: the entry count)")
+                                ->check(CLI::Range(0, MAX_COUNT_OPTION));
+        app.add_flag("--table", options.table, "print the compiled entry words and their meaning, then stop");
+        app.add_flag("--json", options.json, "machine-readable output, one JSON object per line");
+        app.add_flag("--list", options.list, "list the attached controllers as the plug-in numbers them, then stop");
+        app.add_flag("--live", options.live, "Windows: poll at 60 Hz until a key is pressed (or --frames is reached)");
+        app.add_option("--plugin", options.plugin_path, "Windows: the plug-in library (default: joybits.dll beside the tool)");
+        try {
+            app.parse(argc, argv);
+        } catch (const CLI::ParseError& e) {
+            const int code = app.exit(e, out, err);
+            return code == 0 ? EXIT_OK : EXIT_INPUT_ERROR;
+        }
+        if (mapping_option->count() > 0) options.mapping = mapping;
+        if (file_option->count() > 0) options.mapping_file = mapping_file;
+        if (scenario_option->count() > 0) options.scenario_file = scenario_file;
+        if (frames_option->count() > 0) options.frames = frames;
+        if (bits_option->count() > 0) options.bits = bits;
+        if (options.live && platform_has_scenarios()) {
+            err << "joybits-host: --live reads real controllers, which only the Windows build has\n";
+            return EXIT_INPUT_ERROR;
+        }
+        return run(options, out, err);
+    } catch (const std::exception& e) {
+        err << "joybits-host: unexpected failure: " << e.what() << "\n";
+    } catch (...) {
+        err << "joybits-host: unexpected failure\n";
+    }
+    return EXIT_UNEXPECTED;
+}

@@ -1,0 +1,50 @@
+// The native platform of joybits-host: the plug-in linked in, over the simulated
+// DirectInput, whose virtual controllers the scenario scripts.
+#include <vector>
+
+#include "plugin/plugin.h"
+#include "sim/sim_platform.h"
+#include "tools/joybits_host.h"
+
+namespace {
+
+// The simulated devices want a window for the exclusive foreground level; any non-null
+// handle stands for the host's.
+constexpr intptr_t HOST_WINDOW = 0x10;
+
+std::vector<int> virtual_controllers;
+
+}  // namespace
+
+bool platform_open(const HostOptions&, const Scenario& scenario, HostPlatform& platform, std::string&) {
+    sim_reset();
+    // A long run would fill the call log; nothing reads it here.
+    sim_set_logging(false);
+    virtual_controllers.clear();
+    for (const ScenarioController& controller : scenario.controllers) {
+        const int id = sim_add_controller(controller.name.c_str());
+        for (int axis : controller.axes) sim_add_axis(id, static_cast<SimAxis>(axis));
+        if (controller.buttons > 0) sim_add_buttons(id, controller.buttons);
+        virtual_controllers.push_back(id);
+    }
+    platform.device = _pbplug_Device;
+    platform.window = HOST_WINDOW;
+    return true;
+}
+
+void platform_apply(const ScenarioFrame& frame) {
+    for (const ScenarioInput& input : frame.inputs) {
+        const int id = virtual_controllers.at(static_cast<size_t>(input.controller));
+        if (input.axis >= 0) {
+            sim_set_axis(id, static_cast<SimAxis>(input.axis), input.value);
+        } else {
+            sim_set_button(id, input.button - 1, input.value != 0);
+        }
+    }
+}
+
+bool platform_wait_frame(const HostOptions&) { return false; }
+
+void platform_close(HostPlatform& platform) { platform = HostPlatform{}; }
+
+bool platform_has_scenarios() { return true; }

@@ -1,0 +1,133 @@
+// The Windows platform of joybits-host: joybits.dll loaded by path, a small window for
+// the exclusive foreground cooperative level, frames paced at 60 Hz.
+#include <windows.h>
+#include <conio.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "tools/joybits_host.h"
+
+namespace {
+
+constexpr wchar_t WINDOW_CLASS[] = L"joybits-host";
+constexpr int WINDOW_WIDTH = 320;
+constexpr int WINDOW_HEIGHT = 120;
+constexpr LONGLONG FRAMES_PER_SECOND = 60;
+
+HMODULE plugin_module = nullptr;
+HWND host_window = nullptr;
+bool key_pressed = false;
+LARGE_INTEGER frequency{};
+LARGE_INTEGER next_tick{};
+bool ticking = false;
+
+LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_KEYDOWN:
+    case WM_CLOSE:
+        key_pressed = true;
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+}
+
+std::string beside_executable(const char* file) {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return file;
+    std::string folder(path, length);
+    const size_t cut = folder.find_last_of("\\/");
+    return cut == std::string::npos ? std::string(file) : folder.substr(0, cut + 1) + file;
+}
+
+HWND create_window() {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW window_class{};
+    window_class.lpfnWndProc = window_procedure;
+    window_class.hInstance = instance;
+    window_class.lpszClassName = WINDOW_CLASS;
+    window_class.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    RegisterClassW(&window_class);
+    HWND window = CreateWindowExW(0, WINDOW_CLASS, L"joybits-host: press a key to stop", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, WINDOW_WIDTH, WINDOW_HEIGHT, nullptr, nullptr, instance,
+                                  nullptr);
+    if (window != nullptr) SetForegroundWindow(window);
+    return window;
+}
+
+void pump_messages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) key_pressed = true;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+}  // namespace
+
+bool platform_open(const HostOptions& options, const Scenario&, HostPlatform& platform, std::string& error) {
+    const std::string path = options.plugin_path.empty() ? beside_executable("joybits.dll") : options.plugin_path;
+    plugin_module = LoadLibraryA(path.c_str());
+    if (plugin_module == nullptr) {
+        error = path + ": cannot load the plug-in (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    FARPROC entry = GetProcAddress(plugin_module, "_pbplug_Device");
+    if (entry == nullptr) {
+        error = path + ": the library exports no _pbplug_Device";
+        FreeLibrary(plugin_module);
+        plugin_module = nullptr;
+        return false;
+    }
+    static_assert(sizeof(entry) == sizeof(platform.device));
+    std::memcpy(&platform.device, &entry, sizeof entry);
+    if (!options.list) {
+        host_window = create_window();
+        if (host_window == nullptr) {
+            std::fputs("joybits-host: no window could be made; controllers that need one will not be read\n", stderr);
+        }
+        platform.window = reinterpret_cast<intptr_t>(host_window);
+    }
+    return true;
+}
+
+void platform_apply(const ScenarioFrame&) {}
+
+bool platform_wait_frame(const HostOptions& options) {
+    pump_messages();
+    if (options.live && _kbhit() != 0) {
+        _getch();
+        key_pressed = true;
+    }
+    if (key_pressed) return true;
+    if (!ticking) {
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&next_tick);
+        ticking = true;
+        return false;
+    }
+    next_tick.QuadPart += frequency.QuadPart / FRAMES_PER_SECOND;
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    if (now.QuadPart < next_tick.QuadPart) {
+        Sleep(static_cast<DWORD>((next_tick.QuadPart - now.QuadPart) * 1000 / frequency.QuadPart));
+    } else {
+        next_tick = now;  // fell behind: do not rush to catch up
+    }
+    pump_messages();
+    return key_pressed;
+}
+
+void platform_close(HostPlatform& platform) {
+    if (host_window != nullptr) DestroyWindow(host_window);
+    host_window = nullptr;
+    if (plugin_module != nullptr) FreeLibrary(plugin_module);
+    plugin_module = nullptr;
+    platform = HostPlatform{};
+}
+
+bool platform_has_scenarios() { return false; }
