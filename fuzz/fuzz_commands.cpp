@@ -1,0 +1,273 @@
+// Fuzzer for the command protocol: the input bytes are a script of host commands (any
+// code, negative and unknown ones included, with null, text or arbitrary arguments)
+// mixed with platform events (controllers added, detached, losing input, the window
+// going to the background, failures injected into any DirectInput call) and failures of
+// the allocation operator inside a configure.
+//
+// Checked after every step: the command's answer is what the command table gives; a
+// configure answers a zero-terminated text of one of its shapes; the table and the slots
+// keep their invariants; the plug-in never misuses a platform object; and after the
+// final release no platform object is left held.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <string>
+
+#include "plugin/plugin.h"
+#include "sim/sim_platform.h"
+
+namespace {
+
+// While armed, the countdown-th allocation fails.
+int64_t g_fail_countdown = 0;
+
+void* allocate(size_t size) {
+    if (g_fail_countdown > 0 && --g_fail_countdown == 0) return nullptr;
+    return std::malloc(size == 0 ? 1 : size);
+}
+
+[[noreturn]] void fail(const char* what, const std::string& detail) {
+    std::fprintf(stderr, "fuzz_commands: %s\n%s\n", what, detail.c_str());
+    std::abort();
+}
+
+void check(bool ok, const char* what, const std::string& detail = std::string()) {
+    if (!ok) fail(what, detail);
+}
+
+struct Input {
+    const uint8_t* data;
+    size_t size;
+    size_t pos;
+};
+
+uint8_t next_byte(Input& in) { return in.pos < in.size ? in.data[in.pos++] : 0; }
+
+int32_t next_int(Input& in) {
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v = (v << 8) | next_byte(in);
+    return static_cast<int32_t>(v);
+}
+
+// A text for the configure command: up to 200 input bytes, ending at a zero or ';'.
+std::string next_text(Input& in) {
+    std::string s;
+    size_t n = next_byte(in) % 200;
+    for (size_t i = 0; i < n && in.pos < in.size; ++i) {
+        char c = static_cast<char>(next_byte(in));
+        if (c == '\0' || c == ';') break;
+        s.push_back(c);
+    }
+    return s;
+}
+
+int32_t next_code(Input& in) {
+    static const int32_t codes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, -1, -7,
+                                    std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()};
+    uint8_t b = next_byte(in);
+    if (b < 200) return codes[b % (sizeof(codes) / sizeof(codes[0]))];
+    return next_int(in);
+}
+
+const char* const METHODS[] = {
+    "GetModuleHandleW", "DirectInput8Create", "QueryInterface", "CreateDevice", "EnumDevices",
+    "EnumObjects",      "SetProperty",        "SetDataFormat",  "SetCooperativeLevel", "Acquire",
+    "Unacquire",        "Poll",               "GetDeviceState",
+};
+constexpr size_t METHOD_COUNT = sizeof(METHODS) / sizeof(METHODS[0]);
+
+HRESULT next_result(Input& in) {
+    static const HRESULT results[] = {E_FAIL, DIERR_INPUTLOST, DIERR_NOTACQUIRED, DIERR_OTHERAPPHASPRIO,
+                                      DIERR_UNPLUGGED, E_OUTOFMEMORY, S_FALSE, DI_NOEFFECT, 2};
+    return results[next_byte(in) % (sizeof(results) / sizeof(results[0]))];
+}
+
+void check_state() {
+    const PluginState& state = plugin_state;
+    check(state.table.count >= 0 && state.table.count <= MAX_ENTRIES, "count out of range");
+    bool gap = false;
+    for (const ControllerSlot& slot : state.controllers.slots) {
+        if (slot.device == nullptr) {
+            gap = true;
+        } else {
+            check(!gap, "slots filled with a gap");
+            check(state.controllers.direct_input != nullptr, "a device held without DirectInput");
+        }
+    }
+    check(sim_misuse_count() == 0, "platform misuse", sim_problems());
+}
+
+void check_configure_answer(intptr_t result) {
+    auto answer = reinterpret_cast<const char*>(result);
+    check(answer != nullptr, "configure returned null");
+    size_t n = std::strlen(answer);  // AddressSanitizer checks that the text is terminated in bounds
+    if (std::strcmp(answer, OUT_OF_MEMORY_MESSAGE) == 0) {
+        check(plugin_state.table.count == 0, "entries served after running out of storage");
+        check(plugin_state.controllers.direct_input == nullptr, "DirectInput kept after running out of storage");
+        return;
+    }
+    if (std::strcmp(answer, "//DirectInput init error!//") == 0 || std::strcmp(answer, "//Enumeration fail!//") == 0) {
+        check(plugin_state.table.count == 0, "entries served after a failed open");
+        return;
+    }
+    const char* help = std::strstr(answer, "//help//a;p;");
+    check(help != nullptr, "answer without help list", answer);
+    check(answer[n - 1] == ';', "help list does not end with ';'", answer);
+    const char* marker = std::strstr(answer, SYNTAX_ERROR_MARK);
+    if (marker != nullptr && marker < help) check(plugin_state.table.count == 0, "syntax error but entries served");
+}
+
+// Controllers added to the platform in this input; more than ten add nothing new.
+int g_controllers = 0;
+constexpr int MAX_CONTROLLERS = 10;
+
+void platform_event(Input& in) {
+    uint8_t what = next_byte(in) % 12;
+    int controller = next_byte(in) % MAX_CONTROLLERS;
+    if (what <= 2 && g_controllers >= MAX_CONTROLLERS) what = 3;
+    if (what > 2 && controller >= g_controllers) {
+        if (g_controllers == 0) return;
+        controller %= g_controllers;
+    }
+    switch (what) {
+    case 0:
+        sim_add_controller("Bare");
+        ++g_controllers;
+        break;
+    case 1:
+        sim_add_gamepad("Pad", next_byte(in) % 20);
+        ++g_controllers;
+        break;
+    case 2:
+        sim_add_joystick("Stick");
+        ++g_controllers;
+        break;
+    case 3:
+        sim_set_attached(controller, (next_byte(in) & 1) != 0);
+        break;
+    case 4:
+        sim_lose_input(controller);
+        break;
+    case 5:
+        sim_set_foreground((next_byte(in) & 1) != 0);
+        break;
+    case 6:
+        sim_set_polled(controller, (next_byte(in) & 1) != 0);
+        break;
+    case 7: {
+        const char* method = METHODS[next_byte(in) % METHOD_COUNT];
+        int nth = 1 + next_byte(in) % 6;
+        HRESULT result = next_result(in);
+        uint8_t t = next_byte(in);
+        sim_fail(method, nth, result, t == 0xFF ? SIM_FOREVER : 1 + t % 3);
+        break;
+    }
+    case 8: {
+        const char* method = METHODS[3 + next_byte(in) % (METHOD_COUNT - 3)];
+        int nth = 1 + next_byte(in) % 4;
+        sim_fail_on(controller, method, nth, next_result(in), 1 + next_byte(in) % 3);
+        break;
+    }
+    case 9: {
+        const char* method = (next_byte(in) & 1) != 0 ? "EnumDevices" : "EnumObjects";
+        sim_fail_enum(method, 1 + next_byte(in) % 3, next_byte(in) % 10, E_FAIL);
+        break;
+    }
+    case 10:
+        sim_ignore_enum_stop((next_byte(in) & 1) != 0);
+        break;
+    default:
+        sim_set_axis(controller, static_cast<SimAxis>(next_byte(in) % 8),
+                     static_cast<int16_t>(static_cast<uint16_t>(next_int(in))));
+        sim_set_button(controller, next_byte(in) % 128, (next_byte(in) & 1) != 0);
+        break;
+    }
+}
+
+void host_command(Input& in) {
+    int32_t code = next_code(in);
+    uint8_t how = next_byte(in);
+    std::string text;
+    intptr_t argument = 0;
+    if (code == CMD_CONFIGURE) {
+        // The host hands over a text or nothing; sometimes storage runs out inside.
+        if (how % 4 != 0) {
+            text = next_text(in);
+            argument = reinterpret_cast<intptr_t>(text.c_str());
+        }
+        if (how >= 0xC0) g_fail_countdown = 1 + (how & 0x3F);
+    } else if (how % 3 == 1) {
+        // Commands that take no argument must not look at one.
+        argument = static_cast<intptr_t>(next_int(in)) | 1;
+    } else if (how % 3 == 2 && code == CMD_SET_WINDOW) {
+        argument = 0x1234;
+    }
+    intptr_t result = _pbplug_Device(code, argument);
+    g_fail_countdown = 0;
+    switch (code) {
+    case CMD_CONFIGURE:
+        check_configure_answer(result);
+        break;
+    case CMD_POLL:
+        check(result == plugin_state.table.count, "poll does not return the count");
+        break;
+    case CMD_NEXT_BIT:
+        check(result == 0 || result == 1, "a read gave neither 0 nor 1");
+        if (plugin_state.cursor >= plugin_state.table.count) check(result == 1, "a read past the end gave 0");
+        break;
+    case CMD_ALWAYS_ONE:
+        check(result == 1, "command 10 did not answer 1");
+        break;
+    default:
+        check(result == 0, "command answered other than 0");
+        break;
+    }
+    check_state();
+}
+
+}  // namespace
+
+void* operator new(size_t size) {
+    void* p = allocate(size);
+    if (p == nullptr) throw std::bad_alloc();
+    return p;
+}
+void* operator new[](size_t size) {
+    void* p = allocate(size);
+    if (p == nullptr) throw std::bad_alloc();
+    return p;
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete[](void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    _pbplug_Device(CMD_RELEASE, 0);
+    sim_reset();
+    sim_set_logging(false);
+    plugin_state.window = nullptr;
+    plugin_state.cursor = 0;
+    plugin_state.table.count = 0;
+    g_controllers = 0;
+
+    Input in{data, size, 0};
+    for (int step = 0; step < 200 && in.pos < in.size; ++step) {
+        if (next_byte(in) < 96) {
+            platform_event(in);
+        } else {
+            host_command(in);
+        }
+    }
+    _pbplug_Device(CMD_RELEASE, 0);
+    check(sim_live_objects() == 0 && sim_misuse_count() == 0, "platform objects left or misused", sim_problems());
+    return 0;
+}

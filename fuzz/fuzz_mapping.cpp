@@ -1,0 +1,128 @@
+// Fuzzer for the mapping text: the input up to its first zero byte is sent as the mapping
+// text of a configure, over the simulated platform with a gamepad and a joystick; the
+// bytes after the zero drive their axes and buttons through a few polls and reads.
+//
+// Checked for every input: the answer is the echo (the chosen text cut at its first '/')
+// followed by the exact help list of the two controllers, with the syntax-error marker
+// between them exactly when the table came out empty because of an error; the answer
+// handed back as the next mapping text gives the same answer and the same table; every
+// entry word is well formed; polls return the count and reads give 0 or 1 (1 past the
+// end); constants keep their bits; after a release nothing is left held or misused.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "plugin/plugin.h"
+#include "sim/sim_platform.h"
+
+namespace {
+
+const std::string HELP = "//help//a;p;"
+                         "j1:x[<N,>N,n],y[<N,>N,n],b[n];"
+                         "j2:x[<N,>N,n],y[<N,>N,n],z[<N,>N,n],rz[<N,>N,n],b[n];";
+
+[[noreturn]] void fail(const char* what, const std::string& detail) {
+    std::fprintf(stderr, "fuzz_mapping: %s\n%s\n", what, detail.c_str());
+    std::abort();
+}
+
+void check(bool ok, const char* what, const std::string& detail = std::string()) {
+    if (!ok) fail(what, detail);
+}
+
+intptr_t device(int32_t command, intptr_t argument = 0) { return _pbplug_Device(command, argument); }
+
+std::string configure(const char* text) {
+    auto answer = reinterpret_cast<const char*>(device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(text)));
+    check(answer != nullptr, "configure returned null");
+    return std::string(answer);
+}
+
+void check_words() {
+    const MappingTable& table = plugin_state.table;
+    check(table.count >= 0 && table.count <= MAX_ENTRIES, "count out of range");
+    for (int32_t i = 0; i < table.count; ++i) {
+        MappingEntry e = table.entries[i];
+        if (entry_is_constant(e)) {
+            check(e == CONSTANT_0 || e == CONSTANT_1, "constant entry carries more than its bit");
+            continue;
+        }
+        check(entry_controller(e) >= 1 && entry_controller(e) <= 8, "controller number out of range");
+        check(static_cast<int>(entry_kind(e)) < ENTRY_KIND_COUNT, "kind out of range");
+        check(((e >> 18) & 3u) == 0, "bits 18-19 not zero");
+    }
+}
+
+void set_up_platform() {
+    sim_reset();
+    sim_set_logging(false);
+    sim_add_gamepad("Pad");
+    sim_add_joystick("Stick");
+    device(CMD_RELEASE);
+    device(CMD_SET_WINDOW, 0x1234);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    set_up_platform();
+
+    std::string bytes(reinterpret_cast<const char*>(data), size);
+    const char* text = bytes.c_str();  // the host's text ends at the first zero
+    size_t text_length = std::strlen(text);
+    bool use_default = text_length == 0 || text[0] == '/';
+    std::string chosen = use_default ? std::string(DEFAULT_MAPPING) : std::string(text);
+    std::string echo = chosen.substr(0, chosen.find('/'));
+
+    std::string answer = configure(text);
+    check_words();
+    int32_t count = plugin_state.table.count;
+    check(answer.compare(0, echo.size(), echo) == 0, "answer does not start with the echo", answer);
+    std::string tail = answer.substr(echo.size());
+    if (tail == std::string(SYNTAX_ERROR_MARK) + HELP) {
+        check(count == 0, "syntax error but entries served");
+    } else {
+        check(tail == HELP, "answer is neither echo + help nor echo + marker + help", answer);
+    }
+    MappingEntry words[MAX_ENTRIES];
+    std::memcpy(words, plugin_state.table.entries, sizeof(MappingEntry) * static_cast<size_t>(count));
+
+    // Handed back unchanged, the answer compiles to the same table and gives itself again.
+    std::string again = configure(answer.c_str());
+    check(again == answer, "answer handed back gives another answer", again);
+    check(plugin_state.table.count == count, "answer handed back gives another count");
+    check(std::memcmp(words, plugin_state.table.entries, sizeof(MappingEntry) * static_cast<size_t>(count)) == 0,
+          "answer handed back gives other words");
+
+    // The bytes after the text's zero set the controllers' state between polls.
+    size_t pos = text_length + 1;
+    for (int poll = 0; poll < 4; ++poll) {
+        for (int step = 0; step < 6 && pos + 2 < size; ++step, pos += 3) {
+            int controller = data[pos] & 1;
+            int what = (data[pos] >> 1) % 10;
+            int32_t value = static_cast<int16_t>(static_cast<uint16_t>(data[pos + 1] << 8 | data[pos + 2]));
+            if (what < 6) {
+                sim_set_axis(controller, static_cast<SimAxis>(what), value);
+            } else {
+                sim_set_button(controller, data[pos + 1] & 0x7F, (data[pos + 2] & 1) != 0);
+            }
+        }
+        check(device(CMD_POLL) == count, "poll does not return the count");
+        for (int32_t i = 0; i < count + 2; ++i) {
+            intptr_t bit = device(CMD_NEXT_BIT);
+            check(bit == 0 || bit == 1, "a read gave neither 0 nor 1");
+            if (i >= count) check(bit == 1, "a read past the end gave 0");
+            if (i < count && entry_is_constant(words[i])) {
+                check(bit == static_cast<intptr_t>(words[i]), "a constant changed its bit");
+            }
+        }
+        check_words();
+    }
+
+    device(CMD_RELEASE);
+    check(sim_live_objects() == 0 && sim_misuse_count() == 0, "platform objects left or misused", sim_problems());
+    return 0;
+}

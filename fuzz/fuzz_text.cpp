@@ -1,0 +1,444 @@
+// Differential fuzzer for TextBuffer: the input bytes are a program of text operations,
+// run side by side on four TextBuffer slots and on a std::string model of each. After
+// every operation each slot must hold its model's characters with a zero behind them,
+// keep the state invariants, carry the temporary mark the operation gives it, and own
+// its block alone. Any allocation inside an operation can be made to fail: the texts it
+// touched must then be unchanged or empty, and nothing may leak or be freed twice.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <string>
+
+#include "text/text_buffer.h"
+
+namespace {
+
+// Allocation failure: while armed, the countdown-th allocation throws.
+int64_t g_fail_countdown = 0;
+
+void* allocate(size_t size) {
+    if (g_fail_countdown > 0 && --g_fail_countdown == 0) return nullptr;
+    return std::malloc(size == 0 ? 1 : size);
+}
+
+// Runs one text operation with the chosen allocation failing; disarmed on every way out,
+// so that the model's own allocations never fail.
+template <typename Operation>
+void armed(int64_t fail_at, Operation operation) {
+    g_fail_countdown = fail_at;
+    try {
+        operation();
+    } catch (...) {
+        g_fail_countdown = 0;
+        throw;
+    }
+    g_fail_countdown = 0;
+}
+
+constexpr int SLOTS = 4;
+// Longer texts add nothing but time; an operation that would pass this is skipped.
+constexpr size_t MAX_TEXT = 2048;
+
+struct Model {
+    std::string text;
+    bool temporary = false;  // meaningful only while the slot owns a block
+};
+
+TextBuffer g_slots[SLOTS];
+Model g_models[SLOTS];
+
+struct Input {
+    const uint8_t* data;
+    size_t size;
+    size_t pos;
+};
+
+bool more(const Input& in) { return in.pos < in.size; }
+
+uint8_t next_byte(Input& in) { return in.pos < in.size ? in.data[in.pos++] : 0; }
+
+int32_t next_int(Input& in) {
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v = (v << 8) | next_byte(in);
+    return static_cast<int32_t>(v);
+}
+
+// A small signed count: mostly near the interesting edges, sometimes anything.
+int32_t next_count(Input& in) {
+    uint8_t b = next_byte(in);
+    if (b == 0xFF) return next_int(in);
+    return static_cast<int32_t>(b % 80) - 8;
+}
+
+// Bytes up to the first zero, as a zero-terminated string would be read.
+std::string next_string(Input& in) {
+    size_t n = next_byte(in) % 48;
+    std::string s;
+    for (size_t i = 0; i < n && more(in); ++i) {
+        char c = static_cast<char>(next_byte(in));
+        if (c == '\0') break;
+        s.push_back(c);
+    }
+    return s;
+}
+
+[[noreturn]] void fail(const char* what) {
+    std::fprintf(stderr, "fuzz_text: %s\n", what);
+    std::abort();
+}
+
+void check(bool ok, const char* what) {
+    if (!ok) fail(what);
+}
+
+std::string contents(const TextBuffer& t) {
+    return std::string(t.data, static_cast<size_t>(t.length < 0 ? 0 : t.length));
+}
+
+int32_t size_of_block(const TextBuffer& t) { return t.capacity < 0 ? -t.capacity : t.capacity; }
+
+void check_invariants(const TextBuffer& t) {
+    check(SHARED_EMPTY[0] == 0, "SHARED_EMPTY was written");
+    if (t.capacity == 0) {
+        check(t.data == SHARED_EMPTY, "empty text does not point at SHARED_EMPTY");
+        check(t.length == 0, "empty text has a length");
+        return;
+    }
+    check(t.data != SHARED_EMPTY && t.data != EMPTY_VIEW, "text with a block points at static storage");
+    check(t.length >= 0 && t.length < size_of_block(t), "length outside 0 <= length < |capacity|");
+    check(t.data[t.length] == '\0', "missing terminating zero");
+    check(std::memchr(t.data, 0, static_cast<size_t>(t.length)) == nullptr, "zero byte before length");
+    // The whole block must be there: AddressSanitizer stops here if it is smaller.
+    volatile char last = t.data[size_of_block(t) - 1];
+    static_cast<void>(last);
+}
+
+void check_all() {
+    for (int i = 0; i < SLOTS; ++i) {
+        const TextBuffer& t = g_slots[i];
+        check_invariants(t);
+        check(contents(t) == g_models[i].text, "contents differ from the model");
+        if (t.capacity != 0) check(t.is_temporary() == g_models[i].temporary, "wrong temporary mark");
+        for (int j = 0; j < i; ++j) {
+            check(t.capacity == 0 || g_slots[j].capacity == 0 || t.data != g_slots[j].data, "block shared");
+        }
+    }
+}
+
+// A source operand after an operation that may take its block over: it is left as it
+// was, or emptied; only a temporary (or a text without characters) may be emptied.
+void check_source(int index, const Model& before) {
+    const TextBuffer& t = g_slots[index];
+    if (t.capacity == 0 && t.length == 0) {
+        check(before.temporary || before.text.empty(), "a named source was emptied");
+        g_models[index] = Model{};
+        return;
+    }
+    check(contents(t) == before.text, "source operand changed");
+    check(t.is_temporary() == before.temporary, "source operand's mark changed");
+    g_models[index] = before;
+}
+
+// A zero-terminated argument: either bytes from the input or a tail of a slot's own
+// characters (the receiver's included), or a null pointer.
+struct StringArg {
+    std::string own;
+    const char* pointer;
+    std::string value;  // what it reads as
+};
+
+void next_string_arg(Input& in, StringArg& arg) {
+    uint8_t how = next_byte(in) % 8;
+    if (how == 0) {
+        arg.pointer = nullptr;
+        arg.value.clear();
+    } else if (how <= 2) {
+        const TextBuffer& t = g_slots[next_byte(in) % SLOTS];
+        int32_t off = t.length == 0 ? 0 : next_byte(in) % (t.length + 1);
+        arg.pointer = t.data + off;
+        arg.value = std::string(arg.pointer);
+    } else {
+        arg.own = next_string(in);
+        arg.pointer = arg.own.c_str();
+        arg.value = arg.own;
+    }
+}
+
+int32_t model_to_int(const std::string& s) {
+    long long v = std::strtoll(s.c_str(), nullptr, 10);
+    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
+
+int32_t model_compare(const std::string& a, const std::string& b, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        auto x = static_cast<unsigned char>(a[i]);
+        auto y = static_cast<unsigned char>(b[i]);
+        if (x != y) return x > y ? 1 : -1;
+    }
+    return 0;
+}
+
+// Places a produced text in a slot, mark and all.
+void store(TextBuffer& produced, int k) {
+    bool had_block = produced.capacity != 0;
+    bool temporary = produced.is_temporary();
+    check(!had_block || temporary, "a produced text is not marked temporary");
+    produced.move_to(g_slots[k]);
+    g_models[k].temporary = temporary;
+}
+
+// Runs one operation. The expected models are computed before it runs, so that nothing
+// of the model allocates while a failure is armed.
+void run_operation(Input& in) {
+    uint8_t op = next_byte(in) % 20;
+    int i = next_byte(in) % SLOTS;
+    int j = next_byte(in) % SLOTS;
+    int k = next_byte(in) % SLOTS;
+    uint8_t fail_byte = next_byte(in);
+    int64_t fail_at = fail_byte < 200 ? 0 : fail_byte - 199;  // mostly no failure
+
+    Model before[SLOTS];
+    for (int s = 0; s < SLOTS; ++s) {
+        if (g_slots[s].capacity == 0) g_models[s].temporary = false;
+        before[s] = g_models[s];
+    }
+    Model* m = g_models;
+    TextBuffer* t = g_slots;
+    StringArg arg;
+    std::string expected;
+    TextBuffer r;
+
+    try {
+        switch (op) {
+        case 0:  // construction from a zero-terminated string
+            next_string_arg(in, arg);
+            expected = arg.value;
+            armed(fail_at, [&] { TextBuffer{arg.pointer}.move_to(r); });
+            check(r.capacity >= 0, "a constructed text is temporary");
+            r.move_to(t[i]);
+            m[i] = Model{expected, false};
+            break;
+        case 1: {  // copy construction
+            expected = m[j].text;
+            bool was_temporary = t[j].capacity < 0;
+            bool was_empty = t[j].capacity == 0;
+            armed(fail_at, [&] { TextBuffer{t[j]}.move_to(r); });
+            if (was_temporary || was_empty) {
+                check(t[j].capacity == 0, "a copied temporary keeps its block");
+                m[j] = Model{};
+            } else {
+                check(contents(t[j]) == expected && t[j].capacity > 0, "a copied named text changed");
+            }
+            check(r.is_temporary() == was_temporary, "the copy has the wrong mark");
+            r.move_to(t[i]);
+            m[i] = Model{expected, was_temporary};
+            break;
+        }
+        case 2:  // assign(text)
+            expected = m[j].text;
+            armed(fail_at, [&] { t[i].assign(t[j]); });
+            if (i != j) check_source(j, before[j]);
+            m[i] = Model{expected, false};
+            break;
+        case 3:  // assign(zero-terminated string)
+            next_string_arg(in, arg);
+            expected = arg.value;
+            armed(fail_at, [&] { t[i].assign(arg.pointer); });
+            if (arg.pointer == nullptr) check(t[i].capacity == 0, "assign(null) keeps a block");
+            m[i] = Model{expected, false};
+            break;
+        case 4:  // append(text)
+            if (m[i].text.size() + m[j].text.size() > MAX_TEXT) return;
+            expected = m[i].text + m[j].text;
+            armed(fail_at, [&] { t[i].append(t[j]); });
+            if (i != j) check_source(j, before[j]);
+            m[i] = Model{expected, false};
+            break;
+        case 5:  // append(zero-terminated string)
+            next_string_arg(in, arg);
+            if (m[i].text.size() + arg.value.size() > MAX_TEXT) return;
+            expected = m[i].text + arg.value;
+            armed(fail_at, [&] { t[i].append(arg.pointer); });
+            m[i] = Model{expected, false};
+            break;
+        case 6:  // append_counted with a terminated run, possibly the receiver's own tail
+            next_string_arg(in, arg);
+            if (arg.pointer == nullptr || m[i].text.size() + arg.value.size() > MAX_TEXT) return;
+            expected = m[i].text + arg.value;
+            armed(fail_at, [&] { t[i].append_counted(arg.pointer, static_cast<int32_t>(arg.value.size())); });
+            m[i].text = expected;
+            break;
+        case 7: {  // insert_front with any run of a slot's bytes, the receiver's own included
+            const TextBuffer& src = t[j];
+            int32_t off = src.length == 0 ? 0 : next_byte(in) % src.length;
+            int32_t count = src.length == 0 ? 0 : next_byte(in) % (src.length - off + 1);
+            if (m[i].text.size() + static_cast<size_t>(count) > MAX_TEXT) return;
+            expected = m[j].text.substr(static_cast<size_t>(off), static_cast<size_t>(count)) + m[i].text;
+            armed(fail_at, [&] { t[i].insert_front(src.data + off, count); });
+            m[i].text = expected;
+            break;
+        }
+        case 8:  // move_to
+            if (i == j) return;
+            expected = m[j].text;
+            m[i] = Model{expected, t[j].is_temporary()};
+            t[j].move_to(t[i]);
+            m[j] = Model{};
+            break;
+        case 9: {  // set_length; the caller fills the new bytes, as the contract asks
+            int32_t n = next_count(in);
+            if (n > static_cast<int32_t>(MAX_TEXT)) return;
+            int32_t old = t[i].length;
+            expected = n <= 0 ? std::string() : m[i].text.substr(0, static_cast<size_t>(n));
+            if (n > old) expected.append(static_cast<size_t>(n - old), '#');
+            armed(fail_at, [&] { t[i].set_length(n); });
+            for (int32_t p = old; p < n; ++p) t[i].at(p) = '#';
+            if (n <= 0) check(t[i].capacity == 0, "set_length(n <= 0) keeps a block");
+            m[i].text = expected;
+            break;
+        }
+        case 10: {  // remove_all
+            char ch = static_cast<char>(next_byte(in));
+            expected = m[i].text;
+            std::erase(expected, ch);
+            t[i].remove_all(ch);
+            m[i].text = expected;
+            break;
+        }
+        case 11:  // concat(a, b)
+            if (m[i].text.size() + m[j].text.size() > MAX_TEXT) return;
+            expected = m[i].text + m[j].text;
+            armed(fail_at, [&] { concat(t[i], t[j]).move_to(r); });
+            check(contents(r) == expected, "concat(a, b) wrong");
+            check_source(j, before[j]);
+            if (i != j) check_source(i, before[i]);
+            store(r, k);
+            m[k].text = expected;
+            break;
+        case 12:  // concat(s, t)
+        case 13:  // concat(t, s)
+            next_string_arg(in, arg);
+            if (m[j].text.size() + arg.value.size() > MAX_TEXT) return;
+            expected = op == 12 ? arg.value + m[j].text : m[j].text + arg.value;
+            armed(fail_at, [&] {
+                (op == 12 ? concat(arg.pointer, t[j]) : concat(t[j], arg.pointer)).move_to(r);
+            });
+            check(contents(r) == expected, "concat with a string wrong");
+            check_source(j, before[j]);
+            store(r, k);
+            m[k].text = expected;
+            break;
+        case 14:    // left
+        case 15: {  // mid
+            int32_t n = next_count(in);
+            const std::string& s = m[j].text;
+            auto len = static_cast<int32_t>(s.size());
+            if (op == 14) {
+                expected = n <= 0 ? std::string() : s.substr(0, static_cast<size_t>(n < len ? n : len));
+            } else {
+                int32_t p = n > 0 ? n : 0;
+                expected = p < len ? s.substr(static_cast<size_t>(p)) : std::string();
+            }
+            armed(fail_at, [&] { (op == 14 ? t[j].left(n) : t[j].mid(n)).move_to(r); });
+            check(r.capacity == 0 || size_of_block(r) == r.length + 1, "left/mid block not exact");
+            check(contents(t[j]) == m[j].text, "left/mid changed its operand");
+            store(r, k);
+            m[k].text = expected;
+            break;
+        }
+        case 16: {  // from_int
+            int32_t v = next_int(in);
+            expected = std::to_string(v);
+            armed(fail_at, [&] { TextBuffer::from_int(v).move_to(r); });
+            check(r.capacity == -35, "from_int block is not a 35-byte temporary");
+            store(r, k);
+            m[k].text = expected;
+            break;
+        }
+        case 17:  // release
+            t[i].release();
+            m[i] = Model{};
+            break;
+        case 18: {  // readers
+            const std::string& a = m[i].text;
+            const std::string& b = m[j].text;
+            char ch = static_cast<char>(next_byte(in));
+            size_t at = a.find(ch);
+            check(t[i].find(ch) == (at == std::string::npos ? -1 : static_cast<int32_t>(at)), "find wrong");
+            check(t[i].to_int() == model_to_int(a), "to_int wrong");
+            check(equals(t[i], t[j]) == (a == b), "equals wrong");
+            check(equals(t[i], b.c_str()) == (a == b), "equals with a string wrong");
+            size_t n = a.size() < b.size() ? a.size() : b.size();
+            check(compare_bytes(static_cast<int32_t>(n), t[i].data, t[j].data) == model_compare(a, b, n),
+                  "compare_bytes wrong");
+            check(std::strcmp(t[i].c_str(), a.c_str()) == 0, "c_str wrong");
+            if (t[i].capacity == 0) {
+                // An empty text's view reads zero, whatever an earlier holder wrote into it.
+                t[i].at(next_count(in)) = 'w';
+                check(t[i].at(next_count(in)) == '\0', "EMPTY_VIEW not reset");
+            }
+            break;
+        }
+        default: {  // a chain as the plug-in builds its texts: number, prefix, suffix, append
+            int32_t v = next_byte(in);
+            std::string number = std::to_string(v);
+            if (m[i].text.size() + number.size() + 2 > MAX_TEXT) return;
+            expected = m[i].text + "j" + number + ":";
+            armed(fail_at, [&] { t[i].append(concat(concat("j", TextBuffer::from_int(v)), ":")); });
+            m[i] = Model{expected, false};
+            break;
+        }
+        }
+    } catch (const std::bad_alloc&) {
+        // Every text the operation touched is as it was, or empty. (Operations that make
+        // the receiver named before they allocate may have changed its mark.)
+        for (int s = 0; s < SLOTS; ++s) {
+            check_invariants(g_slots[s]);
+            if (g_slots[s].capacity == 0) {
+                g_models[s] = Model{};
+            } else {
+                check(contents(g_slots[s]) == before[s].text, "a failed operation changed a text");
+                g_models[s] = Model{before[s].text, g_slots[s].is_temporary()};
+            }
+        }
+    }
+    check_all();
+}
+
+}  // namespace
+
+void* operator new(size_t size) {
+    void* p = allocate(size);
+    if (p == nullptr) throw std::bad_alloc();
+    return p;
+}
+void* operator new[](size_t size) {
+    void* p = allocate(size);
+    if (p == nullptr) throw std::bad_alloc();
+    return p;
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete[](void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Input in{data, size, 0};
+    int steps = 0;
+    while (more(in) && steps++ < 256) run_operation(in);
+    for (int s = 0; s < SLOTS; ++s) {
+        g_slots[s].release();
+        g_models[s] = Model{};
+    }
+    return 0;
+}
