@@ -31,6 +31,11 @@ void release_controllers(ControllerSet& set) noexcept;
 // Reads every ready controller into the snapshot, acquiring those whose Poll fails.
 void capture_states(ControllerSet& set, StateSnapshot& snapshot) noexcept;
 
-// DirectInput callbacks, exposed for tests of the enumeration rules.
-BOOL CALLBACK on_device_enumerated(const DIDEVICEINSTANCEW* instance, LPVOID context);
-BOOL CALLBACK on_object_enumerated(const DIDEVICEOBJECTINSTANCEW* object, LPVOID context);
+// DirectInput callbacks, exposed for tests of the enumeration rules. Neither throws: they
+// run inside the platform's frames.
+// The EnumDevices context is the ControllerSet being opened.
+BOOL CALLBACK on_device_enumerated(const DIDEVICEINSTANCEW* instance, LPVOID context) noexcept;
+// The EnumObjects context is the window handle and is not read; the callback works on the
+// set-up slot of the set whose open_controllers is running, and stops the enumeration
+// when called outside one.
+BOOL CALLBACK on_object_enumerated(const DIDEVICEOBJECTINSTANCEW* object, LPVOID context) noexcept;

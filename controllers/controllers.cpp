@@ -1,0 +1,174 @@
+#include "controllers/controllers.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr const char HELP_HEAD[] = "//help//a;p;";
+constexpr const char INIT_ERROR_MESSAGE[] = "//DirectInput init error!//";
+constexpr const char ENUMERATION_ERROR_MESSAGE[] = "//Enumeration fail!//";
+constexpr DWORD COOPERATIVE_FLAGS = DISCL_EXCLUSIVE | DISCL_FOREGROUND;
+constexpr LONG AXIS_MIN = -32768;
+constexpr LONG AXIS_MAX = 32767;
+
+// A platform that keeps answering DIERR_INPUTLOST must not keep the host's poll call
+// waiting: this many Acquire calls per slot and poll at most.
+constexpr int MAX_ACQUIRE_TRIES = 16;
+
+struct AxisFragment {
+    const GUID* type;
+    const char* fragment;
+};
+
+// In the order the axis types are compared.
+const AxisFragment AXIS_FRAGMENTS[] = {
+    {&GUID_XAxis, "x[<N,>N,n],"},   {&GUID_YAxis, "y[<N,>N,n],"},   {&GUID_ZAxis, "z[<N,>N,n],"},
+    {&GUID_RxAxis, "rx[<N,>N,n],"}, {&GUID_RyAxis, "ry[<N,>N,n],"}, {&GUID_RzAxis, "rz[<N,>N,n],"},
+};
+
+// The set whose objects are being enumerated. The EnumObjects context must carry the
+// window handle, so on_object_enumerated finds its set here; it is set only for the
+// duration of one EnumObjects call.
+ControllerSet* setup_set = nullptr;
+// The fragment list could not grow during the current EnumObjects call.
+bool setup_out_of_storage = false;
+
+bool same_guid(const GUID& a, const GUID& b) noexcept { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
+
+// Runs EnumObjects on the set-up slot's device; false when it reports failure. Throws
+// std::bad_alloc when the fragments could not be stored (the callback itself must not
+// throw through the platform's frames).
+bool enumerate_objects(ControllerSet& set, IDirectInputDevice8W* device, HWND window) {
+    setup_set = &set;
+    setup_out_of_storage = false;
+    HRESULT hr = device->EnumObjects(on_object_enumerated, window, DIDFT_ALL);
+    setup_set = nullptr;
+    if (setup_out_of_storage) throw std::bad_alloc();
+    return SUCCEEDED(hr);
+}
+
+// Data format, cooperative level, ranges and axis fragments for one slot; appends the
+// slot's block to help when the set-up completes.
+bool set_up_slot(ControllerSet& set, int32_t index, HWND window, TextBuffer& help) {
+    IDirectInputDevice8W* device = set.slots[index].device;
+    set.axis_fragments.release();
+    if (FAILED(device->SetDataFormat(&c_dfDIJoystick2))) return false;
+    if (FAILED(device->SetCooperativeLevel(window, COOPERATIVE_FLAGS))) return false;
+    set.setup_slot = index;
+    if (!enumerate_objects(set, device, window)) return false;
+    const char head[] = {'j', static_cast<char>('1' + index), ':', '\0'};
+    help.append(head);
+    help.append(set.axis_fragments);
+    help.append("b[n];");
+    return true;
+}
+
+}  // namespace
+
+bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text) {
+    HINSTANCE host = GetModuleHandleW(nullptr);
+    void* created = nullptr;
+    if (FAILED(DirectInput8Create(host, DIRECTINPUT_VERSION, IID_IDirectInput8W, &created, nullptr))) {
+        text.assign(INIT_ERROR_MESSAGE);
+        return false;
+    }
+    set.direct_input = static_cast<IDirectInput8W*>(created);
+
+    void* joy_config = nullptr;
+    if (FAILED(set.direct_input->QueryInterface(IID_IDirectInputJoyConfig8, &joy_config))) {
+        text.assign(INIT_ERROR_MESSAGE);
+        return false;
+    }
+    static_cast<IDirectInputJoyConfig8*>(joy_config)->Release();
+
+    if (FAILED(set.direct_input->EnumDevices(DI8DEVCLASS_GAMECTRL, on_device_enumerated, &set,
+                                             DIEDFL_ATTACHEDONLY))) {
+        text.assign(ENUMERATION_ERROR_MESSAGE);
+        return false;
+    }
+
+    TextBuffer help(HELP_HEAD);
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) {
+        if (set.slots[i].device == nullptr) continue;
+        set.slots[i].ready = set_up_slot(set, i, window, help);
+    }
+    set.axis_fragments.release();
+    help.move_to(text);
+    return true;
+}
+
+void release_controllers(ControllerSet& set) noexcept {
+    for (ControllerSlot& slot : set.slots) {
+        IDirectInputDevice8W* device = slot.device;
+        slot.device = nullptr;
+        if (device == nullptr) continue;
+        device->Unacquire();
+        device->Release();
+    }
+    IDirectInput8W* direct_input = set.direct_input;
+    set.direct_input = nullptr;
+    if (direct_input != nullptr) direct_input->Release();
+}
+
+void capture_states(ControllerSet& set, StateSnapshot& snapshot) noexcept {
+    for (bool& fresh : snapshot.fresh) fresh = false;
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) {
+        ControllerSlot& slot = set.slots[i];
+        if (!slot.ready || slot.device == nullptr) continue;
+        if (SUCCEEDED(slot.device->Poll())) {
+            snapshot.fresh[i] = SUCCEEDED(slot.device->GetDeviceState(sizeof(DIJOYSTATE2), &snapshot.state[i]));
+            continue;
+        }
+        // Even a successful Acquire yields no state in this poll; the next poll reads.
+        int tries = 1;
+        while (slot.device->Acquire() == DIERR_INPUTLOST && tries < MAX_ACQUIRE_TRIES) ++tries;
+    }
+}
+
+BOOL CALLBACK on_device_enumerated(const DIDEVICEINSTANCEW* instance, LPVOID context) noexcept {
+    auto* set = static_cast<ControllerSet*>(context);
+    if (set == nullptr || set->direct_input == nullptr) return DIENUM_STOP;
+    if (instance == nullptr) return DIENUM_CONTINUE;
+    IDirectInputDevice8W* device = nullptr;
+    if (FAILED(set->direct_input->CreateDevice(instance->guidInstance, &device, nullptr)) || device == nullptr) {
+        return DIENUM_CONTINUE;
+    }
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) {
+        if (set->slots[i].device != nullptr) continue;
+        set->slots[i].device = device;
+        return i == SLOT_COUNT - 1 ? DIENUM_STOP : DIENUM_CONTINUE;
+    }
+    // Only a platform that ignored the stop gets here: there is no slot for the device.
+    device->Release();
+    return DIENUM_STOP;
+}
+
+BOOL CALLBACK on_object_enumerated(const DIDEVICEOBJECTINSTANCEW* object, LPVOID context) noexcept {
+    static_cast<void>(context);
+    ControllerSet* set = setup_set;
+    if (set == nullptr || set->setup_slot < 0 || set->setup_slot >= SLOT_COUNT) return DIENUM_STOP;
+    if (object == nullptr) return DIENUM_CONTINUE;
+    if ((object->dwType & DIDFT_AXIS) != 0) {
+        DIPROPRANGE range{};
+        range.diph.dwSize = sizeof(DIPROPRANGE);
+        range.diph.dwHeaderSize = sizeof(DIPROPHEADER);
+        range.diph.dwObj = object->dwType;
+        range.diph.dwHow = DIPH_BYID;
+        range.lMin = AXIS_MIN;
+        range.lMax = AXIS_MAX;
+        IDirectInputDevice8W* device = set->slots[set->setup_slot].device;
+        if (device == nullptr || FAILED(device->SetProperty(DIPROP_RANGE, &range.diph))) return DIENUM_STOP;
+    }
+    for (const AxisFragment& axis : AXIS_FRAGMENTS) {
+        if (!same_guid(object->guidType, *axis.type)) continue;
+        try {
+            set->axis_fragments.append(axis.fragment);
+        } catch (...) {
+            setup_out_of_storage = true;
+            return DIENUM_STOP;
+        }
+        break;
+    }
+    return DIENUM_CONTINUE;
+}

@@ -1,0 +1,182 @@
+// The simulated DirectInput 8 platform: the functions and interfaces that controllers/
+// calls, over scriptable virtual game controllers, with a call log, reference checks and
+// injected results. It stands in for Windows in native builds of the plug-in, its tests,
+// the host tool, the fuzzers and the benchmarks.
+//
+// Typical use:
+//
+//     sim_reset();
+//     int pad = sim_add_gamepad("Pad A");          // X and Y axes, 12 buttons
+//     ... configure the plug-in (send a window handle first: see "Devices" below) ...
+//     sim_set_axis(pad, SimAxis::x, 20000);
+//     sim_set_button(pad, 0, true);                // rgbButtons[0], the mapping's b1
+//     ... poll ...
+//     EXPECT_EQ(sim_problems(), "");               // nothing leaked, nothing misused
+//
+// Controllers. Virtual controllers are numbered 0, 1, ... in the order they were added,
+// which is the order EnumDevices reports them in. Each has an instance GUID
+// (sim_instance_guid), a product name, a list of objects (axes, buttons, points of view,
+// in the order EnumObjects reports them) and an input state that tests set. At most
+// SIM_MAX_CONTROLLERS controllers and SIM_MAX_OBJECTS objects per controller.
+//
+// Axes. Positions are given in -32768..32767. A device reports them scaled to the range
+// set on the axis with DIPROP_RANGE, and to DirectInput's default range 0..65535 while no
+// range was set; so a plug-in that forgets the range sees X at rest as 32768, not 0.
+//
+// Devices. Each CreateDevice makes a new device object (dev1, dev2, ... since the last
+// reset) that behaves like a real one:
+//   - SetDataFormat accepts c_dfDIJoystick2 only (DIERR_INVALIDPARAM otherwise) and
+//     fails with DIERR_ACQUIRED while the device is acquired; likewise
+//     SetCooperativeLevel, which also wants exactly one of DISCL_EXCLUSIVE and
+//     DISCL_NONEXCLUSIVE and one of DISCL_FOREGROUND and DISCL_BACKGROUND, and a non-null
+//     window for exclusive or foreground use (E_HANDLE otherwise: a host that never sent
+//     its window gets no ready controller).
+//   - Acquire needs the data format; it answers DIERR_OTHERAPPHASPRIO for foreground use
+//     while the host window is in the background (sim_set_foreground) or while another
+//     device of the same controller holds it exclusively, DIERR_UNPLUGGED for a detached
+//     controller, DI_NOEFFECT when already acquired.
+//   - Poll answers DIERR_NOTACQUIRED until Acquire succeeded, DIERR_INPUTLOST once after
+//     the acquisition was lost (sim_lose_input, detaching, the window going to the
+//     background), then DIERR_NOTACQUIRED again; otherwise DI_OK, or DI_NOEFFECT for a
+//     controller that needs no polling (sim_set_polled).
+//   - GetDeviceState wants the device acquired, the data format set and a size of 272.
+//   - Unacquire drops the acquisition (DI_NOEFFECT when there was none).
+//
+// References. Every object (di1.., dev1.., joyconfig1..) counts its references. Release
+// past zero and any call on a released object are misuse: they are counted, logged and
+// answered with E_POINTER (or 0 from Release) instead of crashing. sim_problems() lists
+// the live objects and the misuse since the last reset. Objects live in fixed pools: the
+// simulation never allocates while the plug-in calls it.
+//
+// Call log. Every platform call is logged as one readable line when logging is on (the
+// default), at the moment the call starts:
+//     GetModuleHandleW(null) -> 0x400000
+//     DirectInput8Create(instance=0x400000, version=0x800, riid=IID_IDirectInput8W, outer=null) -> DI_OK di1
+//     di1.QueryInterface(IID_IDirectInputJoyConfig8) -> DI_OK joyconfig1
+//     di1.CreateDevice("Pad A", outer=null) -> DI_OK dev1
+//     dev1.SetCooperativeLevel(hwnd=0x1234, flags=5) -> DI_OK
+// The result is appended to the call's own line when no other line was written during
+// the call; a call that made other calls (EnumDevices, EnumObjects through their
+// callbacks) gets a closing line "di1.EnumDevices -> DI_OK" after them. Injected results
+// are marked "(injected)". Device GUIDs of virtual controllers are written as the
+// controller's quoted name, other GUIDs by name or in braces. Logging can be switched off
+// (the benchmarks do); call counts (sim_calls) are kept either way.
+//
+// Injected results. sim_fail("Poll", 2, DIERR_INPUTLOST) makes the 2nd Poll from now on
+// (on any device) answer DIERR_INPUTLOST; with times = 3 the 2nd, 3rd and 4th do,
+// with SIM_FOREVER every one from the 2nd on. An injected failure replaces the call: it
+// has no effect (out pointers are set to null) and returns the failure. An injected
+// success code lets the call do its work and replaces its result when that was a
+// success. sim_fail_on restricts the rule to the devices of one controller (and to its
+// CreateDevice); sim_fail_enum lets EnumDevices or EnumObjects run some callbacks before
+// failing. Method names: GetModuleHandleW (any failure makes it return null),
+// DirectInput8Create, QueryInterface, CreateDevice, EnumDevices, EnumObjects,
+// SetProperty, SetDataFormat, SetCooperativeLevel, Acquire, Unacquire, Poll,
+// GetDeviceState. An unknown name aborts the program (a misspelt rule must not make a
+// test vacuous).
+//
+// Everything here is single-threaded, like the plug-in.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "controllers/directinput.h"
+
+inline constexpr int SIM_MAX_CONTROLLERS = 32;
+inline constexpr int SIM_MAX_OBJECTS = 164;
+inline constexpr int SIM_FOREVER = -1;
+// The instance handle GetModuleHandleW(nullptr) gives: the host executable's module.
+inline constexpr uintptr_t SIM_HOST_MODULE = 0x400000;
+
+enum class SimAxis { x, y, z, rx, ry, rz, slider0, slider1 };
+
+// Puts the platform back to its initial state: no controllers, no rules, an empty log
+// with logging on, the host window in the foreground, counts and misuse cleared.
+// Objects from before the reset are retired: calls on them are answered quietly and not
+// logged, so a plug-in still holding them can release them without disturbing the next
+// test.
+void sim_reset();
+
+// --- Controllers -------------------------------------------------------------------
+
+// Adds a controller without objects; returns its number. The name is cut to 63 bytes.
+int sim_add_controller(const char* product_name);
+// Adds an absolute axis of that type (GUID_XAxis .. GUID_RzAxis, GUID_Slider).
+void sim_add_axis(int controller, SimAxis axis);
+// Adds count push buttons.
+void sim_add_buttons(int controller, int count);
+void sim_add_pov(int controller);
+// Adds any object: its type GUID and its dwType (type bits and DIDFT_MAKEINSTANCE).
+// An axis that is not one of the eight SimAxis fields reports no state.
+void sim_add_object(int controller, const GUID& type, DWORD dw_type);
+// A gamepad: X and Y axes, then the buttons.
+int sim_add_gamepad(const char* product_name, int buttons = 12);
+// A joystick: X, Y, Z, Rz, a slider, a point of view, 8 buttons.
+int sim_add_joystick(const char* product_name);
+
+// A detached controller is not enumerated with DIEDFL_ATTACHEDONLY, cannot be created,
+// and its devices lose their acquisition and cannot be acquired.
+void sim_set_attached(int controller, bool attached);
+// false: Poll answers DI_NOEFFECT, as for a device that needs no polling.
+void sim_set_polled(int controller, bool polled);
+// The host window going to the background takes the acquisition from every device set
+// up for foreground use.
+void sim_set_foreground(bool foreground);
+// Every acquired device of the controller loses its acquisition.
+void sim_lose_input(int controller);
+
+GUID sim_instance_guid(int controller);
+
+// --- Input state -------------------------------------------------------------------
+
+void sim_set_axis(int controller, SimAxis axis, LONG position);
+// index 0..127 into rgbButtons (the mapping language's b1 is index 0).
+void sim_set_button(int controller, int index, bool pressed);
+void sim_set_pov(int controller, int index, DWORD value);
+// The whole input record, for scripts that set many fields at once. Axis fields hold
+// positions in -32768..32767 and are scaled as above; everything else is reported as it
+// stands.
+DIJOYSTATE2& sim_input(int controller);
+
+// --- Inspection --------------------------------------------------------------------
+
+// Calls of the method since the last reset, whether logged or not ("Release" and
+// "AddRef" count too).
+int sim_calls(const char* method);
+// Reference count of a live object named as in the log ("di1", "dev2", "joyconfig1");
+// 0 once released, -1 if no such object was made since the reset.
+int sim_refs(const char* object);
+bool sim_acquired(const char* device);
+// The range set on the controller's axis through that device; false when none was set.
+bool sim_axis_range(const char* device, SimAxis axis, LONG& min, LONG& max);
+int sim_live_objects();
+int sim_misuse_count();
+// One line per live object ("dev2 holds 1 reference") and per misuse; empty when clean.
+std::string sim_problems();
+
+// --- Call log ----------------------------------------------------------------------
+
+void sim_set_logging(bool on);
+void sim_clear_log();
+std::vector<std::string> sim_log();
+// The lines joined, each followed by '\n'.
+std::string sim_log_text();
+// The log buffer (1 MiB) ran full and later lines were dropped.
+bool sim_log_full();
+
+// --- Injected results --------------------------------------------------------------
+
+void sim_fail(const char* method, int nth, HRESULT result, int times = 1);
+void sim_fail_on(int controller, const char* method, int nth, HRESULT result, int times = 1);
+void sim_fail_enum(const char* method, int nth, int callbacks, HRESULT result);
+// A faulty platform that goes on enumerating after a callback returned DIENUM_STOP.
+void sim_ignore_enum_stop(bool ignore);
+
+// --- Texts -------------------------------------------------------------------------
+
+// "DI_OK", "DIERR_INPUTLOST", ... or "0x8000FFFF".
+std::string sim_result_name(HRESULT result);
+// "{A36D02E0-C9F3-11CF-BFC7-444553540000}".
+std::string sim_guid_text(const GUID& guid);

@@ -1,0 +1,341 @@
+#include <string>
+#include <vector>
+
+#include <new>
+
+#include "tests/controllers/controllers_support.h"
+#include "tests/support/alloc_counter.h"
+
+namespace {
+
+std::string range_line(const char* device, const char* object) {
+    return std::string(device) + ".SetProperty(DIPROP_RANGE, size=24, header=16, obj=" + object +
+           ", how=2, min=-32768, max=32767) -> DI_OK";
+}
+
+std::vector<std::string> slot_setup(const char* device, std::vector<const char*> axis_objects) {
+    std::string d = device;
+    std::vector<std::string> lines = {d + ".SetDataFormat(c_dfDIJoystick2) -> DI_OK",
+                                      d + ".SetCooperativeLevel(hwnd=0x1234, flags=5) -> DI_OK"};
+    if (axis_objects.empty()) {
+        lines.push_back(d + ".EnumObjects(context=0x1234, flags=0x0) -> DI_OK");
+        return lines;
+    }
+    lines.push_back(d + ".EnumObjects(context=0x1234, flags=0x0)");
+    for (const char* object : axis_objects) lines.push_back(range_line(device, object));
+    lines.push_back(d + ".EnumObjects -> DI_OK");
+    return lines;
+}
+
+TEST_F(ControllersTest, OpenMakesTheCallsInOrderWithTheirArguments) {
+    sim_add_gamepad("Pad A");
+    sim_add_joystick("Stick B");
+    int wheel = sim_add_controller("Wheel C");
+    sim_add_buttons(wheel, 2);
+    sim_add_axis(wheel, SimAxis::rx);
+
+    ASSERT_TRUE(open());
+
+    std::vector<std::string> expected = {
+        "GetModuleHandleW(null) -> 0x400000",
+        "DirectInput8Create(instance=0x400000, version=0x800, riid=IID_IDirectInput8W, outer=null) -> DI_OK di1",
+        "di1.QueryInterface(IID_IDirectInputJoyConfig8) -> DI_OK joyconfig1",
+        "joyconfig1.Release() -> 0",
+        "di1.EnumDevices(type=4, flags=1)",
+        "di1.CreateDevice(\"Pad A\", outer=null) -> DI_OK dev1",
+        "di1.CreateDevice(\"Stick B\", outer=null) -> DI_OK dev2",
+        "di1.CreateDevice(\"Wheel C\", outer=null) -> DI_OK dev3",
+        "di1.EnumDevices -> DI_OK",
+    };
+    for (auto& part : {slot_setup("dev1", {"0x2", "0x102"}), slot_setup("dev2", {"0x2", "0x102", "0x202", "0x302", "0x402"}),
+                       slot_setup("dev3", {"0x2"})}) {
+        expected.insert(expected.end(), part.begin(), part.end());
+    }
+    EXPECT_EQ(sim_log(), expected);
+
+    EXPECT_EQ(help(), "//help//a;p;j1:x[<N,>N,n],y[<N,>N,n],b[n];j2:x[<N,>N,n],y[<N,>N,n],z[<N,>N,n],rz[<N,>N,n],b[n];"
+                      "j3:rx[<N,>N,n],b[n];");
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(set.slots[i].ready) << i;
+    EXPECT_EQ(devices_held(), 3);
+    EXPECT_EQ(set.axis_fragments.length, 0);
+    for (const char* device : {"dev1", "dev2", "dev3"}) EXPECT_FALSE(sim_acquired(device));
+    EXPECT_EQ(sim_refs("di1"), 1);
+    EXPECT_EQ(sim_refs("joyconfig1"), 0);
+
+    sim_clear_log();
+    release_controllers(set);
+    EXPECT_EQ(sim_log(), (std::vector<std::string>{
+                             "dev1.Unacquire() -> DI_NOEFFECT", "dev1.Release() -> 0",
+                             "dev2.Unacquire() -> DI_NOEFFECT", "dev2.Release() -> 0",
+                             "dev3.Unacquire() -> DI_NOEFFECT", "dev3.Release() -> 0", "di1.Release() -> 0"}));
+    EXPECT_EQ(devices_held(), 0);
+    EXPECT_EQ(set.direct_input, nullptr);
+    EXPECT_TRUE(set.slots[0].ready) << "release leaves the ready flags";
+}
+
+TEST_F(ControllersTest, HelpSkipsAFailedSlotAndGivesAnAxislessControllerItsBlock) {
+    sim_add_gamepad("With axes");
+    int failing = sim_add_gamepad("Failing");
+    int buttons_only = sim_add_controller("Buttons only");
+    sim_add_buttons(buttons_only, 4);
+    sim_add_pov(buttons_only);
+    sim_fail_on(failing, "SetDataFormat", 1, DIERR_GENERIC);
+
+    ASSERT_TRUE(open());
+    EXPECT_EQ(help(), "//help//a;p;j1:x[<N,>N,n],y[<N,>N,n],b[n];j3:b[n];");
+    EXPECT_TRUE(set.slots[0].ready);
+    EXPECT_FALSE(set.slots[1].ready);
+    EXPECT_NE(set.slots[1].device, nullptr) << "the failed slot keeps its device and number";
+    EXPECT_TRUE(set.slots[2].ready);
+    EXPECT_TRUE(log_lines_with("dev2.SetCooperativeLevel").empty()) << "set-up of a slot stops at its first failure";
+}
+
+TEST_F(ControllersTest, NoControllerGivesTheBareHelp) {
+    ASSERT_TRUE(open());
+    EXPECT_EQ(help(), "//help//a;p;");
+    EXPECT_EQ(devices_held(), 0);
+    for (const ControllerSlot& slot : set.slots) EXPECT_FALSE(slot.ready);
+}
+
+TEST_F(ControllersTest, DetachedAndOtherClassDevicesAreNotTaken) {
+    int gone = sim_add_gamepad("Unplugged");
+    sim_add_gamepad("Present");
+    sim_set_attached(gone, false);
+    ASSERT_TRUE(open());
+    EXPECT_EQ(log_lines_with("CreateDevice"), std::vector<std::string>{"di1.CreateDevice(\"Present\", outer=null) -> DI_OK dev1"});
+    EXPECT_EQ(devices_held(), 1);
+}
+
+TEST_F(ControllersTest, TenControllersFillEightSlotsWithoutGapsAndTheRestAreNeverOffered) {
+    for (int i = 1; i <= 10; ++i) sim_add_gamepad(("Pad " + std::to_string(i)).c_str());
+    sim_fail_on(2, "CreateDevice", 1, DIERR_OUTOFMEMORY);
+
+    ASSERT_TRUE(open());
+    EXPECT_EQ(sim_calls("CreateDevice"), 9);
+    EXPECT_TRUE(log_lines_with("\"Pad 10\"").empty());
+    EXPECT_EQ(devices_held(), 8);
+    std::string expected = "//help//a;p;";
+    for (int j = 1; j <= 8; ++j) expected += "j" + std::to_string(j) + ":x[<N,>N,n],y[<N,>N,n],b[n];";
+    EXPECT_EQ(help(), expected);
+    // Pad 3 failed, so slot 2 holds Pad 4 and slot 7 holds Pad 9.
+    EXPECT_EQ(log_lines_with("CreateDevice")[3], "di1.CreateDevice(\"Pad 4\", outer=null) -> DI_OK dev3");
+    EXPECT_EQ(log_lines_with("CreateDevice")[8], "di1.CreateDevice(\"Pad 9\", outer=null) -> DI_OK dev8");
+    EXPECT_EQ(log_lines_with("dev8.SetDataFormat").size(), 1u);
+}
+
+TEST_F(ControllersTest, ADeviceOfferedWithAllSlotsFullIsReleasedAtOnce) {
+    for (int i = 1; i <= 10; ++i) sim_add_gamepad(("Pad " + std::to_string(i)).c_str());
+    sim_ignore_enum_stop(true);  // a faulty platform goes on after the stop
+
+    ASSERT_TRUE(open());
+    EXPECT_EQ(devices_held(), 8);
+    EXPECT_EQ(sim_refs("dev9"), 0);
+    EXPECT_EQ(sim_refs("dev10"), 0);
+    EXPECT_EQ(sim_refs("dev8"), 1);
+
+    // Called directly with every slot full: the new device goes back and the enumeration stops.
+    DIDEVICEINSTANCEW instance{};
+    instance.guidInstance = sim_instance_guid(9);
+    IDirectInputDevice8W* before[SLOT_COUNT];
+    for (int i = 0; i < SLOT_COUNT; ++i) before[i] = set.slots[i].device;
+    EXPECT_EQ(on_device_enumerated(&instance, &set), DIENUM_STOP);
+    EXPECT_EQ(sim_refs("dev11"), 0);
+    for (int i = 0; i < SLOT_COUNT; ++i) EXPECT_EQ(set.slots[i].device, before[i]);
+    EXPECT_EQ(sim_live_objects(), 9);  // di1 and the eight held devices
+}
+
+TEST_F(ControllersTest, CallbacksRefuseToWorkOutsideTheirEnumeration) {
+    sim_add_gamepad("Pad");
+    DIDEVICEINSTANCEW instance{};
+    instance.guidInstance = sim_instance_guid(0);
+    EXPECT_EQ(on_device_enumerated(&instance, nullptr), DIENUM_STOP);
+    EXPECT_EQ(on_device_enumerated(&instance, &set), DIENUM_STOP) << "no DirectInput interface yet";
+
+    ASSERT_TRUE(open());
+    DIDEVICEOBJECTINSTANCEW object{};
+    object.guidType = GUID_XAxis;
+    object.dwType = DIDFT_ABSAXIS;
+    int ranges_before = sim_calls("SetProperty");
+    EXPECT_EQ(on_object_enumerated(&object, test_window()), DIENUM_STOP);
+    EXPECT_EQ(sim_calls("SetProperty"), ranges_before);
+    EXPECT_EQ(set.axis_fragments.length, 0);
+}
+
+// Each call of the opening failing in turn: the answer, what stays held, and nothing
+// leaked once released.
+TEST_F(ControllersTest, EachFailingCallGivesItsMessageOrSlotStateAndLeaksNothing) {
+    struct Case {
+        const char* method;
+        bool opens;
+        const char* message;  // when the opening fails
+        bool holds_direct_input;
+        int devices;
+        bool first_ready;
+    };
+    const Case cases[] = {
+        {"GetModuleHandleW", false, "//DirectInput init error!//", false, 0, false},
+        {"DirectInput8Create", false, "//DirectInput init error!//", false, 0, false},
+        {"QueryInterface", false, "//DirectInput init error!//", true, 0, false},
+        {"EnumDevices", false, "//Enumeration fail!//", true, 0, false},
+        {"CreateDevice", true, nullptr, true, 1, true},
+        {"SetDataFormat", true, nullptr, true, 2, false},
+        {"SetCooperativeLevel", true, nullptr, true, 2, false},
+        {"EnumObjects", true, nullptr, true, 2, false},
+        {"SetProperty", true, nullptr, true, 2, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.method);
+        sim_reset();
+        set = ControllerSet{};
+        sim_add_gamepad("First");
+        sim_add_gamepad("Second");
+        sim_fail(c.method, 1, DIERR_GENERIC);
+
+        EXPECT_EQ(open(), c.opens);
+        if (!c.opens) {
+            EXPECT_EQ(help(), c.message);
+        }
+        EXPECT_EQ(set.direct_input != nullptr, c.holds_direct_input);
+        EXPECT_EQ(devices_held(), c.devices);
+        EXPECT_EQ(set.slots[0].ready, c.first_ready);
+        EXPECT_EQ(sim_refs("joyconfig1") > 0, false) << "the joystick configuration is never kept";
+
+        release_controllers(set);
+        EXPECT_EQ(sim_problems(), "");
+        EXPECT_EQ(sim_live_objects(), 0);
+    }
+}
+
+TEST_F(ControllersTest, EnumerationFailingLateKeepsTheDevicesTakenButNoneReady) {
+    sim_add_gamepad("First");
+    sim_add_gamepad("Second");
+    sim_add_gamepad("Third");
+    sim_fail_enum("EnumDevices", 1, 2, DIERR_GENERIC);
+
+    EXPECT_FALSE(open());
+    EXPECT_EQ(help(), "//Enumeration fail!//");
+    EXPECT_EQ(devices_held(), 2);
+    for (const ControllerSlot& slot : set.slots) EXPECT_FALSE(slot.ready);
+    EXPECT_TRUE(log_lines_with("SetDataFormat").empty());
+}
+
+TEST_F(ControllersTest, SetUpFailuresOfOneSlotLeaveTheOthersReady) {
+    // The second controller fails at a different step on each round.
+    for (const char* method : {"SetDataFormat", "SetCooperativeLevel", "EnumObjects"}) {
+        SCOPED_TRACE(method);
+        release_controllers(set);
+        set = ControllerSet{};
+        sim_reset();
+        sim_add_gamepad("A");
+        int b = sim_add_gamepad("B");
+        sim_add_joystick("C");
+        sim_fail_on(b, method, 1, DIERR_INVALIDPARAM);
+        ASSERT_TRUE(open());
+        EXPECT_EQ(help(), "//help//a;p;j1:x[<N,>N,n],y[<N,>N,n],b[n];j3:x[<N,>N,n],y[<N,>N,n],z[<N,>N,n],rz[<N,>N,n],b[n];");
+        EXPECT_TRUE(set.slots[0].ready);
+        EXPECT_FALSE(set.slots[1].ready);
+        EXPECT_TRUE(set.slots[2].ready);
+    }
+}
+
+TEST_F(ControllersTest, FragmentsCollectedBeforeAFailingEnumerationAreDropped) {
+    sim_add_joystick("Stick");
+    sim_fail_enum("EnumObjects", 1, 3, DIERR_GENERIC);
+    ASSERT_TRUE(open());
+    EXPECT_EQ(help(), "//help//a;p;");
+    EXPECT_FALSE(set.slots[0].ready);
+    EXPECT_EQ(set.axis_fragments.length, 0);
+}
+
+TEST_F(ControllersTest, WithoutAWindowNoControllerBecomesReady) {
+    sim_add_gamepad("Pad");
+    ASSERT_TRUE(open(nullptr));
+    EXPECT_EQ(help(), "//help//a;p;");
+    EXPECT_FALSE(set.slots[0].ready);
+    EXPECT_EQ(log_lines_with("SetCooperativeLevel"), std::vector<std::string>{"dev1.SetCooperativeLevel(hwnd=null, flags=5) -> E_HANDLE"});
+}
+
+TEST_F(ControllersTest, AxisObjectsGetTheirRangeAndFragmentsFollowTheObjectOrder) {
+    int c = sim_add_controller("Odd");
+    sim_add_axis(c, SimAxis::rz);
+    sim_add_buttons(c, 2);
+    sim_add_axis(c, SimAxis::x);
+    sim_add_axis(c, SimAxis::slider0);
+    sim_add_object(c, GUID_XAxis, DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(7));  // a second X axis
+    sim_add_object(c, GUID_RyAxis, DIDFT_PSHBUTTON | DIDFT_MAKEINSTANCE(9));  // not an axis object
+    sim_add_object(c, GUID_ZAxis, DIDFT_RELAXIS | DIDFT_MAKEINSTANCE(8));
+    sim_add_axis(c, SimAxis::ry);
+
+    ASSERT_TRUE(open());
+    EXPECT_EQ(help(), "//help//a;p;j1:rz[<N,>N,n],x[<N,>N,n],x[<N,>N,n],ry[<N,>N,n],z[<N,>N,n],ry[<N,>N,n],b[n];");
+    std::vector<std::string> ranges = log_lines_with("SetProperty");
+    EXPECT_EQ(ranges, (std::vector<std::string>{range_line("dev1", "0x2"), range_line("dev1", "0x102"),
+                                                range_line("dev1", "0x202"), range_line("dev1", "0x702"),
+                                                range_line("dev1", "0x801"), range_line("dev1", "0x302")}));
+    LONG min = 0, max = 0;
+    ASSERT_TRUE(sim_axis_range("dev1", SimAxis::slider0, min, max)) << "sliders get the range too";
+    EXPECT_EQ(min, -32768);
+    EXPECT_EQ(max, 32767);
+}
+
+TEST_F(ControllersTest, AnAxisWhoseRangeFailsEndsTheObjectEnumeration) {
+    int c = sim_add_controller("Stick");
+    sim_add_axis(c, SimAxis::x);
+    sim_add_axis(c, SimAxis::y);
+    sim_add_axis(c, SimAxis::z);
+    sim_add_buttons(c, 3);
+    sim_fail("SetProperty", 2, DIERR_UNSUPPORTED);
+
+    ASSERT_TRUE(open());
+    EXPECT_EQ(help(), "//help//a;p;j1:x[<N,>N,n],b[n];") << "fragments before the failure stay, the slot is ready";
+    EXPECT_TRUE(set.slots[0].ready);
+    EXPECT_EQ(sim_calls("SetProperty"), 2);
+    LONG min = 0, max = 0;
+    EXPECT_TRUE(sim_axis_range("dev1", SimAxis::x, min, max));
+    EXPECT_FALSE(sim_axis_range("dev1", SimAxis::y, min, max));
+    EXPECT_FALSE(sim_axis_range("dev1", SimAxis::z, min, max));
+}
+
+TEST_F(ControllersTest, ReleaseTwiceOrBeforeOpeningReleasesNothing) {
+    set.slots[3].ready = true;
+    release_controllers(set);
+    EXPECT_TRUE(sim_log().empty());
+    EXPECT_TRUE(set.slots[3].ready);
+
+    sim_add_gamepad("Pad");
+    ASSERT_TRUE(open());
+    release_controllers(set);
+    sim_clear_log();
+    release_controllers(set);
+    EXPECT_TRUE(sim_log().empty());
+    EXPECT_EQ(sim_misuse_count(), 0);
+    EXPECT_TRUE(set.slots[0].ready);
+}
+
+TEST_F(ControllersTest, StorageRunningOutWhileListingAxesThrowsOnlyOutsideTheCallbacks) {
+    // Every allocation of an opening in turn fails; the failure must come out of
+    // open_controllers (not out of a callback, inside the platform's frames), and the
+    // release must leave nothing behind.
+    int failures = 0;
+    for (int64_t k = 1;; ++k) {
+        ASSERT_LT(k, 100);
+        sim_reset();
+        sim_add_joystick("Stick");
+        set = ControllerSet{};
+        alloc_counter::fail_at(k);
+        bool thrown = false;
+        try {
+            open();
+        } catch (const std::bad_alloc&) {
+            thrown = true;
+        }
+        alloc_counter::fail_at(0);
+        release_controllers(set);
+        EXPECT_EQ(sim_live_objects(), 0) << k;
+        if (!thrown) break;
+        ++failures;
+    }
+    EXPECT_GE(failures, 2) << "the axis fragments and the help list both allocate";
+}
+
+}  // namespace

@@ -1,0 +1,46 @@
+// Shared set-up for the controller set and state capture tests over the simulated platform.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "controllers/controllers.h"
+#include "sim/sim_platform.h"
+
+inline HWND test_window() { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234)); }
+
+inline const char* const X_FRAGMENT = "x[<N,>N,n],";
+inline const char* const Y_FRAGMENT = "y[<N,>N,n],";
+
+class ControllersTest : public ::testing::Test {
+protected:
+    void SetUp() override { sim_reset(); }
+    void TearDown() override {
+        release_controllers(set);
+        EXPECT_EQ(sim_problems(), "");
+    }
+
+    bool open(HWND window = test_window()) { return open_controllers(set, window, text); }
+
+    int devices_held() const {
+        int n = 0;
+        for (const ControllerSlot& slot : set.slots) n += slot.device != nullptr ? 1 : 0;
+        return n;
+    }
+
+    std::string help() const { return text.c_str(); }
+
+    ControllerSet set;
+    TextBuffer text;
+};
+
+// The log lines that contain the fragment, in order.
+inline std::vector<std::string> log_lines_with(const std::string& fragment) {
+    std::vector<std::string> out;
+    for (const std::string& line : sim_log()) {
+        if (line.find(fragment) != std::string::npos) out.push_back(line);
+    }
+    return out;
+}
