@@ -1,0 +1,326 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "plugin/plugin.h"
+#include "tools/joybits_host.h"
+
+namespace {
+
+struct HostRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+HostRun run_host(std::initializer_list<const char*> args) {
+    std::vector<const char*> argv{"joybits-host"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::ostringstream out;
+    std::ostringstream err;
+    HostRun run;
+    run.status = host_main(static_cast<int>(argv.size()), argv.data(), out, err);
+    run.out = out.str();
+    run.err = err.str();
+    return run;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// A file in the temporary folder, removed at the end of the test.
+struct TempFile {
+    std::filesystem::path path;
+    TempFile(const std::string& name, const std::string& content) {
+        path = std::filesystem::temp_directory_path() / ("joybits-host-test-" + std::to_string(::getpid()) + "-" + name);
+        std::ofstream(path, std::ios::binary) << content;
+    }
+    ~TempFile() { std::filesystem::remove(path); }
+    std::string name() const { return path.string(); }
+};
+
+const std::string TWO_PAD_HELP = "//help//a;p;j1:x[<N,>N,n],y[<N,>N,n],b[n];j2:x[<N,>N,n],y[<N,>N,n],b[n];";
+
+}  // namespace
+
+TEST(HostDefaultRun, ConfiguresTheDefaultMappingAndFollowsTheSticksAndButtons) {
+    const HostRun run = run_host({});
+    ASSERT_EQ(run.status, EXIT_OK) << run.err;
+    EXPECT_EQ(run.err, "");
+    const std::vector<std::string> lines = lines_of(run.out);
+    ASSERT_EQ(lines.size(), 17u);
+    EXPECT_EQ(lines[0], std::string(DEFAULT_MAPPING) + TWO_PAD_HELP);
+    // The first poll acquires and reads nothing; exactly at a threshold is not past it.
+    EXPECT_EQ(lines[1], "frame 0:   1000000000000000 1000000000000000  (the first poll acquires the controllers: no fresh state)");
+    EXPECT_EQ(lines[2], "frame 1:   1000000000000000 1000000000000000");
+    EXPECT_EQ(lines[3], "frame 2:   1000000000000000 1000000000000000  j1 y=8000, j2 x=-8000");
+    EXPECT_EQ(lines[4], "frame 3:   1001000000000000 1000001000000000  j1 y=8001, j2 x=-8001");
+    EXPECT_EQ(lines[5], "frame 4:   1000100000000000 1000010000000000  j1 y=-8001, j2 x=8001");
+    EXPECT_EQ(lines[6], "frame 5:   1000010000000000 1001000000000000  j1 y=0, j1 x=8001, j2 x=0, j2 y=8001");
+    EXPECT_EQ(lines[7], "frame 6:   1000001000000000 1000100000000000  j1 x=-8001, j2 y=-8001");
+    EXPECT_EQ(lines[8], "frame 7:   1000000100000000 1000000000001000  j1 x=0, j1 b1 down, j2 y=0, j2 b8 down");
+    // Button 4 has no bit in the default mapping; 8 comes before 7.
+    EXPECT_EQ(lines[11], "frame 10:  1000000000000000 1000000000100000  j1 b3 up, j1 b4 down, j2 b6 up, j2 b5 down");
+    EXPECT_EQ(lines[13], "frame 12:  1000000000010000 1000000001000000  j1 b5 up, j1 b6 down, j2 b4 up, j2 b3 down");
+    EXPECT_EQ(lines[14], "frame 13:  1000000000000100 1000000010000000  j1 b6 up, j1 b7 down, j2 b3 up, j2 b2 down");
+    EXPECT_EQ(lines[15], "frame 14:  1000000000001000 1000000100000000  j1 b7 up, j1 b8 down, j2 b2 up, j2 b1 down");
+    EXPECT_EQ(lines[16], "frame 15:  1000000000000000 1000000000000000  j1 b8 up, j2 b1 up");
+}
+
+TEST(HostDefaultRun, FramesBitsAndJsonOptions) {
+    HostRun run = run_host({"--frames", "2", "--bits", "35"});
+    ASSERT_EQ(run.status, EXIT_OK) << run.err;
+    std::vector<std::string> lines = lines_of(run.out);
+    ASSERT_EQ(lines.size(), 3u);
+    // Reads past the table's end answer 1.
+    EXPECT_EQ(lines[2], "frame 1:   1000000000000000 1000000000000000 111");
+
+    run = run_host({"--frames", "4", "--json", "--mapping", "j1y>8000,p,!j2x<-8000"});
+    ASSERT_EQ(run.status, EXIT_OK) << run.err;
+    lines = lines_of(run.out);
+    ASSERT_EQ(lines.size(), 5u);
+    const auto head = nlohmann::json::parse(lines[0]);
+    EXPECT_EQ(head["answer"], "j1y>8000,p,!j2x<-8000" + TWO_PAD_HELP);
+    const auto frame3 = nlohmann::json::parse(lines[4]);
+    EXPECT_EQ(frame3["frame"], 3);
+    EXPECT_EQ(frame3["count"], 3);
+    EXPECT_EQ(frame3["bits"], "110");
+    EXPECT_EQ(frame3["changes"], (nlohmann::json{"j1 y=8001", "j2 x=-8001"}));
+    // The inverted entry stays 0 until its controller is first read, then follows it.
+    EXPECT_EQ(nlohmann::json::parse(lines[1])["bits"], "010");
+    EXPECT_EQ(nlohmann::json::parse(lines[2])["bits"], "011");
+}
+
+TEST(HostMappingErrors, NameTheFirstFailingTokenAndItsPosition) {
+    struct Case {
+        const char* mapping;
+        int index;
+        size_t offset;
+        const char* token;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"p,j9b1", 2, 2, "j9b1", "controller number after j must be 1 to 8"},
+        {"a,p,,", 3, 4, "", "empty token"},
+        {",a", 1, 0, "", "empty token"},
+        {"a, ,p", 2, 2, " ", "empty token"},
+        {"p,!!j1b1,j9", 2, 2, "!!j1b1", "only one '!'"},
+        {"j1x>1, J1b1", 2, 6, " J1b1", "starting with j"},
+        {"j1rx3,j1r", 2, 6, "j1r", "expected x, y or z after r"},
+        {"j1q", 1, 0, "j1q", "expected b, x, y, z or r"},
+        {"!", 1, 0, "!", "nothing after '!'"},
+    };
+    for (const Case& c : cases) {
+        const HostRun run = run_host({"--mapping", c.mapping});
+        EXPECT_EQ(run.status, EXIT_MAPPING_ERROR) << c.mapping;
+        // The plug-in's own answer comes first, unchanged.
+        EXPECT_EQ(run.out, std::string(c.mapping) + SYNTAX_ERROR_MARK + TWO_PAD_HELP + "\n") << c.mapping;
+        const TokenError token = locate_syntax_error(c.mapping);
+        ASSERT_TRUE(token.found) << c.mapping;
+        EXPECT_EQ(token.index, c.index) << c.mapping;
+        EXPECT_EQ(token.offset, c.offset) << c.mapping;
+        EXPECT_EQ(token.token, c.token) << c.mapping;
+        EXPECT_NE(token.reason.find(c.reason), std::string::npos) << c.mapping << ": " << token.reason;
+        EXPECT_NE(run.err.find("token " + std::to_string(c.index) + " \"" + c.token + "\" at byte " +
+                               std::to_string(c.offset)),
+                  std::string::npos)
+            << run.err;
+    }
+
+    // Valid texts have no failing token, and nothing after the 160th entry is looked at.
+    std::string long_text;
+    for (int i = 0; i < MAX_ENTRIES; ++i) long_text += "a,";
+    long_text += "zz";
+    for (const std::string& valid : {std::string("a,p,"), std::string("j1b3q, j1x>=5/,,zz"), long_text}) {
+        EXPECT_FALSE(locate_syntax_error(valid).found) << valid;
+        const HostRun run = run_host({"--mapping", valid.c_str(), "--frames", "1"});
+        EXPECT_EQ(run.status, EXIT_OK) << valid;
+    }
+}
+
+TEST(HostMappingErrors, MappingFilesGiveLineAndColumnAndRefuseNulBytes) {
+    const TempFile file("mapping.txt", "p,a,\tj1b1,\nj2b1\n");
+    HostRun run = run_host({"--mapping-file", file.name().c_str(), "--frames", "1"});
+    EXPECT_EQ(run.status, EXIT_MAPPING_ERROR);
+    EXPECT_NE(run.err.find("token 4 \"\\nj2b1\" at byte 10 (" + file.name() + ":line 1, column 11): the token holds a line end"),
+              std::string::npos)
+        << run.err;
+
+    // The line end at the very end of a file is not part of the text.
+    const TempFile good("good.txt", "p,a,\tj1b1 , j2b1\r\n\n");
+    run = run_host({"--mapping-file", good.name().c_str(), "--table"});
+    EXPECT_EQ(run.status, EXIT_OK) << run.err;
+    EXPECT_EQ(lines_of(run.out)[0], "p,a,\tj1b1 , j2b1" + TWO_PAD_HELP);
+
+    const TempFile nul("nul.txt", std::string("p,a\0,j1b1", 9));
+    run = run_host({"--mapping-file", nul.name().c_str()});
+    EXPECT_EQ(run.status, EXIT_INPUT_ERROR);
+    EXPECT_NE(run.err.find("byte 3 is a NUL byte"), std::string::npos) << run.err;
+
+    run = run_host({"--mapping-file", "/nonexistent/joybits/mapping.txt"});
+    EXPECT_EQ(run.status, EXIT_INPUT_ERROR);
+    EXPECT_NE(run.err.find("/nonexistent/joybits/mapping.txt: cannot open the mapping file"), std::string::npos);
+}
+
+TEST(HostTable, DecodesEveryKindOfEntry) {
+    const HostRun run = run_host({"--table", "--mapping",
+                              "a,p,!a,j1x<-8000,j2y>8000,j3z5,j4rx<0,j5ry>-1,j6rz20,!j7b3,j8b,j1x<70000,!j2rz>40000"});
+    ASSERT_EQ(run.status, EXIT_OK) << run.err;
+    const std::vector<std::string> lines = lines_of(run.out);
+    const std::vector<std::string> expected{
+        "  1  0x00000000  constant 0",    "  2  0x00000001  constant 1",     "  3  0x00000000  constant 0",
+        "  4  0x10038300  j1 x < -8000",  "  5  0x20407D00  j2 y > 8000",    "  6  0x30800014  j3 z bit 5",
+        "  7  0x40900000  j4 rx < 0",     "  8  0x50D3FFFC  j5 ry > -1",     "  9  0x61100010  j6 rz bit 4",
+        " 10  0x7120000E  !j7 button 3",  " 11  0x81200000  j8 button 0",    " 12  0x100045C0  j1 x < 4464",
+        " 13  0x21027102  !j2 rz > -25536",
+    };
+    ASSERT_EQ(lines.size(), expected.size() + 1);
+    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(lines[i + 1], expected[i]);
+
+    // Words the compiler never writes still get a readable meaning.
+    EXPECT_EQ(describe_entry(0x00000003u), "constant 1");
+    EXPECT_EQ(describe_entry(make_entry(3, static_cast<EntryKind>(25), 7, false)), "j3 unknown kind 25 operand 7");
+
+    // The default mapping is what a null argument configures.
+    const HostRun defaults = run_host({"--table"});
+    ASSERT_EQ(defaults.status, EXIT_OK);
+    EXPECT_EQ(lines_of(defaults.out).size(), 33u);
+    EXPECT_EQ(lines_of(defaults.out)[4], "  4  0x10407D00  j1 y > 8000");
+}
+
+TEST(HostScenario, MalformedFilesNameTheFileTheLineAndTheProblem) {
+    struct Case {
+        const char* name;
+        const char* text;
+        const char* expected;  // after "FILE:"
+    };
+    const Case cases[] = {
+        {"syntax.json", "{\n  \"controllers\": [\n    {\"name\": \"A\",}\n  ]\n}\n", "3: syntax error while parsing object"},
+        {"truncated.json", "{\n  \"controllers\": [\n", "3: syntax error"},
+        {"no-axis.json", "{\"controllers\": [{\"axes\": [\"x\"], \"buttons\": 2}],\n \"frames\": [\n  {\"frame\": 1,\n   \"j1\": {\"y\": 5}}\n ]}",
+         "4: frames[0].j1.y: controller j1 has no axis y"},
+        {"button.json", "{\"controllers\": [{\"buttons\": 2}],\n\n \"frames\": [{\"frame\": 0, \"j1\": {\"b3\": true}}]}",
+         "3: frames[0].j1.b3: controller j1 has buttons b1 to b2 only"},
+        {"range.json", "{\"controllers\": [{\"axes\": [\"x\"]}],\n \"frames\": [{\"frame\": 0, \"j1\": {\"x\": 40000}}]}",
+         "2: frames[0].j1.x: an axis value must be -32768 to 32767"},
+        {"controller.json", "{\"controllers\": [],\n \"frames\": [{\"frame\": 0,\n \"j1\": {}}]}",
+         "3: frames[0].j1: there is no controller j1"},
+        {"unknown.json", "{\"controllers\": [\n {\"nmae\": \"A\"}]}", "2: controllers[0].nmae: unknown member \"nmae\""},
+        {"frame.json", "{\"controllers\": [],\n\"frames\": [\n{\"j1\": {}}]}", "3: frames[0]: a frame needs its \"frame\" number"},
+        {"axis.json", "{\"controllers\": [{\"axes\": [\"x\",\n \"x\"]}]}", "2: controllers[0].axes[1]: axis x is listed twice"},
+        {"top.json", "[1, 2]", "1: the scenario must be an object"},
+        {"empty.json", "", "1: syntax error"},
+    };
+    for (const Case& c : cases) {
+        const TempFile file(c.name, c.text);
+        const HostRun run = run_host({"--scenario", file.name().c_str()});
+        EXPECT_EQ(run.status, EXIT_INPUT_ERROR) << c.name;
+        EXPECT_EQ(run.out, "") << c.name;
+        const std::string expected = "joybits-host: " + file.name() + ":" + c.expected;
+        EXPECT_EQ(run.err.compare(0, expected.size(), expected), 0) << run.err;
+    }
+    const HostRun missing = run_host({"--scenario", "/nonexistent/joybits/scenario.json"});
+    EXPECT_EQ(missing.status, EXIT_INPUT_ERROR);
+    EXPECT_NE(missing.err.find("/nonexistent/joybits/scenario.json: cannot open the scenario file"), std::string::npos);
+}
+
+TEST(HostScenario, ScriptsControllersAndListsThemAsThePluginNumbersThem) {
+    // Ten controllers: the plug-in takes eight, and so does the list.
+    std::string text = "{\"controllers\": [";
+    for (int i = 1; i <= 10; ++i) {
+        text += std::string(i > 1 ? "," : "") + "{\"name\": \"Stick " + std::to_string(i) +
+                "\", \"axes\": [\"rz\", \"x\"], \"buttons\": " + std::to_string(i) + "}";
+    }
+    text += "], \"frames\": [{\"frame\": 1, \"j8\": {\"b8\": 1, \"rz\": -32768}}], \"length\": 3}";
+    const TempFile file("ten.json", text);
+
+    HostRun run = run_host({"--scenario", file.name().c_str(), "--list"});
+    ASSERT_EQ(run.status, EXIT_OK) << run.err;
+    std::vector<std::string> lines = lines_of(run.out);
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[0].rfind("j1  Stick 1  {", 0), 0u) << lines[0];
+    EXPECT_NE(lines[7].find("  axes: rz x  buttons: 8"), std::string::npos) << lines[7];
+
+    run = run_host({"--scenario", file.name().c_str(), "--list", "--json"});
+    const auto listed = nlohmann::json::parse(run.out)["controllers"];
+    ASSERT_EQ(listed.size(), 8u);
+    EXPECT_EQ(listed[2]["name"], "Stick 3");
+    EXPECT_EQ(listed[2]["buttons"], 3);
+    EXPECT_NE(listed[0]["guid"], listed[1]["guid"]);
+
+    run = run_host({"--scenario", file.name().c_str(), "--mapping", "j8b8,j8rz<-32767,j8rz15,j9b1"});
+    EXPECT_EQ(run.status, EXIT_MAPPING_ERROR);
+    run = run_host({"--scenario", file.name().c_str(), "--mapping", "j8b8,j8rz<-32767,j8rz15"});
+    ASSERT_EQ(run.status, EXIT_OK) << run.err;
+    lines = lines_of(run.out);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[2], "frame 1:   111  j8 b8 down, j8 rz=-32768");
+    EXPECT_EQ(lines[3], "frame 2:   111");
+
+    const TempFile none("none.json", "{\"controllers\": []}");
+    run = run_host({"--scenario", none.name().c_str(), "--list"});
+    EXPECT_EQ(run.out, "no game controller attached\n");
+    run = run_host({"--scenario", none.name().c_str()});
+    EXPECT_EQ(lines_of(run.out)[0], std::string(DEFAULT_MAPPING) + "//help//a;p;");
+    EXPECT_EQ(lines_of(run.out).size(), 4u);  // the length of a scenario without frames
+}
+
+TEST(HostScenario, TheDocumentedExampleRuns) {
+    Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(load_scenario(JOYBITS_SOURCE_DIR "/docs/scenario-example.json", scenario, error)) << error;
+    EXPECT_GT(scenario.controllers.size(), 0u);
+    const HostRun run = run_host({"--scenario", JOYBITS_SOURCE_DIR "/docs/scenario-example.json"});
+    EXPECT_EQ(run.status, EXIT_OK) << run.err;
+    EXPECT_EQ(lines_of(run.out).size(), static_cast<size_t>(scenario.length) + 1);
+
+    // The built-in scenario parses to what the default run showed.
+    const Scenario builtin = default_scenario();
+    EXPECT_EQ(builtin.controllers.size(), 2u);
+    EXPECT_EQ(builtin.length, 16);
+}
+
+TEST(HostCommandLine, RefusesBadOptionsAndExplainsItself) {
+    const HostRun help = run_host({"--help"});
+    EXPECT_EQ(help.status, EXIT_OK);
+    for (const char* option : {"--mapping-file", "--scenario", "--frames", "--bits", "--table", "--json", "--list"}) {
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    }
+    for (std::initializer_list<const char*> args :
+         {std::initializer_list<const char*>{"--frames", "-1"}, {"--bits", "x"}, {"--nonsense"},
+          {"--mapping", "a", "--mapping-file", "f"}, {"--live"}}) {
+        const HostRun run = run_host(args);
+        EXPECT_EQ(run.status, EXIT_INPUT_ERROR) << *args.begin();
+        EXPECT_NE(run.err, "") << *args.begin();
+    }
+}
+
+TEST(HostTexts, GroupsEscapesAndConversions) {
+    EXPECT_EQ(group_bits(""), "");
+    EXPECT_EQ(group_bits("1010"), "1010");
+    EXPECT_EQ(group_bits(std::string(16, '1') + "0"), std::string(16, '1') + " 0");
+    EXPECT_EQ(escape_bytes("a\tb\r\n\\\x01\xff"), "a\\tb\\r\\n\\\\\\x01\\xFF");
+    const char16_t name[] = {u'P', 0x00E9, 0x20AC, 0xD83D, 0xDE00, 0xDC00, 0, u'x'};
+    EXPECT_EQ(utf16_to_utf8(name, 8), "P\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xEF\xBF\xBD");
+    const char16_t unterminated[] = {u'a', u'b'};
+    EXPECT_EQ(utf16_to_utf8(unterminated, 2), "ab");
+    const unsigned char data4[8] = {0x80, 0x00, 0, 0, 0, 0, 0, 0x2A};
+    EXPECT_EQ(format_guid(0x6A6F7901u, 0x5349, 0x4D00, data4), "{6A6F7901-5349-4D00-8000-00000000002A}");
+    EXPECT_EQ(answer_shape("a//help//a;p;"), AnswerShape::success);
+    EXPECT_EQ(answer_shape("zz//Sintax Error!//help//a;p;"), AnswerShape::syntax_error);
+    EXPECT_EQ(answer_shape("//DirectInput init error!//"), AnswerShape::failure);
+    EXPECT_EQ(answer_shape(""), AnswerShape::failure);
+}
