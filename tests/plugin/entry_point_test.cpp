@@ -1,0 +1,180 @@
+// The entry point as a host drives it: command codes, the answer shapes, the cursor.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "mapping/compiler.h"
+#include "plugin/plugin.h"
+#include "sim/sim_platform.h"
+#include "tests/support/alloc_counter.h"
+
+namespace {
+
+intptr_t device(int32_t command, intptr_t argument = 0) { return _pbplug_Device(command, argument); }
+
+std::string configure(const char* text) {
+    return reinterpret_cast<const char*>(device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(text)));
+}
+
+// Reads n bits as a host does after a poll.
+std::string read_bits(int n) {
+    std::string bits;
+    for (int i = 0; i < n; ++i) bits += device(CMD_NEXT_BIT) != 0 ? '1' : '0';
+    return bits;
+}
+
+std::vector<MappingEntry> table_words() {
+    return {plugin_state.table.entries, plugin_state.table.entries + plugin_state.table.count};
+}
+
+const std::string NO_CONTROLLER_HELP = "//help//a;p;";
+
+class EntryPoint : public ::testing::Test {
+protected:
+    void SetUp() override {
+        device(CMD_RELEASE);
+        sim_reset();
+        plugin_state.cursor = 0;
+        plugin_state.window = nullptr;
+    }
+    void TearDown() override {
+        alloc_counter::fail_at(0);
+        device(CMD_RELEASE);
+    }
+};
+
+TEST_F(EntryPoint, CommandTableAnswersInAnyState) {
+    for (int round = 0; round < 2; ++round) {
+        for (int32_t code : {2, 3, 4, 5, 6, 11, 12, 100, -1, -7, INT_MIN, INT_MAX}) {
+            EXPECT_EQ(device(code, 12345), 0) << "code " << code;
+        }
+        EXPECT_EQ(device(CMD_ALWAYS_ONE), 1);
+        EXPECT_EQ(device(CMD_SET_WINDOW, 0x1234), 0);
+        EXPECT_EQ(plugin_state.window, reinterpret_cast<HWND>(0x1234));
+        EXPECT_EQ(device(CMD_RELEASE), 0);
+        configure("p,a");  // the second round runs with a table
+    }
+    // Unknown codes changed nothing: the table and the cursor are as the configure left them.
+    EXPECT_EQ(plugin_state.table.count, 2);
+    EXPECT_EQ(device(CMD_POLL), 2);
+    EXPECT_EQ(read_bits(3), "101");
+}
+
+TEST_F(EntryPoint, DefaultMappingIsChosenForNullEmptyAndCommentTexts) {
+    const std::string expected = std::string(DEFAULT_MAPPING) + NO_CONTROLLER_HELP;
+    EXPECT_EQ(reinterpret_cast<const char*>(device(CMD_CONFIGURE, 0)), expected);
+    EXPECT_EQ(configure(""), expected);
+    EXPECT_EQ(configure("/j1b1"), expected);
+    EXPECT_EQ(configure("//DirectInput init error!//"), expected);  // a failure answer handed back
+    EXPECT_EQ(plugin_state.table.count, 32);
+
+    // Only the first byte is tested: a blank before the '/' is a mapping of its own.
+    EXPECT_EQ(configure(" /j1b1"), " " + NO_CONTROLLER_HELP);
+    EXPECT_EQ(device(CMD_POLL), 0);
+    EXPECT_EQ(read_bits(2), "11");
+}
+
+TEST_F(EntryPoint, DefaultMappingServesItsConstantsWithoutControllers) {
+    configure(nullptr);
+    EXPECT_EQ(device(CMD_POLL), 32);
+    const std::string group = "1000000000000000";
+    EXPECT_EQ(read_bits(32), group + group);
+    EXPECT_EQ(read_bits(5), "11111");  // past the end
+}
+
+TEST_F(EntryPoint, SyntaxErrorEmptiesTheTableAndMarksTheAnswer) {
+    EXPECT_EQ(configure("a, p,,p"), "a, p,,p//Sintax Error!" + NO_CONTROLLER_HELP);
+    EXPECT_EQ(plugin_state.table.count, 0);
+    EXPECT_EQ(device(CMD_POLL), 0);
+    EXPECT_EQ(read_bits(3), "111");
+    EXPECT_EQ(configure("J1b1/comment"), "J1b1//Sintax Error!" + NO_CONTROLLER_HELP);
+}
+
+TEST_F(EntryPoint, AnswerHandedBackCompilesToTheSameTableAndAnswer) {
+    const char* mappings[] = {
+        DEFAULT_MAPPING,
+        " p ,\ta,!j1b1 , j2 y > -8000,\t!j3rz<40000 ,j8x15, !p,j1 b/ trailing comment, j9",
+        "a,,p",  // a syntax error's answer round-trips too
+    };
+    for (const char* mapping : mappings) {
+        std::string first = configure(mapping);
+        std::vector<MappingEntry> words = table_words();
+        std::string second = configure(first.c_str());
+        EXPECT_EQ(second, first) << mapping;
+        EXPECT_EQ(table_words(), words) << mapping;
+    }
+}
+
+TEST_F(EntryPoint, CursorStartsAtZeroAndConfigureLeavesIt) {
+    configure("a,p,a,p");
+    // Before any poll the cursor stands at 0, so the first read serves entry 1.
+    EXPECT_EQ(read_bits(4), "1011");
+    EXPECT_EQ(device(CMD_POLL), 4);
+    EXPECT_EQ(read_bits(2), "01");
+    configure("p,a,p,a");
+    EXPECT_EQ(read_bits(3), "101");  // goes on at entry 2, the old cursor
+    EXPECT_EQ(device(CMD_POLL), 4);
+    EXPECT_EQ(read_bits(4), "1010");
+}
+
+TEST_F(EntryPoint, CursorStopsAtTheLargestValueInsteadOfWrapping) {
+    configure("a,a");
+    plugin_state.cursor = INT_MAX - 2;
+    EXPECT_EQ(read_bits(6), "111111");
+    EXPECT_EQ(plugin_state.cursor, INT_MAX);
+    EXPECT_EQ(device(CMD_POLL), 2);
+    EXPECT_EQ(plugin_state.cursor, -1);
+    EXPECT_EQ(read_bits(3), "001");
+}
+
+TEST_F(EntryPoint, ReleaseKeepsTheTableAndTheWindow) {
+    device(CMD_SET_WINDOW, 0x5678);
+    configure("p,a,p");
+    device(CMD_RELEASE);
+    EXPECT_EQ(plugin_state.window, reinterpret_cast<HWND>(0x5678));
+    EXPECT_EQ(device(CMD_POLL), 3);
+    EXPECT_EQ(read_bits(4), "1011");
+    device(CMD_RELEASE);  // twice in a row: nothing left to let go
+    EXPECT_EQ(device(CMD_POLL), 3);
+}
+
+TEST_F(EntryPoint, LongTextsConfigureWithinTheRules) {
+    std::string tokens;
+    for (int i = 0; i < 10000; ++i) tokens += (i % 2 == 0) ? "p," : "j1b3,";
+    std::string answer = configure(tokens.c_str());
+    EXPECT_EQ(answer, tokens + NO_CONTROLLER_HELP);
+    EXPECT_EQ(plugin_state.table.count, MAX_ENTRIES);
+    EXPECT_EQ(device(CMD_POLL), MAX_ENTRIES);
+
+    // A megabyte of random bytes: any answer is a text that starts with the echo.
+    std::mt19937 random(7);
+    std::string noise(1 << 20, '\0');
+    for (char& c : noise) c = static_cast<char>(1 + random() % 255);
+    answer = configure(noise.c_str());
+    size_t slash = noise.find('/');
+    std::string echo = noise[0] == '/' ? std::string(DEFAULT_MAPPING) : noise.substr(0, slash);
+    EXPECT_EQ(answer.compare(0, echo.size(), echo), 0);
+    EXPECT_EQ(answer.substr(answer.size() - NO_CONTROLLER_HELP.size()), NO_CONTROLLER_HELP);
+    EXPECT_GE(device(CMD_POLL), 0);
+}
+
+TEST_F(EntryPoint, StorageExhaustionAnswersOutOfMemoryAndRecovers) {
+    configure("p,p,p");
+    alloc_counter::fail_at(1, true);  // every allocation from now on fails
+    intptr_t answer = device(CMD_CONFIGURE, reinterpret_cast<intptr_t>("a,p,j1b1"));
+    alloc_counter::fail_at(0);
+    EXPECT_STREQ(reinterpret_cast<const char*>(answer), OUT_OF_MEMORY_MESSAGE);
+    EXPECT_EQ(plugin_state.table.count, 0);
+    EXPECT_EQ(device(CMD_POLL), 0);
+    EXPECT_EQ(read_bits(2), "11");
+
+    // The next configure works normally.
+    EXPECT_EQ(configure("a,p"), "a,p" + NO_CONTROLLER_HELP);
+    EXPECT_EQ(device(CMD_POLL), 2);
+    EXPECT_EQ(read_bits(2), "01");
+}
+
+}  // namespace
