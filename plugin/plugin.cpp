@@ -39,6 +39,7 @@ const char* configure_out_of_memory(PluginState& state) noexcept {
     state.table.count = 0;
     release_controllers(state.controllers);
     clear_slots(state.controllers);
+    state.controllers.axis_fragments.release();
     state.result.release();
     return OUT_OF_MEMORY_MESSAGE;
 }
