@@ -333,7 +333,9 @@ std::string parse_error_text(const char* what) {
 const char* axis_name(int axis) { return axis >= 0 && axis < SCENARIO_AXIS_COUNT ? AXIS_NAMES[axis] : "?"; }
 
 std::string describe_input(const ScenarioInput& input) {
-    std::string text = "j" + std::to_string(input.controller + 1) + " ";
+    std::string text = "j";
+    text += std::to_string(input.controller + 1);
+    text += ' ';
     if (input.axis >= 0) return text + axis_name(input.axis) + "=" + std::to_string(input.value);
     return text + "b" + std::to_string(input.button) + (input.value != 0 ? " down" : " up");
 }

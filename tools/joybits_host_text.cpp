@@ -116,7 +116,7 @@ std::string format_table(const MappingTable& table) {
 std::string escape_bytes(const std::string& text) {
     std::string escaped;
     for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
+        const auto code = static_cast<unsigned char>(c);
         if (c == '\t') {
             escaped += "\\t";
         } else if (c == '\r') {
@@ -125,9 +125,9 @@ std::string escape_bytes(const std::string& text) {
             escaped += "\\n";
         } else if (c == '\\') {
             escaped += "\\\\";
-        } else if (byte < 0x20 || byte >= 0x7F) {
+        } else if (code < 0x20 || code >= 0x7F) {
             char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(byte));
+            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(code));
             escaped += hex;
         } else {
             escaped += c;
