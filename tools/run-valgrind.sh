@@ -24,8 +24,9 @@ for bin in "$build"/tests/test_*; do
   [ -x "$bin" ] && [ -f "$bin" ] || continue
   name=$(basename "$bin")
   log="$logs/$name.log"
-  # gtest's death tests fork; memcheck follows the child only for the test run itself.
-  (cd "$build/tests" && valgrind --tool=memcheck --error-exitcode=1 --leak-check=full \
+  # The test binaries replace operator new to count and fail allocations; memcheck must
+  # leave that replacement alone (nouserintercepts) and watch the malloc beneath it.
+  (cd "$build/tests" && valgrind --tool=memcheck --soname-synonyms=somalloc=nouserintercepts --error-exitcode=1 --leak-check=full \
       --errors-for-leak-kinds=definite,indirect --show-leak-kinds=definite,indirect \
       --track-origins=yes --log-file="$PWD/../valgrind/$name.log" "./$name" --gtest_brief=1) \
       >"$logs/$name.out" 2>&1

@@ -151,7 +151,7 @@ TEST(EvaluationConstants, ConstantsNeverChangeAndOtherBitsStay) {
 }
 
 TEST(EvaluationDamage, WordsTheCompilerNeverWritesAreLeftAlone) {
-    MappingTable table;
+    MappingTable table{};
     table.entries[0] = (9u << 28) | 1u;                                    // no ninth slot
     table.entries[1] = (15u << 28) | (18u << 20) | 3u;                     // nor a fifteenth
     table.entries[2] = (1u << 28) | (19u << 20) | 2u;                      // no kind 19
