@@ -30,7 +30,7 @@ stage() {
   local preset=$1 log="$log_dir/$1.log"
   echo "== $preset =="
   if cmake --preset "$preset" >"$log" 2>&1 && cmake --build --preset "$preset" >>"$log" 2>&1; then
-    ctest --preset "$preset" 2>&1 | tee -a "$log" | grep -E 'tests passed|Failed|\*\*\*' || true
+    ctest --preset "$preset" 2>&1 | tee -a "$log" | grep -E 'tests passed|\*\*\*Failed|Exception|Timeout' || true
     count_ctest "$log"
   else
     tail -n 40 "$log"
