@@ -19,16 +19,9 @@
 
 #include "plugin/plugin.h"
 #include "sim/sim_platform.h"
+#include "tests/support/alloc_counter.h"
 
 namespace {
-
-// While armed, the countdown-th allocation fails.
-int64_t g_fail_countdown = 0;
-
-void* allocate(size_t size) {
-    if (g_fail_countdown > 0 && --g_fail_countdown == 0) return nullptr;
-    return std::malloc(size == 0 ? 1 : size);
-}
 
 [[noreturn]] void fail(const char* what, const std::string& detail) {
     std::fprintf(stderr, "fuzz_commands: %s\n%s\n", what, detail.c_str());
@@ -199,7 +192,7 @@ void host_command(Input& in) {
             text = next_text(in);
             argument = reinterpret_cast<intptr_t>(text.c_str());
         }
-        if (how >= 0xC0) g_fail_countdown = 1 + (how & 0x3F);
+        if (how >= 0xC0) alloc_counter::fail_at(1 + (how & 0x3F));
     } else if (how % 3 == 1) {
         // Commands that take no argument must not look at one.
         argument = static_cast<intptr_t>(next_int(in)) | 1;
@@ -207,7 +200,7 @@ void host_command(Input& in) {
         argument = 0x1234;
     }
     intptr_t result = _pbplug_Device(code, argument);
-    g_fail_countdown = 0;
+    alloc_counter::fail_at(0);
     switch (code) {
     case CMD_CONFIGURE:
         check_configure_answer(result);
@@ -230,25 +223,6 @@ void host_command(Input& in) {
 }
 
 }  // namespace
-
-void* operator new(size_t size) {
-    void* p = allocate(size);
-    if (p == nullptr) throw std::bad_alloc();
-    return p;
-}
-void* operator new[](size_t size) {
-    void* p = allocate(size);
-    if (p == nullptr) throw std::bad_alloc();
-    return p;
-}
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     _pbplug_Device(CMD_RELEASE, 0);

@@ -13,30 +13,23 @@
 #include <new>
 #include <string>
 
+#include "tests/support/alloc_counter.h"
 #include "text/text_buffer.h"
 
 namespace {
-
-// Allocation failure: while armed, the countdown-th allocation throws.
-int64_t g_fail_countdown = 0;
-
-void* allocate(size_t size) {
-    if (g_fail_countdown > 0 && --g_fail_countdown == 0) return nullptr;
-    return std::malloc(size == 0 ? 1 : size);
-}
 
 // Runs one text operation with the chosen allocation failing; disarmed on every way out,
 // so that the model's own allocations never fail.
 template <typename Operation>
 void armed(int64_t fail_at, Operation operation) {
-    g_fail_countdown = fail_at;
+    alloc_counter::fail_at(fail_at);
     try {
         operation();
     } catch (...) {
-        g_fail_countdown = 0;
+        alloc_counter::fail_at(0);
         throw;
     }
-    g_fail_countdown = 0;
+    alloc_counter::fail_at(0);
 }
 
 constexpr int SLOTS = 4;
@@ -412,25 +405,6 @@ void run_operation(Input& in) {
 }
 
 }  // namespace
-
-void* operator new(size_t size) {
-    void* p = allocate(size);
-    if (p == nullptr) throw std::bad_alloc();
-    return p;
-}
-void* operator new[](size_t size) {
-    void* p = allocate(size);
-    if (p == nullptr) throw std::bad_alloc();
-    return p;
-}
-void* operator new(size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void* operator new[](size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Input in{data, size, 0};
