@@ -22,7 +22,8 @@ void clear_slots(ControllerSet& set) noexcept {
 }
 
 // Release, choose the text, open the controllers, compile, compose the answer.
-const char* configure(PluginState& state, intptr_t argument) {
+// Kept out of line so that the frame commands do not pay for its frame and unwinding.
+[[gnu::noinline]] const char* configure(PluginState& state, intptr_t argument) {
     release_controllers(state.controllers);
     TextBuffer mapping(chosen_mapping(argument));
     state.table.count = 0;
