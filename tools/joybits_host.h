@@ -72,6 +72,9 @@ std::string describe_entry(MappingEntry entry);
 std::string format_table(const MappingTable& table);
 // Bytes that are not printable ASCII written as \t, \r, \n or \xNN; a backslash doubled.
 std::string escape_bytes(const std::string& text);
+// Reads a whole file of at most max_mib MiB into text; what names it in the error ("the
+// mapping file"), which also names the path.
+bool read_file(const std::string& path, const char* what, long max_mib, std::string& text, std::string& error);
 std::string utf16_to_utf8(const char16_t* text, size_t max_units);
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" from the GUID's fields.
 std::string format_guid(uint32_t data1, uint16_t data2, uint16_t data3, const unsigned char data4[8]);

@@ -19,7 +19,7 @@ namespace {
 constexpr int EXIT_UNEXPECTED = 4;
 constexpr int MAX_COUNT_OPTION = 1000000;
 constexpr int WINDOWS_DEFAULT_FRAMES = 60;  // one second at 60 Hz
-constexpr long MAX_MAPPING_FILE_SIZE = 1024L * 1024;
+constexpr long MAX_MAPPING_FILE_MIB = 1;
 
 const char DESCRIPTION[] =
     "joybits-host stands in for the host application of the joybits plug-in: it hands the plug-in a\n"
@@ -34,28 +34,7 @@ const char DESCRIPTION[] =
 std::string dump(const json& value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); }
 
 bool read_mapping_file(const std::string& path, std::string& text, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        error = path + ": cannot open the mapping file (" + std::strerror(errno) + ")";
-        return false;
-    }
-    char chunk[4096];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        text.append(chunk, got);
-        if (text.size() > static_cast<size_t>(MAX_MAPPING_FILE_SIZE)) break;
-    }
-    const bool failed = std::ferror(file) != 0;
-    const int read_errno = errno;
-    std::fclose(file);
-    if (failed) {
-        error = path + ": cannot read the mapping file (" + std::strerror(read_errno) + ")";
-        return false;
-    }
-    if (text.size() > static_cast<size_t>(MAX_MAPPING_FILE_SIZE)) {
-        error = path + ": the mapping file is larger than 1 MiB";
-        return false;
-    }
+    if (!read_file(path, "the mapping file", MAX_MAPPING_FILE_MIB, text, error)) return false;
     // The host hands over a NUL-terminated text: a NUL inside would silently cut it.
     const size_t nul = text.find('\0');
     if (nul != std::string::npos) {

@@ -49,7 +49,7 @@ constexpr int64_t MAX_FRAME = 1000000;
 // The range the plug-in sets on every axis.
 constexpr int64_t AXIS_MIN = -32768;
 constexpr int64_t AXIS_MAX = 32767;
-constexpr long MAX_FILE_SIZE = 16L * 1024 * 1024;
+constexpr long MAX_FILE_MIB = 16;
 
 // A value at a path of the document ("frames[3].j1.y") is wrong.
 struct ScenarioProblem : std::runtime_error {
@@ -362,29 +362,8 @@ bool parse_scenario(const std::string& name, const std::string& text, Scenario& 
 }
 
 bool load_scenario(const std::string& path, Scenario& scenario, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        error = path + ": cannot open the scenario file (" + std::strerror(errno) + ")";
-        return false;
-    }
     std::string text;
-    char chunk[4096];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        text.append(chunk, got);
-        if (text.size() > static_cast<size_t>(MAX_FILE_SIZE)) break;
-    }
-    const bool failed = std::ferror(file) != 0;
-    const int read_errno = errno;
-    std::fclose(file);
-    if (failed) {
-        error = path + ": cannot read the scenario file (" + std::strerror(read_errno) + ")";
-        return false;
-    }
-    if (text.size() > static_cast<size_t>(MAX_FILE_SIZE)) {
-        error = path + ": the scenario file is larger than 16 MiB";
-        return false;
-    }
+    if (!read_file(path, "the scenario file", MAX_FILE_MIB, text, error)) return false;
     return parse_scenario(path, text, scenario, error);
 }
 

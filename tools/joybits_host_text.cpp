@@ -1,4 +1,6 @@
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "mapping/compiler.h"
@@ -207,4 +209,31 @@ TokenError locate_syntax_error(const std::string& mapping) {
 void compile_for_table(const std::optional<std::string>& mapping, MappingTable& table) {
     TextBuffer text(chosen_mapping(mapping).c_str());
     compile_mapping(text, table);
+}
+
+bool read_file(const std::string& path, const char* what, long max_mib, std::string& text, std::string& error) {
+    const size_t max_size = static_cast<size_t>(max_mib) * 1024 * 1024;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        error = path + ": cannot open " + what + " (" + std::strerror(errno) + ")";
+        return false;
+    }
+    char chunk[4096];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        text.append(chunk, got);
+        if (text.size() > max_size) break;
+    }
+    const bool failed = std::ferror(file) != 0;
+    const int read_errno = errno;
+    std::fclose(file);
+    if (failed) {
+        error = path + ": cannot read " + what + " (" + std::strerror(read_errno) + ")";
+        return false;
+    }
+    if (text.size() > max_size) {
+        error = path + ": " + what + " is larger than " + std::to_string(max_mib) + " MiB";
+        return false;
+    }
+    return true;
 }
