@@ -223,8 +223,54 @@ struct DIJOYSTATE2 {
 using LPDIENUMDEVICESCALLBACKW = BOOL(CALLBACK*)(LPCDIDEVICEINSTANCEW, LPVOID);
 using LPDIENUMDEVICEOBJECTSCALLBACKW = BOOL(CALLBACK*)(LPCDIDEVICEOBJECTINSTANCEW, LPVOID);
 
-// COM interfaces. They are only ever released through Release, never deleted, so the
-// destructors are protected and need not be virtual.
+// COM interfaces, method for method in the order of their tables on Windows, so that one
+// implementation (sim/) serves this header and the Windows one alike. Types of methods that
+// nothing here calls are only declared. The interfaces are only ever released through
+// Release, never deleted, so the destructors are protected and need not be virtual.
+using UINT = unsigned int;
+using HANDLE = void*;
+using HKEY = struct HKEY__*;
+using LPDWORD = DWORD*;
+using LPWSTR = WCHAR*;
+using LPGUID = GUID*;
+using LPDIPROPHEADER = DIPROPHEADER*;
+using LPDIDEVICEOBJECTINSTANCEW = DIDEVICEOBJECTINSTANCEW*;
+using LPDIDEVICEINSTANCEW = DIDEVICEINSTANCEW*;
+struct DIDEVCAPS;
+struct DIDEVICEOBJECTDATA;
+struct DIEFFECT;
+struct DIEFFECTINFOW;
+struct DIEFFESCAPE;
+struct DIFILEEFFECT;
+struct DIACTIONFORMATW;
+struct DIDEVICEIMAGEINFOHEADERW;
+struct DICONFIGUREDEVICESPARAMSW;
+struct DIJOYTYPEINFO;
+struct DIJOYCONFIG;
+struct DIJOYUSERVALUES;
+struct IDirectInputEffect;
+using LPDIDEVCAPS = DIDEVCAPS*;
+using LPDIDEVICEOBJECTDATA = DIDEVICEOBJECTDATA*;
+using LPCDIDEVICEOBJECTDATA = const DIDEVICEOBJECTDATA*;
+using LPCDIEFFECT = const DIEFFECT*;
+using LPDIEFFECTINFOW = DIEFFECTINFOW*;
+using LPDIEFFESCAPE = DIEFFESCAPE*;
+using LPDIFILEEFFECT = DIFILEEFFECT*;
+using LPDIACTIONFORMATW = DIACTIONFORMATW*;
+using LPDIDEVICEIMAGEINFOHEADERW = DIDEVICEIMAGEINFOHEADERW*;
+using LPDICONFIGUREDEVICESPARAMSW = DICONFIGUREDEVICESPARAMSW*;
+using LPDIJOYTYPEINFO = DIJOYTYPEINFO*;
+using LPCDIJOYTYPEINFO = const DIJOYTYPEINFO*;
+using LPDIJOYCONFIG = DIJOYCONFIG*;
+using LPCDIJOYCONFIG = const DIJOYCONFIG*;
+using LPDIJOYUSERVALUES = DIJOYUSERVALUES*;
+using LPCDIJOYUSERVALUES = const DIJOYUSERVALUES*;
+using LPDIRECTINPUTEFFECT = IDirectInputEffect*;
+using LPDIENUMEFFECTSCALLBACKW = BOOL(CALLBACK*)(const DIEFFECTINFOW*, LPVOID);
+using LPDIENUMCREATEDEFFECTOBJECTSCALLBACK = BOOL(CALLBACK*)(LPDIRECTINPUTEFFECT, LPVOID);
+using LPDIENUMEFFECTSINFILECALLBACK = BOOL(CALLBACK*)(const DIFILEEFFECT*, LPVOID);
+using LPDICONFIGUREDEVICESCALLBACK = BOOL(CALLBACK*)(struct IUnknown*, LPVOID);
+
 struct IUnknown {
     virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) = 0;
     virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
@@ -236,32 +282,89 @@ protected:
 using LPUNKNOWN = IUnknown*;
 
 struct IDirectInputDevice8W : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetCapabilities(LPDIDEVCAPS caps) = 0;
     virtual HRESULT STDMETHODCALLTYPE EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKW callback, LPVOID context,
                                                   DWORD flags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetProperty(REFGUID property, LPDIPROPHEADER header) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetProperty(REFGUID property, LPCDIPROPHEADER header) = 0;
     virtual HRESULT STDMETHODCALLTYPE Acquire() = 0;
     virtual HRESULT STDMETHODCALLTYPE Unacquire() = 0;
     virtual HRESULT STDMETHODCALLTYPE GetDeviceState(DWORD size, LPVOID data) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetDeviceData(DWORD object_size, LPDIDEVICEOBJECTDATA data, LPDWORD in_out,
+                                                    DWORD flags) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetDataFormat(LPCDIDATAFORMAT format) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetEventNotification(HANDLE event) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND window, DWORD flags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetObjectInfo(LPDIDEVICEOBJECTINSTANCEW object, DWORD id, DWORD how) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetDeviceInfo(LPDIDEVICEINSTANCEW instance) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RunControlPanel(HWND owner, DWORD flags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Initialize(HINSTANCE instance, DWORD version, REFGUID guid) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateEffect(REFGUID guid, LPCDIEFFECT effect, LPDIRECTINPUTEFFECT* out,
+                                                   LPUNKNOWN outer) = 0;
+    virtual HRESULT STDMETHODCALLTYPE EnumEffects(LPDIENUMEFFECTSCALLBACKW callback, LPVOID context, DWORD type) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetEffectInfo(LPDIEFFECTINFOW info, REFGUID guid) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetForceFeedbackState(LPDWORD out) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SendForceFeedbackCommand(DWORD flags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE EnumCreatedEffectObjects(LPDIENUMCREATEDEFFECTOBJECTSCALLBACK callback,
+                                                               LPVOID context, DWORD flags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Escape(LPDIEFFESCAPE escape) = 0;
     virtual HRESULT STDMETHODCALLTYPE Poll() = 0;
+    virtual HRESULT STDMETHODCALLTYPE SendDeviceData(DWORD object_size, LPCDIDEVICEOBJECTDATA data, LPDWORD in_out,
+                                                     DWORD flags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE EnumEffectsInFile(LPCWSTR file, LPDIENUMEFFECTSINFILECALLBACK callback,
+                                                        LPVOID context, DWORD flags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE WriteEffectToFile(LPCWSTR file, DWORD entries, LPDIFILEEFFECT effects,
+                                                        DWORD flags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE BuildActionMap(LPDIACTIONFORMATW format, LPCWSTR user, DWORD flags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetActionMap(LPDIACTIONFORMATW format, LPCWSTR user, DWORD flags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetImageInfo(LPDIDEVICEIMAGEINFOHEADERW header) = 0;
 
 protected:
     ~IDirectInputDevice8W() = default;
 };
 using LPDIRECTINPUTDEVICE8W = IDirectInputDevice8W*;
+using LPDIENUMDEVICESBYSEMANTICSCBW = BOOL(CALLBACK*)(LPCDIDEVICEINSTANCEW, LPDIRECTINPUTDEVICE8W, DWORD, DWORD,
+                                                      LPVOID);
 
 struct IDirectInput8W : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE CreateDevice(REFGUID instance, LPDIRECTINPUTDEVICE8W* device,
                                                    LPUNKNOWN outer) = 0;
     virtual HRESULT STDMETHODCALLTYPE EnumDevices(DWORD device_type, LPDIENUMDEVICESCALLBACKW callback,
                                                   LPVOID context, DWORD flags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetDeviceStatus(REFGUID instance) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RunControlPanel(HWND owner, DWORD flags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Initialize(HINSTANCE instance, DWORD version) = 0;
+    virtual HRESULT STDMETHODCALLTYPE FindDevice(REFGUID product, LPCWSTR name, LPGUID instance) = 0;
+    virtual HRESULT STDMETHODCALLTYPE EnumDevicesBySemantics(LPCWSTR user, LPDIACTIONFORMATW format,
+                                                             LPDIENUMDEVICESBYSEMANTICSCBW callback, LPVOID context,
+                                                             DWORD flags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ConfigureDevices(LPDICONFIGUREDEVICESCALLBACK callback,
+                                                       LPDICONFIGUREDEVICESPARAMSW params, DWORD flags,
+                                                       LPVOID context) = 0;
 
 protected:
     ~IDirectInput8W() = default;
 };
 
 struct IDirectInputJoyConfig8 : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Acquire() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Unacquire() = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND window, DWORD flags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SendNotify() = 0;
+    virtual HRESULT STDMETHODCALLTYPE EnumTypes(LPVOID callback, LPVOID context) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetTypeInfo(LPCWSTR type, LPDIJOYTYPEINFO info, DWORD flags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetTypeInfo(LPCWSTR type, LPCDIJOYTYPEINFO info, DWORD flags,
+                                                  LPWSTR new_type) = 0;
+    virtual HRESULT STDMETHODCALLTYPE DeleteType(LPCWSTR type) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetConfig(UINT id, LPDIJOYCONFIG config, DWORD flags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetConfig(UINT id, LPCDIJOYCONFIG config, DWORD flags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE DeleteConfig(UINT id) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetUserValues(LPDIJOYUSERVALUES values, DWORD flags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetUserValues(LPCDIJOYUSERVALUES values, DWORD flags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE AddNewHardware(HWND owner, REFGUID type) = 0;
+    virtual HRESULT STDMETHODCALLTYPE OpenTypeKey(LPCWSTR type, DWORD access, HKEY* key) = 0;
+    virtual HRESULT STDMETHODCALLTYPE OpenAppStatusKey(HKEY* key) = 0;
+
 protected:
     ~IDirectInputJoyConfig8() = default;
 };

@@ -118,8 +118,19 @@ void check_configure_answer(intptr_t result) {
 int g_controllers = 0;
 constexpr int MAX_CONTROLLERS = 10;
 
+// Whether another injection rule may be added. The platform holds SIM_MAX_RULES at most;
+// when they are all in force, the input decides whether the new rule is dropped or takes
+// the place of all the old ones.
+bool room_for_rule(Input& in) {
+    if (sim_rule_count() < SIM_MAX_RULES) return true;
+    if ((next_byte(in) & 1) == 0) return false;
+    sim_clear_rules();
+    return true;
+}
+
 void platform_event(Input& in) {
     uint8_t what = next_byte(in) % 12;
+    if (what >= 7 && what <= 9 && !room_for_rule(in)) return;
     int controller = next_byte(in) % MAX_CONTROLLERS;
     if (what <= 2 && g_controllers >= MAX_CONTROLLERS) what = 3;
     if (what > 2 && controller >= g_controllers) {

@@ -75,20 +75,66 @@
 // GetDeviceState. An unknown name aborts the program (a misspelt rule must not make a
 // test vacuous).
 //
+// On Windows the simulation is a dinput8.dll of its own, with the real interfaces of the
+// mingw-w64 headers: Wine is told to load it instead of its own (WINEDLLOVERRIDES=
+// dinput8=n, the DLL beside the test programs), so the shipped joybits.dll and the test
+// programs meet the same virtual controllers. GetModuleHandleW is then the system's own:
+// it is neither logged nor injectable there.
+//
 // Everything here is single-threaded, like the plug-in.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "controllers/directinput.h"
 
+#if !defined(_WIN32)
+#define SIM_API
+#elif defined(JOYBITS_SIM_BUILD)
+#define SIM_API __declspec(dllexport)
+#else
+#define SIM_API __declspec(dllimport)
+#endif
+
 inline constexpr int SIM_MAX_CONTROLLERS = 32;
 inline constexpr int SIM_MAX_OBJECTS = 164;
 inline constexpr int SIM_FOREVER = -1;
-// The instance handle GetModuleHandleW(nullptr) gives: the host executable's module.
+// Injection rules in force at once. Adding one more is a mistake in the test and aborts;
+// a script that adds rules without bound (a fuzzer) reads sim_rule_count() first.
+inline constexpr int SIM_MAX_RULES = 64;
+// The instance handle GetModuleHandleW(nullptr) gives outside Windows: the host
+// executable's module.
 inline constexpr uintptr_t SIM_HOST_MODULE = 0x400000;
+// Whether GetModuleHandleW is the simulation's (logged and injectable) or the system's.
+#if defined(_WIN32)
+inline constexpr bool SIM_HAS_MODULE_HANDLE = false;
+#else
+inline constexpr bool SIM_HAS_MODULE_HANDLE = true;
+#endif
+
+// The platform calls by the names the log, sim_calls and the rules use. The first
+// SIM_INJECTABLE_METHODS take injected results (sim_fail); the first three of them are
+// made before any device exists, so rules for one controller (sim_fail_on) take the
+// others. The rest are counted and logged only; those after Release are the methods
+// the plug-in never calls, which answer E_NOTIMPL.
+inline constexpr const char* SIM_METHOD_NAMES[] = {
+    "GetModuleHandleW", "DirectInput8Create", "QueryInterface", "CreateDevice", "EnumDevices", "EnumObjects",
+    "SetProperty", "SetDataFormat", "SetCooperativeLevel", "Acquire", "Unacquire", "Poll", "GetDeviceState",
+    "AddRef", "Release",
+    "GetCapabilities", "GetProperty", "GetDeviceData", "SetEventNotification", "GetObjectInfo", "GetDeviceInfo",
+    "RunControlPanel", "Initialize", "CreateEffect", "EnumEffects", "GetEffectInfo", "GetForceFeedbackState",
+    "SendForceFeedbackCommand", "EnumCreatedEffectObjects", "Escape", "SendDeviceData", "EnumEffectsInFile",
+    "WriteEffectToFile", "BuildActionMap", "SetActionMap", "GetImageInfo", "GetDeviceStatus", "FindDevice",
+    "EnumDevicesBySemantics", "ConfigureDevices", "SendNotify", "EnumTypes", "GetTypeInfo", "SetTypeInfo",
+    "DeleteType", "GetConfig", "SetConfig", "DeleteConfig", "GetUserValues", "SetUserValues", "AddNewHardware",
+    "OpenTypeKey", "OpenAppStatusKey",
+};
+inline constexpr int SIM_METHOD_COUNT = static_cast<int>(sizeof(SIM_METHOD_NAMES) / sizeof(SIM_METHOD_NAMES[0]));
+inline constexpr int SIM_INJECTABLE_METHODS = 13;
+inline constexpr int SIM_DEVICE_METHODS_FROM = 3;
 
 enum class SimAxis { x, y, z, rx, ry, rz, slider0, slider1 };
 
@@ -97,86 +143,108 @@ enum class SimAxis { x, y, z, rx, ry, rz, slider0, slider1 };
 // Objects from before the reset are retired: calls on them are answered quietly and not
 // logged, so a plug-in still holding them can release them without disturbing the next
 // test.
-void sim_reset();
+SIM_API void sim_reset();
 
 // --- Controllers -------------------------------------------------------------------
 
 // Adds a controller without objects; returns its number. The name is cut to 63 bytes.
-int sim_add_controller(const char* product_name);
+SIM_API int sim_add_controller(const char* product_name);
 // Adds an absolute axis of that type (GUID_XAxis .. GUID_RzAxis, GUID_Slider).
-void sim_add_axis(int controller, SimAxis axis);
+SIM_API void sim_add_axis(int controller, SimAxis axis);
 // Adds count push buttons.
-void sim_add_buttons(int controller, int count);
-void sim_add_pov(int controller);
+SIM_API void sim_add_buttons(int controller, int count);
+SIM_API void sim_add_pov(int controller);
 // Adds any object: its type GUID and its dwType (type bits and DIDFT_MAKEINSTANCE).
 // An axis that is not one of the eight SimAxis fields reports no state.
-void sim_add_object(int controller, const GUID& type, DWORD dw_type);
+SIM_API void sim_add_object(int controller, const GUID& type, DWORD dw_type);
 // A gamepad: X and Y axes, then the buttons.
-int sim_add_gamepad(const char* product_name, int buttons = 12);
+SIM_API int sim_add_gamepad(const char* product_name, int buttons = 12);
 // A joystick: X, Y, Z, Rz, a slider, a point of view, 8 buttons.
-int sim_add_joystick(const char* product_name);
+SIM_API int sim_add_joystick(const char* product_name);
 
 // A detached controller is not enumerated with DIEDFL_ATTACHEDONLY, cannot be created,
 // and its devices lose their acquisition and cannot be acquired.
-void sim_set_attached(int controller, bool attached);
+SIM_API void sim_set_attached(int controller, bool attached);
 // false: Poll answers DI_NOEFFECT, as for a device that needs no polling.
-void sim_set_polled(int controller, bool polled);
+SIM_API void sim_set_polled(int controller, bool polled);
 // The host window going to the background takes the acquisition from every device set
 // up for foreground use.
-void sim_set_foreground(bool foreground);
+SIM_API void sim_set_foreground(bool foreground);
 // Every acquired device of the controller loses its acquisition.
-void sim_lose_input(int controller);
+SIM_API void sim_lose_input(int controller);
 
-GUID sim_instance_guid(int controller);
+SIM_API GUID sim_instance_guid(int controller);
 
 // --- Input state -------------------------------------------------------------------
 
-void sim_set_axis(int controller, SimAxis axis, LONG position);
+// Positions in -32768..32767, scaled as above.
+SIM_API void sim_set_axis(int controller, SimAxis axis, LONG position);
 // index 0..127 into rgbButtons (the mapping language's b1 is index 0).
-void sim_set_button(int controller, int index, bool pressed);
-void sim_set_pov(int controller, int index, DWORD value);
-// The whole input record, for scripts that set many fields at once. Axis fields hold
-// positions in -32768..32767 and are scaled as above; everything else is reported as it
-// stands.
-DIJOYSTATE2& sim_input(int controller);
+SIM_API void sim_set_button(int controller, int index, bool pressed);
 
 // --- Inspection --------------------------------------------------------------------
 
 // Calls of the method since the last reset, whether logged or not ("Release" and
 // "AddRef" count too).
-int sim_calls(const char* method);
+SIM_API int sim_calls(const char* method);
 // Reference count of a live object named as in the log ("di1", "dev2", "joyconfig1");
 // 0 once released, -1 if no such object was made since the reset.
-int sim_refs(const char* object);
-bool sim_acquired(const char* device);
+SIM_API int sim_refs(const char* object);
+SIM_API bool sim_acquired(const char* device);
 // The range set on the controller's axis through that device; false when none was set.
-bool sim_axis_range(const char* device, SimAxis axis, LONG& min, LONG& max);
-int sim_live_objects();
-int sim_misuse_count();
-// One line per live object ("dev2 holds 1 reference") and per misuse; empty when clean.
-std::string sim_problems();
+SIM_API bool sim_axis_range(const char* device, SimAxis axis, LONG& min, LONG& max);
+SIM_API int sim_live_objects();
+SIM_API int sim_misuse_count();
 
 // --- Call log ----------------------------------------------------------------------
 
-void sim_set_logging(bool on);
-void sim_clear_log();
-std::vector<std::string> sim_log();
-// The lines joined, each followed by '\n'.
-std::string sim_log_text();
-// The log buffer (1 MiB) ran full and later lines were dropped.
-bool sim_log_full();
+SIM_API void sim_set_logging(bool on);
+SIM_API void sim_clear_log();
 
 // --- Injected results --------------------------------------------------------------
 
-void sim_fail(const char* method, int nth, HRESULT result, int times = 1);
-void sim_fail_on(int controller, const char* method, int nth, HRESULT result, int times = 1);
-void sim_fail_enum(const char* method, int nth, int callbacks, HRESULT result);
+SIM_API void sim_fail(const char* method, int nth, HRESULT result, int times = 1);
+SIM_API void sim_fail_on(int controller, const char* method, int nth, HRESULT result, int times = 1);
+SIM_API void sim_fail_enum(const char* method, int nth, int callbacks, HRESULT result);
+// Rules in force (at most SIM_MAX_RULES), and taking them all back.
+SIM_API int sim_rule_count();
+SIM_API void sim_clear_rules();
 // A faulty platform that goes on enumerating after a callback returned DIENUM_STOP.
-void sim_ignore_enum_stop(bool ignore);
+SIM_API void sim_ignore_enum_stop(bool ignore);
 
 // --- Texts -------------------------------------------------------------------------
+// The simulation writes its texts into the caller's buffer (it may live in a DLL of
+// its own, whose storage the caller must not free); each answers the text's full
+// length and writes at most capacity - 1 bytes and a terminating zero.
+
+SIM_API size_t sim_copy_problems(char* out, size_t capacity);
+SIM_API size_t sim_copy_log(char* out, size_t capacity);
+SIM_API size_t sim_copy_result_name(HRESULT result, char* out, size_t capacity);
+
+// A text of the simulation as a std::string, through one of the copy functions above.
+template <typename Copy>
+std::string sim_text(Copy copy) {
+    std::string text(copy(nullptr, 0), '\0');
+    if (!text.empty()) copy(text.data(), text.size() + 1);
+    return text;
+}
+
+// One line per live object ("dev2 holds 1 reference") and per misuse; empty when clean.
+inline std::string sim_problems() { return sim_text(sim_copy_problems); }
+
+// The call log, one entry per line.
+inline std::vector<std::string> sim_log() {
+    std::string text = sim_text(sim_copy_log);
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
 
 // "DI_OK", "DIERR_INPUTLOST", ... or "0x8000FFFF".
-std::string sim_result_name(HRESULT result);
-// "{A36D02E0-C9F3-11CF-BFC7-444553540000}".
-std::string sim_guid_text(const GUID& guid);
+inline std::string sim_result_name(HRESULT result) {
+    return sim_text([result](char* out, size_t capacity) { return sim_copy_result_name(result, out, capacity); });
+}

@@ -44,7 +44,7 @@ stage asan
 stage win32
 if [ -x tools/run-fuzz.sh ]; then
   echo "== fuzz =="
-  if bash tools/run-fuzz.sh "${FUZZ_SECONDS:-30}" >"$log_dir/fuzz.log" 2>&1; then
+  if bash tools/run-fuzz.sh --check "${FUZZ_SECONDS:-30}" >"$log_dir/fuzz.log" 2>&1; then
     fuzz_passed=$(grep -c '^fuzz .* ok' "$log_dir/fuzz.log" || true)
     passed=$((passed + fuzz_passed))
     grep '^fuzz ' "$log_dir/fuzz.log"

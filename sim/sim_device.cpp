@@ -1,0 +1,289 @@
+// IDirectInputDevice8W over a virtual controller, with the rules of a real device: data
+// format before acquisition, exclusive and foreground cooperation, lost acquisition
+// reported by the next Poll, axis values scaled to the range set on them.
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "sim/sim_objects.h"
+
+using namespace sim;
+
+namespace {
+
+// Scales a position in -32768..32767 into min..max.
+LONG scaled(LONG position, LONG min, LONG max) {
+    if (min == -32768 && max == 32767) return position;
+    int64_t offset = static_cast<int64_t>(position) + 32768;
+    int64_t span = static_cast<int64_t>(max) - min;
+    return static_cast<LONG>(min + (offset * span + 32767) / 65535);
+}
+
+template <typename F>
+void for_each_live_device(F f) {
+    for (SimDevice& d : devices.items) {
+        if (live(d.core)) f(d);
+    }
+}
+
+SimDevice* device_named(const char* name) {
+    int number = 0;
+    if (std::sscanf(name, "dev%d", &number) != 1) return nullptr;
+    for (SimDevice& d : devices.items) {
+        if (!d.core.retired && d.core.number == number) return &d;
+    }
+    return nullptr;
+}
+
+// The data format of DIJOYSTATE2, recognised by its shape: the plug-in's copy of
+// c_dfDIJoystick2 lives in the plug-in, not here.
+bool is_joystick2_format(const DIDATAFORMAT& format) {
+    return format.dwSize == sizeof(DIDATAFORMAT) && format.dwObjSize == sizeof(DIOBJECTDATAFORMAT) &&
+           format.dwFlags == DIDF_ABSAXIS && format.dwDataSize == sizeof(DIJOYSTATE2) &&
+           format.dwNumObjs == JOYSTICK2_OBJECT_COUNT;
+}
+
+// The log's arguments of a SetProperty call.
+void property_text(REFGUID property, LPCDIPROPHEADER header, char (&out)[160]) {
+    const char* name = &property == &DIPROP_RANGE ? "DIPROP_RANGE" : "other";
+    if (header == nullptr) {
+        std::snprintf(out, sizeof out, "%s, null", name);
+        return;
+    }
+    int n = std::snprintf(out, sizeof out, "%s, size=%" PRIu32 ", header=%" PRIu32 ", obj=0x%" PRIX32 ", how=%" PRIu32,
+                          name, static_cast<uint32_t>(header->dwSize), static_cast<uint32_t>(header->dwHeaderSize),
+                          static_cast<uint32_t>(header->dwObj), static_cast<uint32_t>(header->dwHow));
+    if (&property == &DIPROP_RANGE && header->dwSize == sizeof(DIPROPRANGE) && n > 0) {
+        const auto* range = reinterpret_cast<const DIPROPRANGE*>(header);
+        std::snprintf(out + n, sizeof out - static_cast<size_t>(n), ", min=%" PRId32 ", max=%" PRId32,
+                      static_cast<int32_t>(range->lMin), static_cast<int32_t>(range->lMax));
+    }
+}
+
+}  // namespace
+
+namespace sim {
+
+void SimDevice::start(int of_controller) {
+    controller = of_controller;
+    acquired = false;
+    lost = false;
+    format_set = false;
+    cooperation = 0;
+    for (AxisRange& r : ranges) r = AxisRange{};
+}
+
+void SimDevice::lose() {
+    if (!acquired) return;
+    acquired = false;
+    lost = true;
+}
+
+HRESULT SimDevice::QueryInterface(REFIID riid, void** object) {
+    return query_self(*this, riid, object, IID_IDirectInputDevice8W);
+}
+
+ULONG SimDevice::Release() {
+    ULONG left = release(core);
+    if (left == 0 && !core.retired) acquired = false;
+    return left;
+}
+
+HRESULT SimDevice::EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKW callback, LPVOID context, DWORD flags) {
+    char context_text[24];
+    pointer_text(context, context_text);
+    Call call;
+    if (!begin_call(call, &core, M_ENUM_OBJECTS, controller, "context=%s, flags=0x%" PRIX32, context_text,
+                    static_cast<uint32_t>(flags))) {
+        return E_POINTER;
+    }
+    if (callback == nullptr) return end_call(call, DIERR_INVALIDPARAM);
+    const Controller& ctl = platform.controllers[controller];
+    DWORD type_filter = flags & 0xFF;
+    int made = 0;
+    for (int i = 0; i < ctl.object_count && call.injection.allows_callback(made); ++i) {
+        const SimObjectInfo& o = ctl.objects[i];
+        if (type_filter != DIDFT_ALL && (o.dw_type & type_filter) == 0) continue;
+        DIDEVICEOBJECTINSTANCEW object{};
+        object.dwSize = sizeof object;
+        object.guidType = o.type;
+        object.dwOfs = o.offset;
+        object.dwType = o.dw_type;
+        if ((o.dw_type & DIDFT_AXIS) != 0) object.dwFlags = ASPECT_POSITION;
+        char name[32];
+        int length = std::snprintf(name, sizeof name, "Object %d", i);
+        for (int k = 0; k <= length; ++k) object.tszName[k] = static_cast<WCHAR>(name[k]);
+        ++made;
+        if (callback(&object, context) == DIENUM_STOP && !platform.ignore_enum_stop) break;
+    }
+    return end_call(call, DI_OK);
+}
+
+HRESULT SimDevice::SetProperty(REFGUID property, LPCDIPROPHEADER header) {
+    char arguments[160];
+    property_text(property, header, arguments);
+    Call call;
+    if (!begin_call(call, &core, M_SET_PROPERTY, controller, "%s", arguments)) return E_POINTER;
+    if (call.injection.refuses()) return end_call(call, call.injection.result);
+    if (header == nullptr) return end_call(call, E_POINTER);
+    if (&property != &DIPROP_RANGE) return end_call(call, DIERR_UNSUPPORTED);
+    if (header->dwSize != sizeof(DIPROPRANGE) || header->dwHeaderSize != sizeof(DIPROPHEADER)) {
+        return end_call(call, DIERR_INVALIDPARAM);
+    }
+    if (acquired) return end_call(call, DIERR_ACQUIRED);
+    const auto* range = reinterpret_cast<const DIPROPRANGE*>(header);
+    if (range->lMin >= range->lMax) return end_call(call, DIERR_INVALIDPARAM);
+    const Controller& ctl = platform.controllers[controller];
+    const AxisRange set{range->lMin, range->lMax, true};
+    if (header->dwHow == DIPH_DEVICE && header->dwObj == 0) {
+        for (int i = 0; i < ctl.object_count; ++i) {
+            if ((ctl.objects[i].dw_type & DIDFT_AXIS) != 0) ranges[i] = set;
+        }
+        return end_call(call, DI_OK);
+    }
+    if (header->dwHow != DIPH_BYID) return end_call(call, DIERR_UNSUPPORTED);
+    for (int i = 0; i < ctl.object_count; ++i) {
+        if (ctl.objects[i].dw_type != header->dwObj) continue;
+        if ((ctl.objects[i].dw_type & DIDFT_AXIS) == 0) return end_call(call, DIERR_UNSUPPORTED);
+        ranges[i] = set;
+        return end_call(call, DI_OK);
+    }
+    return end_call(call, DIERR_OBJECTNOTFOUND);
+}
+
+HRESULT SimDevice::Acquire() {
+    Call call;
+    if (!begin_call(call, &core, M_ACQUIRE, controller, "%s", "")) return E_POINTER;
+    if (call.injection.refuses()) return end_call(call, call.injection.result);
+    if (!format_set) return end_call(call, DIERR_INVALIDPARAM);
+    if (acquired) return end_call(call, DI_NOEFFECT);
+    if (!platform.controllers[controller].attached) return end_call(call, DIERR_UNPLUGGED);
+    if ((cooperation & DISCL_FOREGROUND) != 0 && !platform.foreground) return end_call(call, DIERR_OTHERAPPHASPRIO);
+    bool taken_elsewhere = false;
+    if ((cooperation & DISCL_EXCLUSIVE) != 0) {
+        for_each_live_device([&](const SimDevice& d) {
+            taken_elsewhere |= &d != this && d.controller == controller && d.acquired &&
+                               (d.cooperation & DISCL_EXCLUSIVE) != 0;
+        });
+    }
+    if (taken_elsewhere) return end_call(call, DIERR_OTHERAPPHASPRIO);
+    acquired = true;
+    lost = false;
+    return end_call(call, DI_OK);
+}
+
+HRESULT SimDevice::Unacquire() {
+    Call call;
+    if (!begin_call(call, &core, M_UNACQUIRE, controller, "%s", "")) return call.retired ? DI_OK : E_POINTER;
+    if (call.injection.refuses()) return end_call(call, call.injection.result);
+    HRESULT hr = acquired ? DI_OK : DI_NOEFFECT;
+    acquired = false;
+    lost = false;
+    return end_call(call, hr);
+}
+
+HRESULT SimDevice::GetDeviceState(DWORD size, LPVOID data) {
+    Call call;
+    if (!begin_call(call, &core, M_GET_DEVICE_STATE, controller, "size=%" PRIu32, static_cast<uint32_t>(size))) {
+        return E_POINTER;
+    }
+    if (call.injection.refuses()) return end_call(call, call.injection.result);
+    if (data == nullptr || !format_set || size != sizeof(DIJOYSTATE2)) return end_call(call, DIERR_INVALIDPARAM);
+    if (!acquired) return end_call(call, lost ? DIERR_INPUTLOST : DIERR_NOTACQUIRED);
+    const Controller& ctl = platform.controllers[controller];
+    DIJOYSTATE2 state = ctl.input;
+    for (int f = 0; f < AXIS_FIELDS; ++f) {
+        int o = ctl.axis_object[f];
+        if (o < 0) continue;
+        const AxisRange& r = ranges[o];
+        LONG& field = axis_field(state, f);
+        field = r.set ? scaled(field, r.min, r.max) : scaled(field, 0, 65535);
+    }
+    std::memcpy(data, &state, sizeof state);
+    return end_call(call, DI_OK);
+}
+
+HRESULT SimDevice::SetDataFormat(LPCDIDATAFORMAT format) {
+    char arguments[80];
+    if (format == nullptr) {
+        std::snprintf(arguments, sizeof arguments, "null");
+    } else if (is_joystick2_format(*format)) {
+        std::snprintf(arguments, sizeof arguments, "c_dfDIJoystick2");
+    } else {
+        std::snprintf(arguments, sizeof arguments, "size=%" PRIu32 ", objects=%" PRIu32 ", flags=%" PRIu32,
+                      static_cast<uint32_t>(format->dwDataSize), static_cast<uint32_t>(format->dwNumObjs),
+                      static_cast<uint32_t>(format->dwFlags));
+    }
+    Call call;
+    if (!begin_call(call, &core, M_SET_DATA_FORMAT, controller, "%s", arguments)) return E_POINTER;
+    if (call.injection.refuses()) return end_call(call, call.injection.result);
+    if (format == nullptr) return end_call(call, E_POINTER);
+    if (acquired) return end_call(call, DIERR_ACQUIRED);
+    if (!is_joystick2_format(*format)) return end_call(call, DIERR_INVALIDPARAM);
+    format_set = true;
+    return end_call(call, DI_OK);
+}
+
+HRESULT SimDevice::SetCooperativeLevel(HWND window, DWORD flags) {
+    char window_text[24];
+    pointer_text(window, window_text);
+    Call call;
+    if (!begin_call(call, &core, M_SET_COOPERATIVE_LEVEL, controller, "hwnd=%s, flags=%" PRIu32, window_text,
+                    static_cast<uint32_t>(flags))) {
+        return E_POINTER;
+    }
+    if (call.injection.refuses()) return end_call(call, call.injection.result);
+    if (acquired) return end_call(call, DIERR_ACQUIRED);
+    bool one_exclusivity = ((flags & DISCL_EXCLUSIVE) != 0) != ((flags & DISCL_NONEXCLUSIVE) != 0);
+    bool one_ground = ((flags & DISCL_FOREGROUND) != 0) != ((flags & DISCL_BACKGROUND) != 0);
+    if (!one_exclusivity || !one_ground) return end_call(call, DIERR_INVALIDPARAM);
+    if (window == nullptr && (flags & (DISCL_EXCLUSIVE | DISCL_FOREGROUND)) != 0) return end_call(call, E_HANDLE);
+    cooperation = flags;
+    return end_call(call, DI_OK);
+}
+
+HRESULT SimDevice::Poll() {
+    Call call;
+    if (!begin_call(call, &core, M_POLL, controller, "%s", "")) return E_POINTER;
+    if (call.injection.refuses()) return end_call(call, call.injection.result);
+    if (!acquired) {
+        HRESULT hr = lost ? DIERR_INPUTLOST : DIERR_NOTACQUIRED;
+        lost = false;
+        return end_call(call, hr);
+    }
+    return end_call(call, platform.controllers[controller].polled ? DI_OK : DI_NOEFFECT);
+}
+
+}  // namespace sim
+
+// --- Scripting: devices ------------------------------------------------------------------
+
+void sim_set_attached(int controller, bool attached) {
+    controller_at(controller).attached = attached;
+    if (!attached) for_each_live_device([&](SimDevice& d) { if (d.controller == controller) d.lose(); });
+}
+
+void sim_set_foreground(bool foreground) {
+    platform.foreground = foreground;
+    if (!foreground) for_each_live_device([](SimDevice& d) { if ((d.cooperation & DISCL_FOREGROUND) != 0) d.lose(); });
+}
+
+void sim_lose_input(int controller) {
+    controller_at(controller);
+    for_each_live_device([&](SimDevice& d) { if (d.controller == controller) d.lose(); });
+}
+
+bool sim_acquired(const char* device) {
+    SimDevice* d = device_named(device);
+    return d != nullptr && live(d->core) && d->acquired;
+}
+
+bool sim_axis_range(const char* device, SimAxis axis, LONG& min, LONG& max) {
+    SimDevice* d = device_named(device);
+    if (d == nullptr) return false;
+    int o = platform.controllers[d->controller].axis_object[static_cast<int>(axis)];
+    if (o < 0 || !d->ranges[o].set) return false;
+    min = d->ranges[o].min;
+    max = d->ranges[o].max;
+    return true;
+}

@@ -1,0 +1,132 @@
+// The DLL's own functions (DirectInput8Create, and GetModuleHandleW outside Windows), the
+// DirectInput interface and the joystick configuration interface.
+#include <cinttypes>
+#include <cstdio>
+
+#include "sim/sim_objects.h"
+
+using namespace sim;
+
+namespace {
+
+void copy_wide(WCHAR* out, int capacity, const char* s) {
+    int i = 0;
+    for (; s[i] != '\0' && i < capacity - 1; ++i) out[i] = static_cast<WCHAR>(static_cast<unsigned char>(s[i]));
+    out[i] = 0;
+}
+
+DIDEVICEINSTANCEW instance_of(const Controller& c) {
+    DIDEVICEINSTANCEW instance{};
+    instance.dwSize = sizeof instance;
+    instance.guidInstance = c.instance;
+    instance.guidProduct = c.product;
+    instance.dwDevType = DI8DEVTYPE_JOYSTICK | (0x02u << 8);
+    copy_wide(instance.tszInstanceName, MAX_PATH, c.name);
+    copy_wide(instance.tszProductName, MAX_PATH, c.name);
+    instance.wUsagePage = 1;
+    instance.wUsage = 4;
+    return instance;
+}
+
+}  // namespace
+
+#if !defined(_WIN32)
+extern "C" HMODULE WINAPI GetModuleHandleW(LPCWSTR module_name) {
+    Call call;
+    begin_call(call, nullptr, M_GET_MODULE_HANDLE, ANY_CONTROLLER, "%s", module_name == nullptr ? "null" : "name");
+    HMODULE module = nullptr;
+    if (module_name == nullptr && !call.injection.refuses()) module = reinterpret_cast<HMODULE>(SIM_HOST_MODULE);
+    char handle[24];
+    pointer_text(module, handle);
+    log_text_result(call, handle);
+    return module;
+}
+#endif
+
+extern "C" HRESULT WINAPI DirectInput8Create(HINSTANCE instance, DWORD version, REFIID riid, LPVOID* out,
+                                             LPUNKNOWN outer) {
+    char instance_text[24];
+    pointer_text(instance, instance_text);
+    char iid[80];
+    guid_name(riid, iid);
+    char outer_text[24];
+    pointer_text(outer, outer_text);
+    Call call;
+    begin_call(call, nullptr, M_CREATE, ANY_CONTROLLER, "instance=%s, version=0x%" PRIX32 ", riid=%s, outer=%s",
+               instance_text, static_cast<uint32_t>(version), iid, outer_text);
+    if (out == nullptr) return end_call(call, E_POINTER);
+    *out = nullptr;
+    if (call.injection.refuses()) return end_call(call, call.injection.result);
+    if (instance == nullptr) return end_call(call, DIERR_INVALIDPARAM);
+    if (version < DIRECTINPUT_VERSION) return end_call(call, DIERR_OLDDIRECTINPUTVERSION);
+    if (version > DIRECTINPUT_VERSION) return end_call(call, DIERR_BETADIRECTINPUTVERSION);
+    if (!same_guid(riid, IID_IDirectInput8W)) return end_call(call, DIERR_NOINTERFACE);
+    if (outer != nullptr) return end_call(call, DIERR_NOAGGREGATION);
+    SimDirectInput* made = direct_inputs.take();
+    if (made == nullptr) return end_call(call, DIERR_OUTOFMEMORY);
+    HRESULT hr = end_call(call, DI_OK, &made->core);
+    *out = static_cast<IDirectInput8W*>(made);
+    return hr;
+}
+
+namespace sim {
+
+HRESULT SimDirectInput::QueryInterface(REFIID riid, void** object) {
+    if (!same_guid(riid, IID_IDirectInputJoyConfig8)) return query_self(*this, riid, object, IID_IDirectInput8W);
+    Call call;
+    if (!begin_call(call, &core, M_QUERY_INTERFACE, ANY_CONTROLLER, "IID_IDirectInputJoyConfig8")) return E_POINTER;
+    if (object == nullptr) return end_call(call, E_POINTER);
+    *object = nullptr;
+    if (call.injection.refuses()) return end_call(call, call.injection.result);
+    SimJoyConfig* made = joy_configs.take();
+    if (made == nullptr) return end_call(call, E_OUTOFMEMORY);
+    *object = static_cast<IDirectInputJoyConfig8*>(made);
+    return end_call(call, S_OK, &made->core);
+}
+
+HRESULT SimDirectInput::CreateDevice(REFGUID instance, LPDIRECTINPUTDEVICE8W* device, LPUNKNOWN outer) {
+    char guid[80];
+    guid_name(instance, guid);
+    char outer_text[24];
+    pointer_text(outer, outer_text);
+    int controller = controller_with_instance(instance);
+    Call call;
+    if (!begin_call(call, &core, M_CREATE_DEVICE, controller, "%s, outer=%s", guid, outer_text)) return E_POINTER;
+    if (device == nullptr) return end_call(call, E_POINTER);
+    *device = nullptr;
+    if (call.injection.refuses()) return end_call(call, call.injection.result);
+    if (outer != nullptr) return end_call(call, DIERR_NOAGGREGATION);
+    if (controller < 0 || !platform.controllers[controller].attached) return end_call(call, DIERR_DEVICENOTREG);
+    SimDevice* made = devices.take();
+    if (made == nullptr) return end_call(call, DIERR_OUTOFMEMORY);
+    made->start(controller);
+    HRESULT hr = end_call(call, DI_OK, &made->core);
+    if (SUCCEEDED(hr)) *device = made;
+    return hr;
+}
+
+HRESULT SimDirectInput::EnumDevices(DWORD device_type, LPDIENUMDEVICESCALLBACKW callback, LPVOID context,
+                                    DWORD flags) {
+    Call call;
+    if (!begin_call(call, &core, M_ENUM_DEVICES, ANY_CONTROLLER, "type=%" PRIu32 ", flags=%" PRIu32,
+                    static_cast<uint32_t>(device_type), static_cast<uint32_t>(flags))) {
+        return E_POINTER;
+    }
+    if (callback == nullptr) return end_call(call, DIERR_INVALIDPARAM);
+    if (device_type != DI8DEVCLASS_ALL && device_type != DI8DEVCLASS_GAMECTRL) return end_call(call, DI_OK);
+    int made = 0;
+    for (int c = 0; c < platform.controller_count && call.injection.allows_callback(made); ++c) {
+        const Controller& ctl = platform.controllers[c];
+        if ((flags & DIEDFL_ATTACHEDONLY) != 0 && !ctl.attached) continue;
+        DIDEVICEINSTANCEW instance = instance_of(ctl);
+        ++made;
+        if (callback(&instance, context) == DIENUM_STOP && !platform.ignore_enum_stop) break;
+    }
+    return end_call(call, DI_OK);
+}
+
+HRESULT SimJoyConfig::QueryInterface(REFIID riid, void** object) {
+    return query_self(*this, riid, object, IID_IDirectInputJoyConfig8);
+}
+
+}  // namespace sim
