@@ -2,6 +2,12 @@
 
 #include <cstring>
 #include <new>
+#include <type_traits>
+
+// The platform calls the callbacks through its own pointer types, with their calling
+// convention (stdcall on 32-bit Windows): a mismatch must not build.
+static_assert(std::is_convertible_v<decltype(&on_device_enumerated), LPDIENUMDEVICESCALLBACKW>);
+static_assert(std::is_convertible_v<decltype(&on_object_enumerated), LPDIENUMDEVICEOBJECTSCALLBACKW>);
 
 namespace {
 

@@ -17,3 +17,5 @@ static_assert(sizeof(DIJOYSTATE2) == 272);
 static_assert(offsetof(DIJOYSTATE2, lX) == 0 && offsetof(DIJOYSTATE2, lY) == 4 && offsetof(DIJOYSTATE2, lZ) == 8);
 static_assert(offsetof(DIJOYSTATE2, lRx) == 12 && offsetof(DIJOYSTATE2, lRy) == 16 && offsetof(DIJOYSTATE2, lRz) == 20);
 static_assert(offsetof(DIJOYSTATE2, rgbButtons) == 48);
+// The data format record the platform reads: 24 bytes where pointers have 32 bits.
+static_assert(sizeof(void*) != 4 || sizeof(DIDATAFORMAT) == 24);

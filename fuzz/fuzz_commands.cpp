@@ -66,13 +66,6 @@ int32_t next_code(Input& in) {
     return next_int(in);
 }
 
-const char* const METHODS[] = {
-    "GetModuleHandleW", "DirectInput8Create", "QueryInterface", "CreateDevice", "EnumDevices",
-    "EnumObjects",      "SetProperty",        "SetDataFormat",  "SetCooperativeLevel", "Acquire",
-    "Unacquire",        "Poll",               "GetDeviceState",
-};
-constexpr size_t METHOD_COUNT = sizeof(METHODS) / sizeof(METHODS[0]);
-
 HRESULT next_result(Input& in) {
     static const HRESULT results[] = {E_FAIL, DIERR_INPUTLOST, DIERR_NOTACQUIRED, DIERR_OTHERAPPHASPRIO,
                                       DIERR_UNPLUGGED, E_OUTOFMEMORY, S_FALSE, DI_NOEFFECT, 2};
@@ -163,7 +156,7 @@ void platform_event(Input& in) {
         sim_set_polled(controller, (next_byte(in) & 1) != 0);
         break;
     case 7: {
-        const char* method = METHODS[next_byte(in) % METHOD_COUNT];
+        const char* method = SIM_METHOD_NAMES[next_byte(in) % SIM_INJECTABLE_METHODS];
         int nth = 1 + next_byte(in) % 6;
         HRESULT result = next_result(in);
         uint8_t t = next_byte(in);
@@ -171,7 +164,8 @@ void platform_event(Input& in) {
         break;
     }
     case 8: {
-        const char* method = METHODS[3 + next_byte(in) % (METHOD_COUNT - 3)];
+        const char* method =
+            SIM_METHOD_NAMES[SIM_DEVICE_METHODS_FROM + next_byte(in) % (SIM_INJECTABLE_METHODS - SIM_DEVICE_METHODS_FROM)];
         int nth = 1 + next_byte(in) % 4;
         sim_fail_on(controller, method, nth, next_result(in), 1 + next_byte(in) % 3);
         break;

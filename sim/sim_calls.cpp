@@ -72,38 +72,30 @@ void log_object_prefix(const Core* core) {
     log_raw("%s.", name);
 }
 
-const char* known_result_name(HRESULT r) {
-    switch (r) {
-    case DI_OK: return "DI_OK";
-    case DI_NOEFFECT: return "DI_NOEFFECT";
-    case DIERR_INPUTLOST: return "DIERR_INPUTLOST";
-    case DIERR_NOTACQUIRED: return "DIERR_NOTACQUIRED";
-    case DIERR_ACQUIRED: return "DIERR_ACQUIRED";
-    case DIERR_INVALIDPARAM: return "DIERR_INVALIDPARAM";
-    case DIERR_NOINTERFACE: return "DIERR_NOINTERFACE";
-    case DIERR_GENERIC: return "DIERR_GENERIC";
-    case DIERR_OUTOFMEMORY: return "DIERR_OUTOFMEMORY";
-    case DIERR_UNSUPPORTED: return "DIERR_UNSUPPORTED";
-    case DIERR_OTHERAPPHASPRIO: return "DIERR_OTHERAPPHASPRIO";
-    case DIERR_DEVICENOTREG: return "DIERR_DEVICENOTREG";
-    case DIERR_NOAGGREGATION: return "DIERR_NOAGGREGATION";
-    case DIERR_OLDDIRECTINPUTVERSION: return "DIERR_OLDDIRECTINPUTVERSION";
-    case DIERR_BETADIRECTINPUTVERSION: return "DIERR_BETADIRECTINPUTVERSION";
-    case DIERR_OBJECTNOTFOUND: return "DIERR_OBJECTNOTFOUND";
-    case DIERR_UNPLUGGED: return "DIERR_UNPLUGGED";
-    case E_POINTER: return "E_POINTER";
-    case E_HANDLE: return "E_HANDLE";
-    default: return nullptr;
-    }
-}
+// The result codes the log writes by name. Some Windows headers define them as unsigned
+// values: the cast makes them result codes.
+#define RESULT_NAME(code) {static_cast<HRESULT>(code), #code}
+const struct {
+    HRESULT result;
+    const char* name;
+} RESULT_NAMES[] = {
+    RESULT_NAME(DI_OK), RESULT_NAME(DI_NOEFFECT), RESULT_NAME(DIERR_INPUTLOST), RESULT_NAME(DIERR_NOTACQUIRED),
+    RESULT_NAME(DIERR_ACQUIRED), RESULT_NAME(DIERR_INVALIDPARAM), RESULT_NAME(DIERR_NOINTERFACE),
+    RESULT_NAME(DIERR_GENERIC), RESULT_NAME(DIERR_OUTOFMEMORY), RESULT_NAME(DIERR_UNSUPPORTED),
+    RESULT_NAME(DIERR_OTHERAPPHASPRIO), RESULT_NAME(DIERR_DEVICENOTREG), RESULT_NAME(DIERR_NOAGGREGATION),
+    RESULT_NAME(DIERR_OLDDIRECTINPUTVERSION), RESULT_NAME(DIERR_BETADIRECTINPUTVERSION),
+    RESULT_NAME(DIERR_OBJECTNOTFOUND), RESULT_NAME(DIERR_UNPLUGGED), RESULT_NAME(E_POINTER), RESULT_NAME(E_HANDLE),
+    RESULT_NAME(E_NOTIMPL),
+};
+#undef RESULT_NAME
 
 void result_text(HRESULT result, char (&out)[40]) {
-    const char* name = known_result_name(result);
-    if (name != nullptr) {
-        std::snprintf(out, sizeof out, "%s", name);
-    } else {
-        std::snprintf(out, sizeof out, "0x%08" PRIX32, static_cast<uint32_t>(result));
+    for (const auto& known : RESULT_NAMES) {
+        if (known.result != result) continue;
+        std::snprintf(out, sizeof out, "%s", known.name);
+        return;
     }
+    std::snprintf(out, sizeof out, "0x%08" PRIX32, static_cast<uint32_t>(result));
 }
 
 // --- Rules ---------------------------------------------------------------------------

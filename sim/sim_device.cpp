@@ -157,7 +157,7 @@ HRESULT SimDevice::Acquire() {
     if (call.injection.refuses()) return end_call(call, call.injection.result);
     if (!format_set) return end_call(call, DIERR_INVALIDPARAM);
     if (acquired) return end_call(call, DI_NOEFFECT);
-    if (!platform.controllers[controller].attached) return end_call(call, DIERR_UNPLUGGED);
+    if (!platform.controllers[controller].attached) return end_call(call, static_cast<HRESULT>(DIERR_UNPLUGGED));  // unsigned in some headers
     if ((cooperation & DISCL_FOREGROUND) != 0 && !platform.foreground) return end_call(call, DIERR_OTHERAPPHASPRIO);
     bool taken_elsewhere = false;
     if ((cooperation & DISCL_EXCLUSIVE) != 0) {

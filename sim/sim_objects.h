@@ -13,6 +13,11 @@ namespace sim {
 #define SIM_NOT_IMPLEMENTED(name, ...) \
     HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override { return not_implemented(core, method_named(#name)); }
 
+// The Windows headers give the interfaces no destructor; COM objects are never deleted
+// through them (here not at all: they live in pools).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+
 class SimDirectInput final : public IDirectInput8W {
 public:
     Core core{Kind::direct_input};
@@ -114,6 +119,7 @@ public:
     SIM_NOT_IMPLEMENTED(OpenAppStatusKey, HKEY*)
 };
 
+#pragma GCC diagnostic pop
 #undef SIM_NOT_IMPLEMENTED
 
 constexpr size_t DIRECT_INPUT_POOL = 64;

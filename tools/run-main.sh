@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job on a fresh Debian machine: install what is needed, build the native tool
-# (dev preset) and the Windows plug-in (win32 preset), then run joybits-host with no
+# (dev preset) and the Windows plug-in for 32-bit and 64-bit hosts (win32 and win64
+# presets), then run joybits-host with no
 # arguments: the default mapping over two virtual controllers. Safe to run again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,7 +23,9 @@ build() {
 
 build dev
 build win32
-echo "joybits.dll: build/win32/plugin/joybits.dll (with the Windows tool beside a copy in build/win32/tools/)"
+build win64
+echo "joybits.dll for 32-bit hosts: build/win32/bin/joybits.dll (joybits-host.exe beside it)"
+echo "joybits.dll for 64-bit hosts: build/win64/bin/joybits.dll (joybits-host.exe beside it)"
 echo
 echo "== build/dev/tools/joybits-host =="
 build/dev/tools/joybits-host

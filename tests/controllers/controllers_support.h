@@ -3,11 +3,25 @@
 
 #include <gtest/gtest.h>
 
+#include <cinttypes>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "controllers/controllers.h"
 #include "sim/sim_platform.h"
+
+// The host instance handle that DirectInput8Create receives, as the call log writes it:
+// the simulation's stand-in outside Windows, the test program's module on Windows.
+inline std::string host_instance_text() {
+#if defined(_WIN32)
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%" PRIxPTR, reinterpret_cast<uintptr_t>(GetModuleHandleW(nullptr)));
+    return text;
+#else
+    return "0x400000";
+#endif
+}
 
 inline HWND test_window() { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234)); }
 

@@ -1,10 +1,12 @@
-// The whole plug-in through its one export, as a host drives it, over virtual controllers.
+// The whole plug-in through its one export, as a host drives it, over virtual controllers;
+// on Windows through the shipped joybits.dll.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "plugin/plugin.h"
 #include "sim/sim_platform.h"
+#include "tests/plugin/shipped_plugin.h"
 
 namespace {
 
@@ -12,7 +14,7 @@ constexpr intptr_t HOST_WINDOW = 0x1234;
 
 const std::string TWO_PAD_HELP = "//help//a;p;j1:x[<N,>N,n],y[<N,>N,n],b[n];j2:x[<N,>N,n],y[<N,>N,n],b[n];";
 
-intptr_t host_call(int32_t command, intptr_t argument = 0) { return _pbplug_Device(command, argument); }
+intptr_t host_call(int32_t command, intptr_t argument = 0) { return shipped_plugin_entry()(command, argument); }
 
 std::string host_configure(const char* text) {
     return reinterpret_cast<const char*>(host_call(CMD_CONFIGURE, reinterpret_cast<intptr_t>(text)));
@@ -128,6 +130,22 @@ TEST_F(EndToEnd, FailuresOfTheOpeningAnswerAloneAndServeOnes) {
     sim_fail("EnumDevices", 1, DIERR_GENERIC);
     EXPECT_EQ(host_configure("p,a"), "//Enumeration fail!//");
     EXPECT_EQ(host_frame(3), "111");
+
+    // An enumeration that fails after a configure that succeeded: the device it placed in
+    // a slot before failing is not ready, whatever the slot held before, so no poll
+    // touches it.
+    host_call(CMD_SET_WINDOW, HOST_WINDOW);
+    EXPECT_EQ(host_configure("j1b1,j2b1"), "j1b1,j2b1" + TWO_PAD_HELP);
+    host_frame(2);
+    host_frame(2);
+    sim_fail_enum("EnumDevices", 1, 1, DIERR_GENERIC);
+    EXPECT_EQ(host_configure("j1b1,j2b1"), "//Enumeration fail!//");
+    const int polls = sim_calls("Poll");
+    const int acquires = sim_calls("Acquire");
+    EXPECT_EQ(host_frame(2), "11");
+    EXPECT_EQ(host_frame(2), "11");
+    EXPECT_EQ(sim_calls("Poll"), polls);
+    EXPECT_EQ(sim_calls("Acquire"), acquires);
 
     // A host that never sent its window: no controller can be set up.
     host_call(CMD_SET_WINDOW, 0);

@@ -119,8 +119,9 @@ TEST(PlatformFaults, EveryConfigureCallFailingInTurn) {
     const std::string clean_answer = configure(MAPPING);
     const std::vector<PlatformCall> calls = injectable_calls(sim_log());
     device(CMD_RELEASE);
-    // The matrix must not be vacuous: one DirectInput, three devices with nine axes.
-    ASSERT_GE(calls.size(), 25u);
+    // The matrix must not be vacuous: one DirectInput, three devices with nine axes (and
+    // GetModuleHandleW outside Windows, where the simulation answers it).
+    ASSERT_GE(calls.size(), SIM_HAS_MODULE_HANDLE ? 25u : 24u);
     ASSERT_EQ(clean_answer, std::string(MAPPING) + help_for({true, true, true}, {true, true, true}, {2, 5, 2}));
 
     for (const PlatformCall& call : calls) {

@@ -75,12 +75,8 @@ inline std::string logged_object(const std::string& line) {
 
 // Methods whose results the platform can be told to replace.
 inline bool injectable(const std::string& method) {
-    static const char* const names[] = {"GetModuleHandleW", "DirectInput8Create", "QueryInterface", "CreateDevice",
-                                        "EnumDevices",      "EnumObjects",        "SetProperty",    "SetDataFormat",
-                                        "SetCooperativeLevel", "Acquire",         "Unacquire",      "Poll",
-                                        "GetDeviceState"};
-    for (const char* name : names) {
-        if (method == name) return true;
+    for (int m = 0; m < SIM_INJECTABLE_METHODS; ++m) {
+        if (method == SIM_METHOD_NAMES[m]) return true;
     }
     return false;
 }

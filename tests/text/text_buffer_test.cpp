@@ -34,9 +34,7 @@ void expect_valid(const TextBuffer& t) {
 }
 
 TEST(GrowCapacity, GivesHalfAgainWithAFloorOf16) {
-    EXPECT_EQ(grow_capacity(0), 16);
-    EXPECT_EQ(grow_capacity(1), 16);
-    EXPECT_EQ(grow_capacity(10), 16);
+    for (int32_t n = 0; n <= 10; ++n) EXPECT_EQ(grow_capacity(n), 16) << n;  // m + m/2 stays below 16
     EXPECT_EQ(grow_capacity(11), 18);
     EXPECT_EQ(grow_capacity(12), 19);
     EXPECT_EQ(grow_capacity(15), 24);
@@ -127,6 +125,16 @@ TEST(TextAssign, StringKeepsOrReplacesTheBlock) {
     EXPECT_TRUE(is_empty_state(t));
     EXPECT_EQ(scope.frees(), 2);
 
+    // A named text exactly as long as the receiver's block does not fit with its zero.
+    TextBuffer receiver("a");
+    char* receiver_block = receiver.data;
+    TextBuffer sixteen("sixteen chars!!!");
+    receiver.assign(sixteen);
+    EXPECT_EQ(str(receiver), "sixteen chars!!!");
+    EXPECT_EQ(receiver.capacity, 25);
+    EXPECT_NE(receiver.data, receiver_block);
+    EXPECT_EQ(str(sixteen), "sixteen chars!!!");
+
     // An empty text assigned to a text with a block keeps the block, with length 0.
     TextBuffer u("abc");
     TextBuffer empty;
@@ -209,6 +217,17 @@ TEST(TextAppend, GrowsCopiesAndTakesOver) {
     EXPECT_EQ(str(r), "ab" + forty + "!");
     EXPECT_TRUE(is_empty_state(big_temp));
 
+    // A temporary whose block holds the joined characters but not their zero is not
+    // taken over: the receiver grows, and the source keeps its characters.
+    TextBuffer one = TextBuffer("a").left(1);  // exactly 2 bytes
+    TextBuffer full = TextBuffer("abc").left(3);  // temporary, exactly 4 bytes
+    char* full_block = full.data;
+    one.append(full);
+    EXPECT_EQ(str(one), "aabc");
+    EXPECT_NE(one.data, full_block);
+    EXPECT_EQ(full.data, full_block);
+    EXPECT_EQ(str(full), "abc");
+
     // append_counted keeps the temporary mark, also when it grows the block.
     TextBuffer m = TextBuffer::from_int(1);
     std::string fifty(50, 'y');
@@ -234,6 +253,14 @@ TEST(TextInsertFront, InPlaceOrNewBlockWhenTheSourceTouchesUs) {
     EXPECT_NE(self.data, self_block);
     EXPECT_EQ(scope.allocations(), 1);
     EXPECT_EQ(scope.frees(), 1);
+
+    // A source that starts right after our zero touches the text too: in place, the
+    // move of our characters would overwrite it before it is read.
+    TextBuffer after("abcdef");
+    after.assign("abc");  // "abc", zero, then the old "ef" still in the block
+    after.insert_front(after.data + 4, 2);
+    EXPECT_EQ(str(after), "efabc");
+    EXPECT_EQ(after.length, 5);
 
     TextBuffer e;
     e.insert_front("xyz", 2);
@@ -361,6 +388,19 @@ TEST(TextConcat, FollowsTheTakeOverRules) {
     EXPECT_EQ(joined2.data, right_block);
     EXPECT_EQ(str(joined2), "ab34");
     EXPECT_TRUE(is_empty_state(right_temp));
+
+    // A temporary right side filled exactly by both sides has no room for the zero: its
+    // block is not used and it keeps its characters.
+    std::string thirty_three(33, 'q');
+    TextBuffer long_left(thirty_three.c_str());
+    TextBuffer exactly_full = TextBuffer::from_int(12);  // 35 bytes = 33 + 2 characters
+    ASSERT_EQ(exactly_full.capacity, -35);
+    char* full_block = exactly_full.data;
+    TextBuffer joined3 = concat(long_left, exactly_full);
+    EXPECT_EQ(str(joined3), thirty_three + "12");
+    EXPECT_NE(joined3.data, full_block);
+    EXPECT_EQ(exactly_full.data, full_block);
+    EXPECT_EQ(str(exactly_full), "12");
 
     // concat(s, t) leaves a temporary without room alone; concat(t, s) takes and grows it.
     TextBuffer tight = TextBuffer("abc").left(3);  // exactly 4 bytes

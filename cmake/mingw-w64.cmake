@@ -1,0 +1,26 @@
+# Cross build for Windows with Debian's mingw-w64 compilers (posix thread model). The
+# toolchain files of the two architectures set JOYBITS_MINGW_ARCH and JOYBITS_WINE and
+# include this one.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${JOYBITS_MINGW_ARCH})
+set(triple ${JOYBITS_MINGW_ARCH}-w64-mingw32)
+
+set(CMAKE_C_COMPILER ${triple}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
+set(CMAKE_RC_COMPILER ${triple}-windres)
+set(JOYBITS_OBJDUMP ${triple}-objdump)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${triple})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# libgcc, libstdc++ and winpthread go into every binary: nothing but system DLLs is needed.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# Wine's loader of the architecture itself, not the wrapper script: the wrapper picks the
+# 32-bit loader whenever it is installed, even on a kernel that cannot run it.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${JOYBITS_WINE})
