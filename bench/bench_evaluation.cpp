@@ -1,20 +1,32 @@
-// The evaluation pass over a full table, against the cost of merely walking the table.
+// The evaluation pass over a table, against the cost of merely walking the table.
 //
-// The table holds 160 controller entries: entry i watches controller i % 8 + 1 with kind
-// i % 19, so the first 152 entries cover every (controller, kind) pair once, and every
-// third entry is inverted. Every slot is fresh in every snapshot, so each entry is fully
-// evaluated; the snapshots cycle through a small ring of random states so that results,
-// and the branches on them, change from pass to pass as they would with live controllers.
+// Three tables, each evaluated against the same snapshots:
+//   mixed    160 controller entries: entry i watches controller i % 8 + 1 with kind
+//            i % 19, so the first 152 entries cover every (controller, kind) pair once,
+//            and every third entry is inverted: the hardest case for branches.
+//   default  the default mapping (32 entries, 12 constants, two controllers).
+//   grouped  160 entries as people write them: 20 per controller, mostly thresholds and
+//            buttons, a few axis bits and inverted buttons.
+// Every slot is fresh in every snapshot, so each controller entry is fully evaluated;
+// the snapshots cycle through a small ring of random states so that results, and any
+// branches on them, change from pass to pass as they would with live controllers.
+// The per_entry counters of each, divided by the walk's, are the ratios in
+// docs/PERFORMANCE.md.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <cstring>
+#include <cstdlib>
 #include <random>
+
+#include <string>
 
 #include "bench/bench_counters.h"
 #include "controllers/state_snapshot.h"
+#include "mapping/compiler.h"
 #include "mapping/evaluation.h"
 #include "mapping/mapping_entry.h"
+#include "plugin/plugin.h"
 
 namespace {
 
@@ -41,6 +53,25 @@ MappingTable full_table() {
     return table;
 }
 
+MappingTable compiled_table(const std::string& text) {
+    MappingTable table{};
+    TextBuffer mapping(text.c_str());
+    if (compile_mapping(mapping, table).syntax_error) std::abort();
+    return table;
+}
+
+// 20 tokens per controller, for all eight.
+std::string grouped_mapping() {
+    std::string text;
+    for (int c = 1; c <= SLOT_COUNT; ++c) {
+        const std::string j = "j" + std::to_string(c);
+        text += j + "x>8000," + j + "x<-8000," + j + "y>8000," + j + "y<-8000," + j + "z>1000," + j + "rz<-1000,";
+        for (int b = 1; b <= 10; ++b) text += j + "b" + std::to_string(b) + ",";
+        text += "!" + j + "b11," + "!" + j + "b12," + j + "x15," + j + "y15" + (c < SLOT_COUNT ? "," : "");
+    }
+    return text;
+}
+
 struct SnapshotRing {
     StateSnapshot snapshots[SNAPSHOT_RING];
 };
@@ -65,8 +96,7 @@ void fill_ring(SnapshotRing& ring) {
     }
 }
 
-void BM_evaluate_entries(benchmark::State& state) {
-    MappingTable table = full_table();
+void run_evaluation(benchmark::State& state, MappingTable table) {
     static SnapshotRing ring;
     fill_ring(ring);
     int next = 0;
@@ -80,9 +110,21 @@ void BM_evaluate_entries(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     report_allocations(state, allocations);
-    report_time_per(state, "per_entry", MAX_ENTRIES);
+    report_time_per(state, "per_entry", table.count);
 }
+
+void BM_evaluate_entries(benchmark::State& state) { run_evaluation(state, full_table()); }
 BENCHMARK(BM_evaluate_entries);
+
+void BM_evaluate_default_mapping(benchmark::State& state) { run_evaluation(state, compiled_table(DEFAULT_MAPPING)); }
+BENCHMARK(BM_evaluate_default_mapping);
+
+void BM_evaluate_grouped_mapping(benchmark::State& state) {
+    MappingTable table = compiled_table(grouped_mapping());
+    if (table.count != MAX_ENTRIES) std::abort();
+    run_evaluation(state, table);
+}
+BENCHMARK(BM_evaluate_grouped_mapping);
 
 // The floor under any pass over the table: read each of the 160 words and store its low
 // bit, one entry after the other, as the evaluation does. The compiler is kept from

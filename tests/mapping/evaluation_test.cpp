@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "mapping/evaluation.h"
 #include "tests/mapping/mapping_support.h"
 #include "tests/support/alloc_counter.h"
@@ -168,4 +170,69 @@ TEST(EvaluationDamage, WordsTheCompilerNeverWritesAreLeftAlone) {
 
     table.count = MAX_ENTRIES + 40;  // a count beyond the array is walked only up to its end
     EXPECT_EQ(evaluate_entries(table, s), MAX_ENTRIES + 40);
+}
+
+namespace {
+
+// The rules of the evaluation read plainly, one kind at a time: the result bit of a
+// controller entry against its controller's state, before inversion.
+uint32_t plain_reading(EntryKind kind, uint32_t operand, const DIJOYSTATE2& s) {
+    const int32_t threshold = static_cast<int16_t>(static_cast<uint16_t>(operand));
+    const LONG axes[AXIS_COUNT] = {s.lX, s.lY, s.lZ, s.lRx, s.lRy, s.lRz};
+    if (kind == EntryKind::button) {
+        const uint32_t button = operand == 0 ? 128 : operand;  // b0 reads the last byte
+        return (s.rgbButtons[(button - 1) % 128] & 0x80) != 0 ? 1 : 0;
+    }
+    const LONG value = axes[static_cast<int>(kind) / 3];
+    switch (static_cast<AxisForm>(static_cast<int>(kind) % 3)) {
+    case AxisForm::below:
+        return value < threshold ? 1 : 0;
+    case AxisForm::above:
+        return value > threshold ? 1 : 0;
+    case AxisForm::bit:
+        return (static_cast<uint32_t>(value) >> (operand % 32)) & 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST(EvaluationAgainstThePlainRules, EveryKindOverRandomStatesAndWords) {
+    std::mt19937 random(2024);
+    std::uniform_int_distribution<uint32_t> word_part(0, 0xFFFF);
+    std::uniform_int_distribution<int32_t> axis(-32768, 32767);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::uniform_int_distribution<int> coin(0, 3);
+    StateSnapshot s{};
+    MappingTable table{};
+    for (int round = 0; round < 200; ++round) {
+        for (int slot = 0; slot < SLOT_COUNT; ++slot) {
+            DIJOYSTATE2& d = s.state[slot];
+            // Values near the thresholds are the ones a comparison can get wrong.
+            for (LONG* f : {&d.lX, &d.lY, &d.lZ, &d.lRx, &d.lRy, &d.lRz}) {
+                *f = coin(random) == 0 ? static_cast<LONG>(static_cast<int16_t>(word_part(random))) : axis(random);
+            }
+            for (BYTE& b : d.rgbButtons) b = static_cast<BYTE>(byte(random));
+            s.fresh[slot] = coin(random) != 0;
+        }
+        for (int i = 0; i < MAX_ENTRIES; ++i) {
+            auto kind = static_cast<EntryKind>((i + round) % ENTRY_KIND_COUNT);
+            uint32_t operand = word_part(random);
+            if (coin(random) == 0) operand = static_cast<uint32_t>(static_cast<uint16_t>(s.state[i % 8].lX));
+            table.entries[i] = make_entry(static_cast<uint32_t>(i % SLOT_COUNT + 1), kind, operand, coin(random) < 2) |
+                               static_cast<uint32_t>(coin(random) & 1);  // any result bit before
+        }
+        table.count = MAX_ENTRIES;
+        MappingTable before = table;
+        ASSERT_EQ(evaluate_entries(table, s), MAX_ENTRIES);
+        for (int i = 0; i < MAX_ENTRIES; ++i) {
+            const MappingEntry e = before.entries[i];
+            const uint32_t slot = entry_controller(e) - 1;
+            const MappingEntry expected =
+                s.fresh[slot] ? ((e & ~1u) | (plain_reading(entry_kind(e), entry_operand(e), s.state[slot]) ^
+                                              (entry_inverted(e) ? 1u : 0u)))
+                              : e;
+            ASSERT_EQ(table.entries[i], expected) << "round " << round << ", entry " << i << ", word " << std::hex << e;
+        }
+    }
 }
