@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine32:i386 wine64
-  clang libclang-rt-14-dev valgrind
+  clang libclang-rt-14-dev valgrind unzip
 )
 
 missing=()

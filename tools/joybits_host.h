@@ -116,6 +116,7 @@ struct HostOptions {
     bool json = false;
     bool list = false;
     bool live = false;
+    bool version = false;
 };
 
 // The whole tool: parses the command line, runs, returns the exit status. Never throws.
@@ -139,6 +140,10 @@ bool platform_wait_frame(const HostOptions& options);
 void platform_close(HostPlatform& platform);
 // Whether this build scripts virtual controllers.
 bool platform_has_scenarios();
+// The version of the plug-in this platform drives, and where it was found: on Windows
+// read from the version resource of the library loaded as for a run; natively the
+// linked-in plug-in's, which is the tool's own. False with error set on failure.
+bool platform_plugin_version(const HostOptions& options, std::string& version, std::string& where, std::string& error);
 
 // Lists the attached game controllers as the plug-in numbers them; false with error set
 // when DirectInput could not be created or the enumeration failed.

@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include "joybits_version.h"
 #include "plugin/plugin.h"
 #include "tools/joybits_host.h"
 
@@ -97,7 +98,24 @@ int run_frames(const HostOptions& options, const Scenario& scenario, DeviceFunct
     return EXIT_OK;
 }
 
+// "joybits-host 0.1.0", then the plug-in's version and where it was found.
+int print_version(const HostOptions& options, std::ostream& out, std::ostream& err) {
+    out << "joybits-host " << JOYBITS_VERSION << "\n";
+    std::string version;
+    std::string where;
+    std::string error;
+    if (!platform_plugin_version(options, version, where, error)) {
+        out.flush();
+        err << "joybits-host: " << error << "\n";
+        return EXIT_PLATFORM_ERROR;
+    }
+    out << "plug-in " << version << " (" << where << ")\n";
+    out.flush();
+    return EXIT_OK;
+}
+
 int run(HostOptions& options, std::ostream& out, std::ostream& err) {
+    if (options.version) return print_version(options, out, err);
     std::string error;
     if (options.mapping_file) {
         std::string text;
@@ -208,6 +226,7 @@ int host_main(int argc, const char* const* argv, std::ostream& out, std::ostream
         app.add_flag("--list", options.list, "list the attached controllers as the plug-in numbers them, then stop");
         app.add_flag("--live", options.live, "Windows: poll at 60 Hz until a key is pressed (or --frames is reached)");
         app.add_option("--plugin", options.plugin_path, "Windows: the plug-in library (default: joybits.dll beside the tool)");
+        app.add_flag("--version", options.version, "print the tool's version and the plug-in's, then stop");
         try {
             app.parse(argc, argv);
         } catch (const CLI::ParseError& e) {

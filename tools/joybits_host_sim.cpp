@@ -2,6 +2,7 @@
 // DirectInput, whose virtual controllers the scenario scripts.
 #include <vector>
 
+#include "joybits_version.h"
 #include "plugin/plugin.h"
 #include "sim/sim_platform.h"
 #include "tools/joybits_host.h"
@@ -48,3 +49,9 @@ bool platform_wait_frame(const HostOptions&) { return false; }
 void platform_close(HostPlatform& platform) { platform = HostPlatform{}; }
 
 bool platform_has_scenarios() { return true; }
+
+bool platform_plugin_version(const HostOptions&, std::string& version, std::string& where, std::string&) {
+    version = JOYBITS_VERSION;
+    where = "linked into the tool";
+    return true;
+}

@@ -131,3 +131,32 @@ void platform_close(HostPlatform& platform) {
 }
 
 bool platform_has_scenarios() { return false; }
+
+bool platform_plugin_version(const HostOptions& options, std::string& version, std::string& where, std::string& error) {
+    const std::string path = options.plugin_path.empty() ? beside_executable("joybits.dll") : options.plugin_path;
+    HMODULE module = LoadLibraryA(path.c_str());
+    if (module == nullptr) {
+        error = path + ": cannot load the plug-in (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    wchar_t file[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(module, file, MAX_PATH);
+    std::string found = length == 0 || length >= MAX_PATH ? path : utf16_to_utf8(reinterpret_cast<const char16_t*>(file), length);
+    DWORD ignored = 0;
+    const DWORD size = length == 0 ? 0 : GetFileVersionInfoSizeW(file, &ignored);
+    std::string info(size, '\0');
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT fixed_size = 0;
+    const bool read = size != 0 && GetFileVersionInfoW(file, 0, size, info.data()) != 0 &&
+                      VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixed_size) != 0 &&
+                      fixed != nullptr && fixed_size >= sizeof(VS_FIXEDFILEINFO);
+    FreeLibrary(module);
+    if (!read) {
+        error = found + ": the library carries no version resource";
+        return false;
+    }
+    version = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+              std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionLS));
+    where = found;
+    return true;
+}

@@ -201,7 +201,7 @@ TEST(EvaluationAgainstThePlainRules, EveryKindOverRandomStatesAndWords) {
     std::mt19937 random(2024);
     std::uniform_int_distribution<uint32_t> word_part(0, 0xFFFF);
     std::uniform_int_distribution<int32_t> axis(-32768, 32767);
-    std::uniform_int_distribution<int> byte(0, 255);
+    std::uniform_int_distribution<int> any_byte(0, 255);
     std::uniform_int_distribution<int> coin(0, 3);
     StateSnapshot s{};
     MappingTable table{};
@@ -212,7 +212,7 @@ TEST(EvaluationAgainstThePlainRules, EveryKindOverRandomStatesAndWords) {
             for (LONG* f : {&d.lX, &d.lY, &d.lZ, &d.lRx, &d.lRy, &d.lRz}) {
                 *f = coin(random) == 0 ? static_cast<LONG>(static_cast<int16_t>(word_part(random))) : axis(random);
             }
-            for (BYTE& b : d.rgbButtons) b = static_cast<BYTE>(byte(random));
+            for (BYTE& b : d.rgbButtons) b = static_cast<BYTE>(any_byte(random));
             s.fresh[slot] = coin(random) != 0;
         }
         for (int i = 0; i < MAX_ENTRIES; ++i) {

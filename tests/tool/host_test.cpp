@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "joybits_version.h"
 #include "plugin/plugin.h"
 #include "tools/joybits_host.h"
 
@@ -294,6 +295,12 @@ TEST(HostScenario, TheDocumentedExampleRuns) {
 }
 
 TEST(HostCommandLine, RefusesBadOptionsAndExplainsItself) {
+    // The version of the tool, and of the plug-in it drives (linked in here: the same).
+    const HostRun version = run_host({"--version"});
+    EXPECT_EQ(version.status, EXIT_OK);
+    EXPECT_EQ(lines_of(version.out).at(0), std::string("joybits-host ") + JOYBITS_VERSION);
+    EXPECT_EQ(lines_of(version.out).at(1).rfind(std::string("plug-in ") + JOYBITS_VERSION + " (", 0), 0u) << version.out;
+
     const HostRun help = run_host({"--help"});
     EXPECT_EQ(help.status, EXIT_OK);
     for (const char* option : {"--mapping-file", "--scenario", "--frames", "--bits", "--table", "--json", "--list"}) {

@@ -1,0 +1,41 @@
+# cmake -DCPACK=cpack -DCONFIG=CPackConfig.cmake -DWORK=DIR -DNAME=joybits-V-ARCH -P check_package.cmake
+# Makes the release archive as tools/package.sh does, unpacks it into an empty folder
+# (DIR/unpacked), and checks that it holds exactly the release's files and that
+# SHA256SUMS matches them. The programs in it are run by the tests that follow.
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK}/unpacked)
+execute_process(COMMAND ${CPACK} --config ${CONFIG} -B ${WORK} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT status EQUAL 0 OR NOT EXISTS ${WORK}/${NAME}.zip)
+  message(FATAL_ERROR "cpack failed (${status}):\n${out}")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${WORK}/${NAME}.zip WORKING_DIRECTORY ${WORK}/unpacked
+  RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${NAME}.zip could not be unpacked")
+endif()
+
+set(expected SHA256SUMS SCENARIOS.md USER-GUIDE.md joybits-host.exe joybits.dll scenario-example.json)
+file(GLOB_RECURSE found RELATIVE ${WORK}/unpacked ${WORK}/unpacked/*)
+list(SORT found)
+set(expected_paths "")
+foreach(f ${expected})
+  list(APPEND expected_paths ${NAME}/${f})
+endforeach()
+list(SORT expected_paths)
+message("${NAME}.zip holds: ${found}")
+if(NOT found STREQUAL expected_paths)
+  message(FATAL_ERROR "the archive should hold exactly: ${expected_paths}")
+endif()
+
+file(STRINGS ${WORK}/unpacked/${NAME}/SHA256SUMS sums)
+list(LENGTH sums count)
+if(NOT count EQUAL 5)
+  message(FATAL_ERROR "SHA256SUMS has ${count} lines, not 5")
+endif()
+foreach(line ${sums})
+  string(REGEX MATCH "^([0-9a-f]+)  (.+)$" matched "${line}")
+  file(SHA256 ${WORK}/unpacked/${NAME}/${CMAKE_MATCH_2} actual)
+  if(NOT matched OR NOT actual STREQUAL CMAKE_MATCH_1)
+    message(FATAL_ERROR "SHA256SUMS does not match: ${line}")
+  endif()
+endforeach()

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds the release archives on a fresh Debian machine: joybits-<version>-win32.zip and
+# joybits-<version>-win64.zip in build/packages/, each with joybits.dll, joybits-host.exe,
+# the user guide, the scenario guide and its example, and SHA256SUMS. Installs what is
+# missing first, as the README's commands do; safe to run again.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash tools/install-deps.sh
+
+out=build/packages
+mkdir -p "$out"
+for preset in win32 win64; do
+  log="$out/$preset.log"
+  echo "== $preset =="
+  if ! { cmake --preset "$preset" && cmake --build --preset "$preset" &&
+         cpack --config "build/$preset/CPackConfig.cmake" -B "build/$preset/package"; } >"$log" 2>&1; then
+    tail -n 40 "$log"
+    echo "$preset: packaging failed (log: $log)"
+    exit 1
+  fi
+  cp build/"$preset"/package/joybits-*-"$preset".zip "$out"/
+done
+for zip in "$out"/joybits-*.zip; do
+  echo
+  echo "$zip ($(stat -c %s "$zip") bytes):"
+  unzip -l "$zip" | sed -n '4,$p' | grep -v -e '^-' -e ' files$'
+done
