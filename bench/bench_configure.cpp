@@ -17,8 +17,8 @@ constexpr int CONFIGURE_CONTROLLERS = 2;
 void BM_configure(benchmark::State& state, const char* mapping, int32_t expected_entries) {
     attach_controllers(CONFIGURE_CONTROLLERS);
     const char* answer = reinterpret_cast<const char*>(
-        _pbplug_Device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping)));
-    if (std::strstr(answer, "//help//") == nullptr || plugin_state.table.count != expected_entries) {
+        plugin_dispatch(bench_plugin, CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping)));
+    if (std::strstr(answer, "//help//") == nullptr || bench_plugin.table.count != expected_entries) {
         state.SkipWithError(answer);
         detach_controllers();
         return;
@@ -26,7 +26,7 @@ void BM_configure(benchmark::State& state, const char* mapping, int32_t expected
     auto answer_bytes = static_cast<double>(std::strlen(answer));
     int64_t allocations = alloc_counter::counts().allocations;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(_pbplug_Device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping)));
+        benchmark::DoNotOptimize(plugin_dispatch(bench_plugin, CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping)));
     }
     report_allocations(state, allocations);
     state.counters["answer_bytes"] = answer_bytes;

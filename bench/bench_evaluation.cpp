@@ -23,10 +23,11 @@
 
 #include "bench/bench_counters.h"
 #include "controllers/state_snapshot.h"
+#include "mapping/axes.h"
 #include "mapping/compiler.h"
 #include "mapping/evaluation.h"
 #include "mapping/mapping_entry.h"
-#include "plugin/plugin.h"
+#include "plugin/joybits.h"
 
 namespace {
 
@@ -84,12 +85,7 @@ void fill_ring(SnapshotRing& ring) {
         std::memset(&snapshot, 0, sizeof snapshot);
         for (int slot = 0; slot < SLOT_COUNT; ++slot) {
             DIJOYSTATE2& s = snapshot.state[slot];
-            s.lX = axis(random);
-            s.lY = axis(random);
-            s.lZ = axis(random);
-            s.lRx = axis(random);
-            s.lRy = axis(random);
-            s.lRz = axis(random);
+            for (int a = 0; a < AXIS_COUNT; ++a) set_axis_value(s, a, axis(random));
             for (BYTE& b : s.rgbButtons) b = static_cast<BYTE>(byte(random));
             snapshot.fresh[slot] = true;
         }

@@ -16,12 +16,12 @@ void BM_frame_poll_and_read(benchmark::State& state) {
     auto controllers = static_cast<int>(state.range(0));
     attach_controllers(controllers);
     std::string mapping = mixed_mapping(FRAME_ENTRIES, controllers);
-    _pbplug_Device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping.c_str()));
+    plugin_dispatch(bench_plugin, CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping.c_str()));
     // The first poll after a configure only acquires the controllers.
-    _pbplug_Device(CMD_POLL, 0);
+    plugin_dispatch(bench_plugin, CMD_POLL, 0);
 
     int reads_before = sim_calls("GetDeviceState");
-    if (_pbplug_Device(CMD_POLL, 0) != FRAME_ENTRIES || sim_calls("GetDeviceState") - reads_before != controllers) {
+    if (plugin_dispatch(bench_plugin, CMD_POLL, 0) != FRAME_ENTRIES || sim_calls("GetDeviceState") - reads_before != controllers) {
         state.SkipWithError("the frame does not read every controller into a full table");
         detach_controllers();
         return;
@@ -30,9 +30,9 @@ void BM_frame_poll_and_read(benchmark::State& state) {
     int frames_before = sim_calls("GetDeviceState");
     int64_t allocations = alloc_counter::counts().allocations;
     for (auto _ : state) {
-        intptr_t count = _pbplug_Device(CMD_POLL, 0);
+        intptr_t count = plugin_dispatch(bench_plugin, CMD_POLL, 0);
         intptr_t ones = 0;
-        for (intptr_t i = 0; i < count; ++i) ones += _pbplug_Device(CMD_NEXT_BIT, 0);
+        for (intptr_t i = 0; i < count; ++i) ones += plugin_dispatch(bench_plugin, CMD_NEXT_BIT, 0);
         benchmark::DoNotOptimize(ones);
     }
     report_allocations(state, allocations);
@@ -48,10 +48,10 @@ BENCHMARK(BM_frame_poll_and_read)->ArgName("controllers")->Arg(2)->Arg(8);
 void BM_frame_poll_only(benchmark::State& state) {
     attach_controllers(2);
     std::string mapping = mixed_mapping(FRAME_ENTRIES, 2);
-    _pbplug_Device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping.c_str()));
-    _pbplug_Device(CMD_POLL, 0);
+    plugin_dispatch(bench_plugin, CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping.c_str()));
+    plugin_dispatch(bench_plugin, CMD_POLL, 0);
     int64_t allocations = alloc_counter::counts().allocations;
-    for (auto _ : state) benchmark::DoNotOptimize(_pbplug_Device(CMD_POLL, 0));
+    for (auto _ : state) benchmark::DoNotOptimize(plugin_dispatch(bench_plugin, CMD_POLL, 0));
     report_allocations(state, allocations);
     detach_controllers();
 }
@@ -60,14 +60,14 @@ BENCHMARK(BM_frame_poll_only);
 void BM_frame_reads_only(benchmark::State& state) {
     attach_controllers(2);
     std::string mapping = mixed_mapping(FRAME_ENTRIES, 2);
-    _pbplug_Device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping.c_str()));
-    _pbplug_Device(CMD_POLL, 0);
+    plugin_dispatch(bench_plugin, CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping.c_str()));
+    plugin_dispatch(bench_plugin, CMD_POLL, 0);
     int64_t allocations = alloc_counter::counts().allocations;
     for (auto _ : state) {
         // A poll resets the cursor; setting it directly keeps the poll out of the figure.
-        plugin_state.cursor = -1;
+        bench_plugin.cursor = -1;
         intptr_t ones = 0;
-        for (int i = 0; i < FRAME_ENTRIES; ++i) ones += _pbplug_Device(CMD_NEXT_BIT, 0);
+        for (int i = 0; i < FRAME_ENTRIES; ++i) ones += plugin_dispatch(bench_plugin, CMD_NEXT_BIT, 0);
         benchmark::DoNotOptimize(ones);
     }
     report_allocations(state, allocations);

@@ -1,5 +1,5 @@
 // Setting up the simulated platform and the plug-in for the benchmarks that go through
-// the entry point as a host does.
+// the command dispatch as a host goes through the export.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -7,8 +7,12 @@
 #include <cstdint>
 #include <string>
 
+#include "mapping/axes.h"
 #include "plugin/plugin.h"
 #include "sim/sim_platform.h"
+
+// The plug-in state the benchmarks drive, as the export drives its own.
+inline PluginState bench_plugin;
 
 // Any non-null handle will do: the simulated platform only checks that there is one.
 inline const intptr_t BENCH_WINDOW = 0x1234;
@@ -16,7 +20,7 @@ inline const intptr_t BENCH_WINDOW = 0x1234;
 // A fresh platform with `controllers` attached controllers, each with all six axes and
 // 32 buttons, the call log off, and the host's window handed to the plug-in.
 inline void attach_controllers(int controllers) {
-    _pbplug_Device(CMD_RELEASE, 0);
+    plugin_dispatch(bench_plugin, CMD_RELEASE, 0);
     sim_reset();
     sim_set_logging(false);
     for (int c = 0; c < controllers; ++c) {
@@ -28,14 +32,13 @@ inline void attach_controllers(int controllers) {
         sim_set_axis(pad, SimAxis::ry, -20000);
         sim_set_button(pad, c % 32, true);
     }
-    _pbplug_Device(CMD_SET_WINDOW, BENCH_WINDOW);
+    plugin_dispatch(bench_plugin, CMD_SET_WINDOW, BENCH_WINDOW);
 }
 
 // A mapping text of `tokens` controller tokens over the first `controllers` controllers:
 // token i watches controller i % controllers + 1 with kind i % 19 (every axis in its
 // below, above and bit forms, then a button), and every third token is inverted.
 inline std::string mixed_mapping(int tokens, int controllers) {
-    static const char* const AXES[] = {"x", "y", "z", "rx", "ry", "rz"};
     std::string text;
     for (int i = 0; i < tokens; ++i) {
         if (i > 0) text += ',';
@@ -46,7 +49,7 @@ inline std::string mixed_mapping(int tokens, int controllers) {
         if (kind == 18) {
             text += 'b' + std::to_string(i % 127 + 1);
         } else {
-            text += AXES[kind / 3];
+            text += AXES[kind / 3].letters;
             switch (kind % 3) {
             case 0: text += '<' + std::to_string(-8000 + 97 * i); break;
             case 1: text += '>' + std::to_string(8000 - 89 * i); break;
@@ -59,6 +62,6 @@ inline std::string mixed_mapping(int tokens, int controllers) {
 
 // Lets the plug-in go and retires the platform's objects, so the next benchmark starts clean.
 inline void detach_controllers() {
-    _pbplug_Device(CMD_RELEASE, 0);
+    plugin_dispatch(bench_plugin, CMD_RELEASE, 0);
     sim_reset();
 }

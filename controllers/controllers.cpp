@@ -1,5 +1,8 @@
 #include "controllers/controllers.h"
 
+#include "mapping/axes.h"
+#include "plugin/joybits.h"
+
 #include <cstring>
 #include <new>
 #include <type_traits>
@@ -11,27 +14,11 @@ static_assert(std::is_convertible_v<decltype(&on_object_enumerated), LPDIENUMDEV
 
 namespace {
 
-constexpr const char HELP_HEAD[] = "//help//a;p;";
-constexpr const char INIT_ERROR_MESSAGE[] = "//DirectInput init error!//";
-constexpr const char ENUMERATION_ERROR_MESSAGE[] = "//Enumeration fail!//";
 constexpr DWORD COOPERATIVE_FLAGS = DISCL_EXCLUSIVE | DISCL_FOREGROUND;
-constexpr LONG AXIS_MIN = -32768;
-constexpr LONG AXIS_MAX = 32767;
 
 // A platform that keeps answering DIERR_INPUTLOST must not keep the host's poll call
 // waiting: this many Acquire calls per slot and poll at most.
 constexpr int MAX_ACQUIRE_TRIES = 16;
-
-struct AxisFragment {
-    const GUID* type;
-    const char* fragment;
-};
-
-// In the order the axis types are compared.
-const AxisFragment AXIS_FRAGMENTS[] = {
-    {&GUID_XAxis, "x[<N,>N,n],"},   {&GUID_YAxis, "y[<N,>N,n],"},   {&GUID_ZAxis, "z[<N,>N,n],"},
-    {&GUID_RxAxis, "rx[<N,>N,n],"}, {&GUID_RyAxis, "ry[<N,>N,n],"}, {&GUID_RzAxis, "rz[<N,>N,n],"},
-};
 
 // The set whose objects are being enumerated. The EnumObjects context must carry the
 // window handle, so on_object_enumerated finds its set here; it is set only for the
@@ -39,8 +26,6 @@ const AxisFragment AXIS_FRAGMENTS[] = {
 ControllerSet* setup_set = nullptr;
 // The fragment list could not grow during the current EnumObjects call.
 bool setup_out_of_storage = false;
-
-bool same_guid(const GUID& a, const GUID& b) noexcept { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
 
 // Runs EnumObjects on the set-up slot's device; false when it reports failure. Throws
 // std::bad_alloc when the fragments could not be stored (the callback itself must not
@@ -117,6 +102,12 @@ void release_controllers(ControllerSet& set) noexcept {
     if (direct_input != nullptr) direct_input->Release();
 }
 
+void reset_controllers(ControllerSet& set) noexcept {
+    release_controllers(set);
+    for (ControllerSlot& slot : set.slots) slot = ControllerSlot{};
+    set.axis_fragments.release();
+}
+
 void capture_states(ControllerSet& set, StateSnapshot& snapshot) noexcept {
     for (bool& fresh : snapshot.fresh) fresh = false;
     for (int32_t i = 0; i < SLOT_COUNT; ++i) {
@@ -166,15 +157,13 @@ BOOL CALLBACK on_object_enumerated(const DIDEVICEOBJECTINSTANCEW* object, LPVOID
         IDirectInputDevice8W* device = set->slots[set->setup_slot].device;
         if (device == nullptr || FAILED(device->SetProperty(DIPROP_RANGE, &range.diph))) return DIENUM_STOP;
     }
-    for (const AxisFragment& axis : AXIS_FRAGMENTS) {
-        if (!same_guid(object->guidType, *axis.type)) continue;
-        try {
-            set->axis_fragments.append(axis.fragment);
-        } catch (...) {
-            setup_out_of_storage = true;
-            return DIENUM_STOP;
-        }
-        break;
+    const int axis = axis_of_type(object->guidType);
+    if (axis < 0) return DIENUM_CONTINUE;
+    try {
+        set->axis_fragments.append(AXES[axis].help);
+    } catch (...) {
+        setup_out_of_storage = true;
+        return DIENUM_STOP;
     }
     return DIENUM_CONTINUE;
 }

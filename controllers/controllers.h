@@ -28,6 +28,10 @@ bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text);
 // Ready flags are left as they are.
 void release_controllers(ControllerSet& set) noexcept;
 
+// Releases everything, then empties the slots, clears their ready flags and drops the
+// set-up's scratch: the state open_controllers expects.
+void reset_controllers(ControllerSet& set) noexcept;
+
 // Reads every ready controller into the snapshot, acquiring those whose Poll fails.
 void capture_states(ControllerSet& set, StateSnapshot& snapshot) noexcept;
 

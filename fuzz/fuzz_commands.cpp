@@ -23,6 +23,9 @@
 
 namespace {
 
+// The plug-in state the input drives, as the export drives its own.
+PluginState tested;
+
 [[noreturn]] void fail(const char* what, const std::string& detail) {
     std::fprintf(stderr, "fuzz_commands: %s\n%s\n", what, detail.c_str());
     std::abort();
@@ -73,7 +76,7 @@ HRESULT next_result(Input& in) {
 }
 
 void check_state() {
-    const PluginState& state = plugin_state;
+    const PluginState& state = tested;
     check(state.table.count >= 0 && state.table.count <= MAX_ENTRIES, "count out of range");
     bool gap = false;
     for (const ControllerSlot& slot : state.controllers.slots) {
@@ -92,19 +95,19 @@ void check_configure_answer(intptr_t result) {
     check(answer != nullptr, "configure returned null");
     size_t n = std::strlen(answer);  // AddressSanitizer checks that the text is terminated in bounds
     if (std::strcmp(answer, OUT_OF_MEMORY_MESSAGE) == 0) {
-        check(plugin_state.table.count == 0, "entries served after running out of storage");
-        check(plugin_state.controllers.direct_input == nullptr, "DirectInput kept after running out of storage");
+        check(tested.table.count == 0, "entries served after running out of storage");
+        check(tested.controllers.direct_input == nullptr, "DirectInput kept after running out of storage");
         return;
     }
-    if (std::strcmp(answer, "//DirectInput init error!//") == 0 || std::strcmp(answer, "//Enumeration fail!//") == 0) {
-        check(plugin_state.table.count == 0, "entries served after a failed open");
+    if (std::strcmp(answer, INIT_ERROR_MESSAGE) == 0 || std::strcmp(answer, ENUMERATION_ERROR_MESSAGE) == 0) {
+        check(tested.table.count == 0, "entries served after a failed open");
         return;
     }
     const char* help = std::strstr(answer, "//help//a;p;");
     check(help != nullptr, "answer without help list", answer);
     check(answer[n - 1] == ';', "help list does not end with ';'", answer);
     const char* marker = std::strstr(answer, SYNTAX_ERROR_MARK);
-    if (marker != nullptr && marker < help) check(plugin_state.table.count == 0, "syntax error but entries served");
+    if (marker != nullptr && marker < help) check(tested.table.count == 0, "syntax error but entries served");
 }
 
 // Controllers added to the platform in this input; more than ten add nothing new.
@@ -204,18 +207,18 @@ void host_command(Input& in) {
     } else if (how % 3 == 2 && code == CMD_SET_WINDOW) {
         argument = 0x1234;
     }
-    intptr_t result = _pbplug_Device(code, argument);
+    intptr_t result = plugin_dispatch(tested, code, argument);
     alloc_counter::fail_at(0);
     switch (code) {
     case CMD_CONFIGURE:
         check_configure_answer(result);
         break;
     case CMD_POLL:
-        check(result == plugin_state.table.count, "poll does not return the count");
+        check(result == tested.table.count, "poll does not return the count");
         break;
     case CMD_NEXT_BIT:
         check(result == 0 || result == 1, "a read gave neither 0 nor 1");
-        if (plugin_state.cursor >= plugin_state.table.count) check(result == 1, "a read past the end gave 0");
+        if (tested.cursor >= tested.table.count) check(result == 1, "a read past the end gave 0");
         break;
     case CMD_ALWAYS_ONE:
         check(result == 1, "command 10 did not answer 1");
@@ -230,12 +233,12 @@ void host_command(Input& in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    _pbplug_Device(CMD_RELEASE, 0);
+    plugin_dispatch(tested, CMD_RELEASE, 0);
     sim_reset();
     sim_set_logging(false);
-    plugin_state.window = nullptr;
-    plugin_state.cursor = 0;
-    plugin_state.table.count = 0;
+    tested.window = nullptr;
+    tested.cursor = 0;
+    tested.table.count = 0;
     g_controllers = 0;
 
     Input in{data, size, 0};
@@ -246,7 +249,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             host_command(in);
         }
     }
-    _pbplug_Device(CMD_RELEASE, 0);
+    plugin_dispatch(tested, CMD_RELEASE, 0);
     check(sim_live_objects() == 0 && sim_misuse_count() == 0, "platform objects left or misused", sim_problems());
     return 0;
 }

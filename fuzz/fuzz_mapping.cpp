@@ -20,6 +20,9 @@
 
 namespace {
 
+// The plug-in state the input drives, as the export drives its own.
+PluginState tested;
+
 const std::string HELP = "//help//a;p;"
                          "j1:x[<N,>N,n],y[<N,>N,n],b[n];"
                          "j2:x[<N,>N,n],y[<N,>N,n],z[<N,>N,n],rz[<N,>N,n],b[n];";
@@ -33,7 +36,7 @@ void check(bool ok, const char* what, const std::string& detail = std::string())
     if (!ok) fail(what, detail);
 }
 
-intptr_t device(int32_t command, intptr_t argument = 0) { return _pbplug_Device(command, argument); }
+intptr_t device(int32_t command, intptr_t argument = 0) { return plugin_dispatch(tested, command, argument); }
 
 std::string configure(const char* text) {
     auto answer = reinterpret_cast<const char*>(device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(text)));
@@ -42,7 +45,7 @@ std::string configure(const char* text) {
 }
 
 void check_words() {
-    const MappingTable& table = plugin_state.table;
+    const MappingTable& table = tested.table;
     check(table.count >= 0 && table.count <= MAX_ENTRIES, "count out of range");
     for (int32_t i = 0; i < table.count; ++i) {
         MappingEntry e = table.entries[i];
@@ -79,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::string answer = configure(text);
     check_words();
-    int32_t count = plugin_state.table.count;
+    int32_t count = tested.table.count;
     check(answer.compare(0, echo.size(), echo) == 0, "answer does not start with the echo", answer);
     std::string tail = answer.substr(echo.size());
     if (tail == std::string(SYNTAX_ERROR_MARK) + HELP) {
@@ -88,13 +91,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(tail == HELP, "answer is neither echo + help nor echo + marker + help", answer);
     }
     MappingEntry words[MAX_ENTRIES];
-    std::memcpy(words, plugin_state.table.entries, sizeof(MappingEntry) * static_cast<size_t>(count));
+    std::memcpy(words, tested.table.entries, sizeof(MappingEntry) * static_cast<size_t>(count));
 
     // Handed back unchanged, the answer compiles to the same table and gives itself again.
     std::string again = configure(answer.c_str());
     check(again == answer, "answer handed back gives another answer", again);
-    check(plugin_state.table.count == count, "answer handed back gives another count");
-    check(std::memcmp(words, plugin_state.table.entries, sizeof(MappingEntry) * static_cast<size_t>(count)) == 0,
+    check(tested.table.count == count, "answer handed back gives another count");
+    check(std::memcmp(words, tested.table.entries, sizeof(MappingEntry) * static_cast<size_t>(count)) == 0,
           "answer handed back gives other words");
 
     // The bytes after the text's zero set the controllers' state between polls.

@@ -1,25 +1,21 @@
 #include "mapping/compiler.h"
 
+#include <cstring>
+
+#include "mapping/axes.h"
+
 namespace {
 
-// The axis letters after the controller number: x, y, z directly, and x, y, z after 'r'
-// for the rotations. A letter's index in its row plus the row's base is the axis number.
-constexpr char AXIS_LETTERS[] = "xyz";
-constexpr int PLAIN_AXIS_BASE = 0;
-constexpr int ROTATION_AXIS_BASE = 3;
-
-static_assert(axis_kind(PLAIN_AXIS_BASE + 0, AxisForm::below) == EntryKind::x_below);
-static_assert(axis_kind(PLAIN_AXIS_BASE + 1, AxisForm::above) == EntryKind::y_above);
-static_assert(axis_kind(PLAIN_AXIS_BASE + 2, AxisForm::bit) == EntryKind::z_bit);
-static_assert(axis_kind(ROTATION_AXIS_BASE + 0, AxisForm::below) == EntryKind::rx_below);
-static_assert(axis_kind(ROTATION_AXIS_BASE + 1, AxisForm::above) == EntryKind::ry_above);
-static_assert(axis_kind(ROTATION_AXIS_BASE + 2, AxisForm::bit) == EntryKind::rz_bit);
-static_assert(ROTATION_AXIS_BASE + static_cast<int>(sizeof(AXIS_LETTERS)) - 1 == AXIS_COUNT);
-
-// Index of c among the axis letters, or -1. The terminating zero of the row is no letter.
-int axis_letter_index(char c) {
-    for (int i = 0; AXIS_LETTERS[i] != '\0'; ++i) {
-        if (AXIS_LETTERS[i] == c) return i;
+// The axis whose letters stand at position pos of the token, with their length; -1 for
+// none. No axis's letters begin another's, so at most one matches.
+int axis_at(const TextBuffer& token, int32_t pos, int32_t& length) {
+    for (int axis = 0; axis < AXIS_COUNT; ++axis) {
+        auto n = static_cast<int32_t>(std::strlen(AXES[axis].letters));
+        int32_t i = 0;
+        while (i < n && token.at(pos + i) == AXES[axis].letters[i]) ++i;
+        if (i < n) continue;
+        length = n;
+        return axis;
     }
     return -1;
 }
@@ -30,52 +26,69 @@ uint32_t number_at(const TextBuffer& token, int32_t pos, uint32_t mask) {
 }
 
 struct TokenWord {
-    bool valid;
+    SyntaxReason refused;  // none when the token compiled
     MappingEntry word;
 };
+
+// The reason for a token refused at a byte where the grammar wanted `wanted`: a line end
+// there is named as such.
+TokenWord refused(char at, SyntaxReason wanted) {
+    return {at == '\n' || at == '\r' ? SyntaxReason::line_end : wanted, 0};
+}
 
 // A controller token: 'j', the controller digit, then a button or an axis with its form.
 // Each position is read only after every earlier one matched; the position just past the
 // last byte reads the terminating zero, which matches nothing.
 TokenWord compile_controller_token(const TextBuffer& token, bool invert) {
-    constexpr TokenWord invalid{false, 0};
-    if (token.at(0) != 'j') return invalid;
+    if (token.at(0) != 'j') {
+        return refused(token.at(0), invert && token.at(0) == '!' ? SyntaxReason::second_invert : SyntaxReason::not_a_token);
+    }
     char digit = token.at(1);
-    if (digit < '1' || digit > '8') return invalid;
+    if (digit < '1' || digit > '8') return refused(digit, SyntaxReason::controller_number);
     auto controller = static_cast<uint32_t>(digit - '0');
 
-    char letter = token.at(2);
-    if (letter == 'b') {
-        return {true, make_entry(controller, EntryKind::button, number_at(token, 3, BUTTON_NUMBER_MASK), invert)};
+    if (token.at(2) == 'b') {
+        return {SyntaxReason::none,
+                make_entry(controller, EntryKind::button, number_at(token, 3, BUTTON_NUMBER_MASK), invert)};
     }
-    int axis = 0;
-    int32_t form_pos = 3;
-    if (letter == 'r') {
-        int index = axis_letter_index(token.at(3));
-        if (index < 0) return invalid;
-        axis = ROTATION_AXIS_BASE + index;
-        form_pos = 4;
-    } else {
-        int index = axis_letter_index(letter);
-        if (index < 0) return invalid;
-        axis = PLAIN_AXIS_BASE + index;
+    int32_t letters = 0;
+    int axis = axis_at(token, 2, letters);
+    if (axis < 0) {
+        if (token.at(2) == 'r') return refused(token.at(3), SyntaxReason::rotation_axis);
+        return refused(token.at(2), SyntaxReason::axis_or_button);
     }
-
+    int32_t form_pos = 2 + letters;
     char form = token.at(form_pos);
     if (form == '<' || form == '>') {
         AxisForm which = form == '<' ? AxisForm::below : AxisForm::above;
-        return {true, make_entry(controller, axis_kind(axis, which), number_at(token, form_pos + 1, OPERAND_MASK), invert)};
+        return {SyntaxReason::none,
+                make_entry(controller, axis_kind(axis, which), number_at(token, form_pos + 1, OPERAND_MASK), invert)};
     }
-    return {true, make_entry(controller, axis_kind(axis, AxisForm::bit), number_at(token, form_pos, BIT_NUMBER_MASK), invert)};
+    return {SyntaxReason::none,
+            make_entry(controller, axis_kind(axis, AxisForm::bit), number_at(token, form_pos, BIT_NUMBER_MASK), invert)};
 }
 
 TokenWord compile_token(TextBuffer& token) {
+    if (token.length == 0) return {SyntaxReason::empty_token, 0};
     bool invert = token.at(0) == '!';
     if (invert) token = token.mid(1);
+    if (invert && token.length == 0) return {SyntaxReason::nothing_after_invert, 0};
     // The constants ignore the invert flag.
-    if (equals(token, "a")) return {true, CONSTANT_0};
-    if (equals(token, "p")) return {true, CONSTANT_1};
+    if (equals(token, "a")) return {SyntaxReason::none, CONSTANT_0};
+    if (equals(token, "p")) return {SyntaxReason::none, CONSTANT_1};
     return compile_controller_token(token, invert);
+}
+
+// The byte offset in text of the start of token number index: just after the index-th
+// comma. Blanks and tabs, which the compiler leaves out, are never commas, so the commas
+// of the text as handed over are those the compiler cut at.
+int32_t token_start(const TextBuffer& text, int32_t index) {
+    int32_t commas = 0;
+    for (int32_t i = 0; i < text.length; ++i) {
+        if (commas == index) return i;
+        if (text.data[i] == ',') ++commas;
+    }
+    return text.length;
 }
 
 }  // namespace
@@ -103,13 +116,12 @@ CompileResult compile_mapping(const TextBuffer& text, MappingTable& table) {
         } else {
             rest.move_to(token);
         }
-        if (token.length == 0) {
-            result.syntax_error = true;
-            return result;
-        }
         TokenWord compiled = compile_token(token);
-        if (!compiled.valid) {
+        if (compiled.refused != SyntaxReason::none) {
             result.syntax_error = true;
+            result.reason = compiled.refused;
+            result.token_index = count;
+            result.token_offset = token_start(result.echo, count);
             return result;
         }
         table.entries[count++] = compiled.word;

@@ -1,12 +1,32 @@
 // The mapping compiler: mapping text in, entry words out.
 #pragma once
 
+#include <cstdint>
+
 #include "mapping/mapping_entry.h"
 #include "text/text_buffer.h"
+
+// Why a token was refused, by the first of its bytes that the grammar could not take.
+enum class SyntaxReason : uint8_t {
+    none,
+    empty_token,           // nothing between two commas, or before the first, or after a last one
+    nothing_after_invert,  // "!" alone
+    second_invert,         // "!!..."
+    line_end,              // a line end where the grammar wants a letter or a digit
+    not_a_token,           // neither a, p, nor a token starting with j
+    controller_number,     // not 1 to 8 after j
+    axis_or_button,        // not b, x, y, z or r after the controller number
+    rotation_axis,         // not x, y or z after r
+};
 
 struct CompileResult {
     TextBuffer echo;            // the text cut at its first '/', blanks and tabs kept
     bool syntax_error = false;  // when set, the table's count is 0
+    // Where the syntax error is: the refused token's number (from 0) and the byte offset
+    // of its start (just after the comma before it) in the text as it was handed over.
+    SyntaxReason reason = SyntaxReason::none;
+    int32_t token_index = 0;
+    int32_t token_offset = 0;
 };
 
 // Compiles the mapping text into table (at most MAX_ENTRIES entries; the rest is ignored).

@@ -1,5 +1,7 @@
 #include "mapping/evaluation.h"
 
+#include "mapping/axes.h"
+
 #include <array>
 #include <cstddef>
 #include <cstring>
@@ -33,9 +35,6 @@ struct KindRule {
 };
 
 constexpr uint32_t BUTTONS_OFFSET = offsetof(DIJOYSTATE2, rgbButtons);
-static_assert(offsetof(DIJOYSTATE2, lY) - offsetof(DIJOYSTATE2, lX) == sizeof(LONG) &&
-                  offsetof(DIJOYSTATE2, lRz) - offsetof(DIJOYSTATE2, lX) == 5 * sizeof(LONG),
-              "the six axes lie side by side in axis order");
 static_assert(BUTTONS_OFFSET + 128 + sizeof(int32_t) <= sizeof(DIJOYSTATE2),
               "a value read at any button byte stays inside the record");
 
@@ -43,7 +42,7 @@ static_assert(BUTTONS_OFFSET + 128 + sizeof(int32_t) <= sizeof(DIJOYSTATE2),
 constexpr std::array<KindRule, 256> make_rules() {
     std::array<KindRule, 256> rules{};
     for (int axis = 0; axis < AXIS_COUNT; ++axis) {
-        auto field = static_cast<uint32_t>(offsetof(DIJOYSTATE2, lX) + sizeof(LONG) * static_cast<size_t>(axis));
+        const uint32_t field = AXES[axis].offset;
         rules[static_cast<size_t>(axis_kind(axis, AxisForm::below))] = {-1, 1, field, 0, 0, 63, 1};
         rules[static_cast<size_t>(axis_kind(axis, AxisForm::above))] = {-1, -1, field, 0, 0, 63, 1};
         rules[static_cast<size_t>(axis_kind(axis, AxisForm::bit))] = {0, 1, field, 0, 31, 0, 1};

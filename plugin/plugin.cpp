@@ -3,31 +3,20 @@
 #include <limits>
 
 #include "mapping/compiler.h"
+#include "plugin/chosen_mapping.h"
 #include "mapping/evaluation.h"
-
-PluginState plugin_state;
 
 namespace {
 
-// The host's text, unless it gives none: a null pointer, an empty text or one that
-// starts with '/' (a comment, such as a failure answer handed back) selects the default.
-const char* chosen_mapping(intptr_t argument) {
-    const char* text = reinterpret_cast<const char*>(argument);
-    if (text == nullptr || text[0] == '\0' || text[0] == '/') return DEFAULT_MAPPING;
-    return text;
-}
-
-void clear_slots(ControllerSet& set) noexcept {
-    for (ControllerSlot& slot : set.slots) slot = ControllerSlot{};
-}
+// The one process-wide state record, for as long as the library is loaded.
+PluginState plugin_state;
 
 // Release, choose the text, open the controllers, compile, compose the answer.
 // Kept out of line so that the frame commands do not pay for its frame and unwinding.
 [[gnu::noinline]] const char* configure(PluginState& state, intptr_t argument) {
-    release_controllers(state.controllers);
-    TextBuffer mapping(chosen_mapping(argument));
+    reset_controllers(state.controllers);
+    TextBuffer mapping(chosen_mapping(reinterpret_cast<const char*>(argument)));
     state.table.count = 0;
-    clear_slots(state.controllers);
     if (!open_controllers(state.controllers, state.window, state.result)) return state.result.c_str();
     CompileResult compiled = compile_mapping(mapping, state.table);
     if (compiled.syntax_error) state.result.assign(concat(SYNTAX_ERROR_MARK, state.result));
@@ -38,9 +27,7 @@ void clear_slots(ControllerSet& set) noexcept {
 // Storage ran out somewhere in the configure: nothing half-built stays behind.
 const char* configure_out_of_memory(PluginState& state) noexcept {
     state.table.count = 0;
-    release_controllers(state.controllers);
-    clear_slots(state.controllers);
-    state.controllers.axis_fragments.release();
+    reset_controllers(state.controllers);
     state.result.release();
     return OUT_OF_MEMORY_MESSAGE;
 }
@@ -87,10 +74,14 @@ intptr_t dispatch(PluginState& state, int32_t command, intptr_t argument) {
 
 }  // namespace
 
-extern "C" intptr_t _pbplug_Device(int32_t command, intptr_t argument) {
+intptr_t plugin_dispatch(PluginState& state, int32_t command, intptr_t argument) noexcept {
     try {
-        return dispatch(plugin_state, command, argument);
+        return dispatch(state, command, argument);
     } catch (...) {
         return 0;
     }
+}
+
+extern "C" intptr_t _pbplug_Device(int32_t command, intptr_t argument) {
+    return plugin_dispatch(plugin_state, command, argument);
 }

@@ -18,8 +18,6 @@ Platform platform;
     std::abort();
 }
 
-bool same_guid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
-
 int method_named(const char* name) {
     for (int m = 0; m < SIM_METHOD_COUNT; ++m) {
         if (std::strcmp(name, SIM_METHOD_NAMES[m]) == 0) return m;
@@ -253,9 +251,9 @@ void guid_name(const GUID& g, char (&out)[80]) {
         std::snprintf(out, sizeof out, "\"%s\"", platform.controllers[controller].name);
         return;
     }
-    std::snprintf(out, sizeof out, "{%08" PRIX32 "-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                  static_cast<uint32_t>(g.Data1), static_cast<unsigned>(g.Data2), static_cast<unsigned>(g.Data3),
-                  g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
+    char braces[40];
+    format_guid(g, braces);
+    std::snprintf(out, sizeof out, "%s", braces);
 }
 
 }  // namespace sim

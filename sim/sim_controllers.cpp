@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "mapping/axes.h"
 #include "sim/sim_internal.h"
 
 namespace sim {
@@ -19,9 +20,19 @@ int controller_with_instance(const GUID& instance) {
     return -1;
 }
 
-LONG& axis_field(DIJOYSTATE2& s, int field) {
-    LONG* fields[AXIS_FIELDS] = {&s.lX, &s.lY, &s.lZ, &s.lRx, &s.lRy, &s.lRz, &s.rglSlider[0], &s.rglSlider[1]};
-    return *fields[field];
+// The six axes as the mapping names them, then the two sliders.
+static_assert(static_cast<int>(SimAxis::slider0) == AXIS_COUNT && AXIS_FIELDS == AXIS_COUNT + 2);
+
+LONG get_axis_field(const DIJOYSTATE2& s, int field) {
+    return field < AXIS_COUNT ? axis_value(s, field) : s.rglSlider[field - AXIS_COUNT];
+}
+
+void set_axis_field(DIJOYSTATE2& s, int field, LONG value) {
+    if (field < AXIS_COUNT) {
+        set_axis_value(s, field, value);
+    } else {
+        s.rglSlider[field - AXIS_COUNT] = value;
+    }
 }
 
 }  // namespace sim
@@ -30,11 +41,7 @@ using namespace sim;
 
 namespace {
 
-const GUID& axis_guid(int field) {
-    static const GUID* const guids[AXIS_FIELDS] = {&GUID_XAxis, &GUID_YAxis, &GUID_ZAxis, &GUID_RxAxis,
-                                                   &GUID_RyAxis, &GUID_RzAxis, &GUID_Slider, &GUID_Slider};
-    return *guids[field];
-}
+const GUID& axis_guid(int field) { return field < AXIS_COUNT ? *AXES[field].type : GUID_Slider; }
 
 SimObjectInfo& new_object(Controller& c) {
     if (c.object_count == SIM_MAX_OBJECTS) usage_error("too many objects on", c.name);
@@ -132,7 +139,7 @@ GUID sim_instance_guid(int controller) { return controller_at(controller).instan
 void sim_set_polled(int controller, bool polled) { controller_at(controller).polled = polled; }
 
 void sim_set_axis(int controller, SimAxis axis, LONG position) {
-    axis_field(controller_at(controller).input, static_cast<int>(axis)) = position;
+    set_axis_field(controller_at(controller).input, static_cast<int>(axis), position);
 }
 
 void sim_set_button(int controller, int index, bool pressed) {

@@ -1,5 +1,6 @@
 // The platform's predefined data: the identifiers (outside Windows; there they come from
 // the system's dxguid library) and the data format of DIJOYSTATE2.
+#include "mapping/axes.h"
 #include "sim/sim_internal.h"
 
 #if !defined(_WIN32)
@@ -34,8 +35,8 @@ struct ObjectFormats {
 // buttons, then velocity, acceleration and force axes and sliders.
 ObjectFormats make_joystick2_objects() {
     ObjectFormats f{};
-    const GUID* axes[8] = {&GUID_XAxis, &GUID_YAxis, &GUID_ZAxis, &GUID_RxAxis,
-                           &GUID_RyAxis, &GUID_RzAxis, &GUID_Slider, &GUID_Slider};
+    const GUID* axes[8];
+    for (int i = 0; i < 8; ++i) axes[i] = i < AXIS_COUNT ? AXES[i].type : &GUID_Slider;
     int n = 0;
     for (DWORD i = 0; i < 8; ++i) f.items[n++] = {axes[i], 4 * i, ANY_AXIS, sim::ASPECT_POSITION};
     for (DWORD i = 0; i < 4; ++i) f.items[n++] = {&GUID_POV, 32 + 4 * i, ANY_POV, 0};

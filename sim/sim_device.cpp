@@ -5,18 +5,20 @@
 #include <cstdio>
 #include <cstring>
 
+#include "mapping/axes.h"
 #include "sim/sim_objects.h"
 
 using namespace sim;
 
 namespace {
 
-// Scales a position in -32768..32767 into min..max.
+// Scales a position in AXIS_MIN..AXIS_MAX into min..max.
 LONG scaled(LONG position, LONG min, LONG max) {
-    if (min == -32768 && max == 32767) return position;
-    int64_t offset = static_cast<int64_t>(position) + 32768;
+    if (min == AXIS_MIN && max == AXIS_MAX) return position;
+    constexpr int64_t whole = int64_t{AXIS_MAX} - AXIS_MIN;
+    int64_t offset = static_cast<int64_t>(position) - AXIS_MIN;
     int64_t span = static_cast<int64_t>(max) - min;
-    return static_cast<LONG>(min + (offset * span + 32767) / 65535);
+    return static_cast<LONG>(min + (offset * span + whole / 2) / whole);
 }
 
 template <typename F>
@@ -196,8 +198,8 @@ HRESULT SimDevice::GetDeviceState(DWORD size, LPVOID data) {
         int o = ctl.axis_object[f];
         if (o < 0) continue;
         const AxisRange& r = ranges[o];
-        LONG& field = axis_field(state, f);
-        field = r.set ? scaled(field, r.min, r.max) : scaled(field, 0, 65535);
+        const LONG position = get_axis_field(state, f);
+        set_axis_field(state, f, r.set ? scaled(position, r.min, r.max) : scaled(position, 0, 65535));
     }
     std::memcpy(data, &state, sizeof state);
     return end_call(call, DI_OK);

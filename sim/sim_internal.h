@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "controllers/guid.h"
 #include "sim/sim_platform.h"
 
 namespace sim {
@@ -64,8 +65,9 @@ struct Controller {
 Controller& controller_at(int controller);
 // The controller whose instance GUID this is, or -1.
 int controller_with_instance(const GUID& instance);
-// The input field of an axis.
-LONG& axis_field(DIJOYSTATE2& state, int field);
+// The input field of an axis (SimAxis order).
+LONG get_axis_field(const DIJOYSTATE2& state, int field);
+void set_axis_field(DIJOYSTATE2& state, int field, LONG value);
 
 // --- Objects -------------------------------------------------------------------------
 
@@ -131,7 +133,6 @@ struct Platform {
 extern Platform platform;
 
 [[noreturn]] void usage_error(const char* what, const char* detail);
-bool same_guid(const GUID& a, const GUID& b);
 
 // --- The call path -------------------------------------------------------------------
 

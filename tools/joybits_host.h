@@ -19,7 +19,6 @@ inline constexpr int EXIT_MAPPING_ERROR = 1;  // the mapping text has a syntax e
 inline constexpr int EXIT_INPUT_ERROR = 2;    // bad command line, unreadable or malformed file
 inline constexpr int EXIT_PLATFORM_ERROR = 3; // the plug-in could not be loaded or open the controllers
 
-inline constexpr int SCENARIO_AXIS_COUNT = 6;  // x, y, z, rx, ry, rz
 inline constexpr int MAX_SCENARIO_CONTROLLERS = 16;
 inline constexpr int MAX_SCENARIO_BUTTONS = 128;
 
@@ -58,7 +57,6 @@ bool parse_scenario(const std::string& name, const std::string& text, Scenario& 
 // Reads and parses a scenario file; an unreadable file is an error naming the file.
 bool load_scenario(const std::string& path, Scenario& scenario, std::string& error);
 
-const char* axis_name(int axis);
 // "j1 y=8001", "j2 b3 down".
 std::string describe_input(const ScenarioInput& input);
 
@@ -76,17 +74,11 @@ std::string escape_bytes(const std::string& text);
 // mapping file"), which also names the path.
 bool read_file(const std::string& path, const char* what, long max_mib, std::string& text, std::string& error);
 std::string utf16_to_utf8(const char16_t* text, size_t max_units);
-// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" from the GUID's fields.
-std::string format_guid(uint32_t data1, uint16_t data2, uint16_t data3, const unsigned char data4[8]);
 
 // ---- The answer and the mapping text ----
 
 enum class AnswerShape { success, syntax_error, failure };
 AnswerShape answer_shape(const std::string& answer);
-
-// The text the plug-in compiles for a host argument: the default for none, an empty
-// text or one that starts with '/'.
-std::string chosen_mapping(const std::optional<std::string>& mapping);
 
 struct TokenError {
     bool found = false;
@@ -97,7 +89,7 @@ struct TokenError {
     std::string token;   // the token as written, blanks included
     std::string reason;
 };
-// The first token of the mapping text that the compiler refuses.
+// The token of the mapping text that the compiler refuses, as the compiler reports it.
 TokenError locate_syntax_error(const std::string& mapping);
 
 // Compiles the text as the plug-in would for this host argument.

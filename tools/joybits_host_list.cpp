@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "controllers/directinput.h"
+#include "mapping/axes.h"
 #include "tools/joybits_host.h"
 
 namespace {
@@ -29,19 +30,10 @@ struct ListState {
     bool out_of_storage = false;
 };
 
-struct AxisType {
-    const GUID* type;
-    const char* name;
-};
-const AxisType AXIS_TYPES[] = {
-    {&GUID_XAxis, "x"}, {&GUID_YAxis, "y"}, {&GUID_ZAxis, "z"}, {&GUID_RxAxis, "rx"}, {&GUID_RyAxis, "ry"}, {&GUID_RzAxis, "rz"},
-};
-
-bool same_guid(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
-
 std::string guid_text(const GUID& guid) {
-    return format_guid(static_cast<uint32_t>(guid.Data1), static_cast<uint16_t>(guid.Data2),
-                       static_cast<uint16_t>(guid.Data3), guid.Data4);
+    char text[40];
+    format_guid(guid, text);
+    return text;
 }
 
 std::string product_name(const DIDEVICEINSTANCEW& instance) {
@@ -57,12 +49,12 @@ BOOL CALLBACK on_object(const DIDEVICEOBJECTINSTANCEW* object, LPVOID context) {
     try {
         if ((object->dwType & DIDFT_BUTTON) != 0) ++state->current->buttons;
         if ((object->dwType & DIDFT_AXIS) == 0) return DIENUM_CONTINUE;
-        for (const AxisType& axis : AXIS_TYPES) {
-            if (!same_guid(object->guidType, *axis.type)) continue;
-            state->current->axes.emplace_back(axis.name);
-            return DIENUM_CONTINUE;
+        const int axis = axis_of_type(object->guidType);
+        if (axis >= 0) {
+            state->current->axes.emplace_back(AXES[axis].letters);
+        } else {
+            ++state->current->other_axes;
         }
-        ++state->current->other_axes;
     } catch (...) {
         state->out_of_storage = true;
         return DIENUM_STOP;

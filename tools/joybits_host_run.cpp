@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "joybits_version.h"
-#include "plugin/plugin.h"
+#include "plugin/chosen_mapping.h"
 #include "tools/joybits_host.h"
 
 using nlohmann::json;
@@ -163,7 +163,7 @@ int run(HostOptions& options, std::ostream& out, std::ostream& err) {
     int status = EXIT_OK;
     json head{{"answer", answer}};
     if (shape == AnswerShape::syntax_error) {
-        const TokenError token = locate_syntax_error(chosen_mapping(options.mapping));
+        const TokenError token = locate_syntax_error(chosen_mapping(options.mapping ? options.mapping->c_str() : nullptr));
         head["syntax_error"] = token.found ? token_json(token) : json(true);
         if (options.json) {
             out << dump(head) << "\n";

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "mapping/axes.h"
 #include "tools/joybits_host.h"
 
 using json = nlohmann::ordered_json;
@@ -44,11 +45,7 @@ const char DEFAULT_SCENARIO_JSON[] = R"json({
 
 namespace {
 
-constexpr const char* AXIS_NAMES[SCENARIO_AXIS_COUNT] = {"x", "y", "z", "rx", "ry", "rz"};
 constexpr int64_t MAX_FRAME = 1000000;
-// The range the plug-in sets on every axis.
-constexpr int64_t AXIS_MIN = -32768;
-constexpr int64_t AXIS_MAX = 32767;
 constexpr long MAX_FILE_MIB = 16;
 
 // A value at a path of the document ("frames[3].j1.y") is wrong.
@@ -185,8 +182,8 @@ int64_t integer_in(const json& value, const std::string& path, int64_t low, int6
 }
 
 int axis_number(const std::string& name) {
-    for (int i = 0; i < SCENARIO_AXIS_COUNT; ++i) {
-        if (name == AXIS_NAMES[i]) return i;
+    for (int i = 0; i < AXIS_COUNT; ++i) {
+        if (name == AXES[i].letters) return i;
     }
     return -1;
 }
@@ -212,7 +209,7 @@ ScenarioController read_controller(const json& value, const std::string& path, s
                 const int axis = member[i].is_string() ? axis_number(member[i].get<std::string>()) : -1;
                 if (axis < 0) throw ScenarioProblem(axis_at, "an axis is one of x, y, z, rx, ry, rz");
                 if (std::find(controller.axes.begin(), controller.axes.end(), axis) != controller.axes.end()) {
-                    throw ScenarioProblem(axis_at, std::string("axis ") + AXIS_NAMES[axis] + " is listed twice");
+                    throw ScenarioProblem(axis_at, std::string("axis ") + AXES[axis].letters + " is listed twice");
                 }
                 controller.axes.push_back(axis);
             }
@@ -330,13 +327,12 @@ std::string parse_error_text(const char* what) {
 
 }  // namespace
 
-const char* axis_name(int axis) { return axis >= 0 && axis < SCENARIO_AXIS_COUNT ? AXIS_NAMES[axis] : "?"; }
 
 std::string describe_input(const ScenarioInput& input) {
     std::string text = "j";
     text += std::to_string(input.controller + 1);
     text += ' ';
-    if (input.axis >= 0) return text + axis_name(input.axis) + "=" + std::to_string(input.value);
+    if (input.axis >= 0) return text + AXES[input.axis].letters + "=" + std::to_string(input.value);
     return text + "b" + std::to_string(input.button) + (input.value != 0 ? " down" : " up");
 }
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "joybits_version.h"
-#include "plugin/plugin.h"
+#include "plugin/joybits.h"
 #include "sim/sim_platform.h"
 #include "tools/joybits_host.h"
 

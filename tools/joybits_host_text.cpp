@@ -3,8 +3,9 @@
 #include <cstring>
 #include <string>
 
+#include "mapping/axes.h"
 #include "mapping/compiler.h"
-#include "plugin/plugin.h"
+#include "plugin/chosen_mapping.h"
 #include "tools/joybits_host.h"
 
 namespace {
@@ -17,42 +18,20 @@ std::string hex_word(uint32_t word) {
     return buffer;
 }
 
-// Why the compiler refuses a token (blanks and tabs already removed), in the order in
-// which the grammar looks at its bytes.
-std::string token_reason(std::string token) {
-    if (token.find_first_of("\r\n") != std::string::npos) {
-        return "the token holds a line end; only blanks and tabs are left out of a mapping text";
-    }
-    if (token.empty()) return "empty token (a comma at the start, two commas in a row, or two at the end)";
-    if (token[0] == '!') {
-        token.erase(0, 1);
-        if (token.empty()) return "nothing after '!'";
-        if (token[0] == '!') return "only one '!' may stand before a token";
-    }
-    if (token[0] != 'j') return "a token is a, p, or a controller token starting with j";
-    if (token.size() < 2 || token[1] < '1' || token[1] > '8') return "the controller number after j must be 1 to 8";
-    if (token.size() < 3 || std::string("bxyzr").find(token[2]) == std::string::npos) {
-        return "expected b, x, y, z or r after the controller number";
-    }
-    if (token[2] == 'r' && (token.size() < 4 || std::string("xyz").find(token[3]) == std::string::npos)) {
-        return "expected x, y or z after r";
-    }
-    return "not a valid token";
-}
-
-bool prefix_fails(const std::string& prefix) {
-    MappingTable table;
-    TextBuffer text(prefix.c_str());
-    return compile_mapping(text, table).syntax_error;
-}
-
-std::string without_blanks(const std::string& token) {
-    std::string kept;
-    for (char c : token) {
-        if (c != ' ' && c != '\t') kept += c;
-    }
-    return kept;
-}
+// What each reason of the compiler means to a person, in the compiler's order.
+constexpr const char* REASON_TEXTS[] = {
+    "not refused",
+    "empty token (a comma at the start, two commas in a row, or two at the end)",
+    "nothing after '!'",
+    "only one '!' may stand before a token",
+    "the token holds a line end; only blanks and tabs are left out of a mapping text",
+    "a token is a, p, or a controller token starting with j",
+    "the controller number after j must be 1 to 8",
+    "expected b, x, y, z or r after the controller number",
+    "expected x, y or z after r",
+};
+static_assert(sizeof(REASON_TEXTS) / sizeof(REASON_TEXTS[0]) == static_cast<size_t>(SyntaxReason::rotation_axis) + 1,
+              "one text per reason");
 
 void append_utf8(std::string& out, uint32_t code) {
     if (code < 0x80) {
@@ -93,7 +72,7 @@ std::string describe_entry(MappingEntry entry) {
         return text + " unknown kind " + std::to_string(kind) + " operand " + std::to_string(entry_operand(entry));
     }
     text += ' ';
-    text += axis_name(kind / 3);
+    text += AXES[kind / 3].letters;
     switch (static_cast<AxisForm>(kind % 3)) {
     case AxisForm::below:
         return text + " < " + std::to_string(entry_threshold(entry));
@@ -153,14 +132,6 @@ std::string utf16_to_utf8(const char16_t* text, size_t max_units) {
     return out;
 }
 
-std::string format_guid(uint32_t data1, uint16_t data2, uint16_t data3, const unsigned char data4[8]) {
-    char buffer[48];
-    std::snprintf(buffer, sizeof buffer, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", data1,
-                  static_cast<unsigned>(data2), static_cast<unsigned>(data3), data4[0], data4[1], data4[2], data4[3],
-                  data4[4], data4[5], data4[6], data4[7]);
-    return buffer;
-}
-
 AnswerShape answer_shape(const std::string& answer) {
     const size_t slash = answer.find('/');
     if (slash == std::string::npos) return AnswerShape::failure;
@@ -169,45 +140,29 @@ AnswerShape answer_shape(const std::string& answer) {
     return AnswerShape::failure;
 }
 
-std::string chosen_mapping(const std::optional<std::string>& mapping) {
-    if (!mapping || mapping->empty() || (*mapping)[0] == '/') return DEFAULT_MAPPING;
-    return *mapping;
-}
-
 TokenError locate_syntax_error(const std::string& mapping) {
     TokenError error;
-    const std::string text = mapping.substr(0, mapping.find('/'));
-    // Tokens are cut at the commas of the text as written; a prefix that ends with a
-    // token and its comma compiles exactly that far, so the first failing prefix names
-    // the first failing token.
-    size_t start = 0;
-    for (int index = 1; index <= MAX_ENTRIES + 1 && start <= text.size(); ++index) {
-        const size_t comma = text.find(',', start);
-        const size_t end = comma == std::string::npos ? text.size() : comma;
-        const size_t prefix_end = comma == std::string::npos ? text.size() : comma + 1;
-        if (prefix_fails(text.substr(0, prefix_end))) {
-            error.found = true;
-            error.index = index;
-            error.offset = start;
-            error.token = text.substr(start, end - start);
-            error.reason = token_reason(without_blanks(error.token));
-            size_t line_start = 0;
-            for (size_t i = 0; i < start; ++i) {
-                if (text[i] != '\n') continue;
-                ++error.line;
-                line_start = i + 1;
-            }
-            error.column = start - line_start + 1;
-            return error;
-        }
-        if (comma == std::string::npos) break;
-        start = comma + 1;
+    MappingTable table;
+    const TextBuffer text(mapping.c_str());
+    const CompileResult compiled = compile_mapping(text, table);
+    if (!compiled.syntax_error) return error;
+    error.found = true;
+    error.index = compiled.token_index + 1;
+    error.offset = static_cast<size_t>(compiled.token_offset);
+    error.token = mapping.substr(error.offset, mapping.find_first_of(",/", error.offset) - error.offset);
+    error.reason = REASON_TEXTS[static_cast<size_t>(compiled.reason)];
+    size_t line_start = 0;
+    for (size_t i = 0; i < error.offset; ++i) {
+        if (mapping[i] != '\n') continue;
+        ++error.line;
+        line_start = i + 1;
     }
+    error.column = error.offset - line_start + 1;
     return error;
 }
 
 void compile_for_table(const std::optional<std::string>& mapping, MappingTable& table) {
-    TextBuffer text(chosen_mapping(mapping).c_str());
+    const TextBuffer text(chosen_mapping(mapping ? mapping->c_str() : nullptr));
     compile_mapping(text, table);
 }
 

@@ -187,3 +187,41 @@ TEST(CompilerMemory, FailedAllocationLeavesAnEmptyTableAndNoLeak) {
     }
     EXPECT_TRUE(completed);
 }
+
+TEST(CompilerErrors, NameTheRefusedTokenItsStartAndWhy) {
+    struct Case {
+        const char* text;
+        int32_t index;
+        int32_t offset;
+        SyntaxReason reason;
+    };
+    const Case cases[] = {
+        {"p,j9b1", 1, 2, SyntaxReason::controller_number},
+        {"a,p,,", 2, 4, SyntaxReason::empty_token},
+        {",a", 0, 0, SyntaxReason::empty_token},
+        {" a , \t ,p", 1, 4, SyntaxReason::empty_token},  // offsets count the blanks left out
+        {"p,!!j1b1", 1, 2, SyntaxReason::second_invert},
+        {"a,!", 1, 2, SyntaxReason::nothing_after_invert},
+        {"j1x>1, J1b1", 1, 6, SyntaxReason::not_a_token},
+        {"j1rx3,j1r", 1, 6, SyntaxReason::rotation_axis},
+        {"j1q", 0, 0, SyntaxReason::axis_or_button},
+        {"p,a,\n j2b1", 2, 4, SyntaxReason::line_end},
+        {"j1\nb1", 0, 0, SyntaxReason::line_end},
+        {"a,a,zz/,,", 2, 4, SyntaxReason::not_a_token},
+    };
+    for (const Case& c : cases) {
+        MappingTable table;
+        TextBuffer text(c.text);
+        const CompileResult result = compile_mapping(text, table);
+        EXPECT_TRUE(result.syntax_error) << c.text;
+        EXPECT_EQ(result.token_index, c.index) << c.text;
+        EXPECT_EQ(result.token_offset, c.offset) << c.text;
+        EXPECT_EQ(result.reason, c.reason) << c.text;
+        EXPECT_EQ(table.count, 0) << c.text;
+    }
+    MappingTable table;
+    TextBuffer good("j1b3q, j1x>=5/,,zz");
+    const CompileResult result = compile_mapping(good, table);
+    EXPECT_FALSE(result.syntax_error);
+    EXPECT_EQ(result.reason, SyntaxReason::none);
+}

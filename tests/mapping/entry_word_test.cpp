@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "mapping/mapping_entry.h"
-#include "plugin/plugin.h"
+#include "plugin/joybits.h"
 #include "tests/mapping/mapping_support.h"
 
 TEST(EntryWord, BelowTestWordCarriesSignedThreshold) {

@@ -13,7 +13,10 @@
 
 namespace {
 
-intptr_t device(int32_t command, intptr_t argument = 0) { return _pbplug_Device(command, argument); }
+// The entry point's state of these tests, driven as the export drives its own.
+PluginState tested;
+
+intptr_t device(int32_t command, intptr_t argument = 0) { return plugin_dispatch(tested, command, argument); }
 
 std::string configure(const char* text) {
     return reinterpret_cast<const char*>(device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(text)));
@@ -27,7 +30,7 @@ std::string read_bits(int n) {
 }
 
 std::vector<MappingEntry> table_words() {
-    return {plugin_state.table.entries, plugin_state.table.entries + plugin_state.table.count};
+    return {tested.table.entries, tested.table.entries + tested.table.count};
 }
 
 const std::string NO_CONTROLLER_HELP = "//help//a;p;";
@@ -37,8 +40,8 @@ protected:
     void SetUp() override {
         device(CMD_RELEASE);
         sim_reset();
-        plugin_state.cursor = 0;
-        plugin_state.window = nullptr;
+        tested.cursor = 0;
+        tested.window = nullptr;
     }
     void TearDown() override {
         alloc_counter::fail_at(0);
@@ -53,12 +56,12 @@ TEST_F(EntryPoint, CommandTableAnswersInAnyState) {
         }
         EXPECT_EQ(device(CMD_ALWAYS_ONE), 1);
         EXPECT_EQ(device(CMD_SET_WINDOW, 0x1234), 0);
-        EXPECT_EQ(plugin_state.window, reinterpret_cast<HWND>(0x1234));
+        EXPECT_EQ(tested.window, reinterpret_cast<HWND>(0x1234));
         EXPECT_EQ(device(CMD_RELEASE), 0);
         configure("p,a");  // the second round runs with a table
     }
     // Unknown codes changed nothing: the table and the cursor are as the configure left them.
-    EXPECT_EQ(plugin_state.table.count, 2);
+    EXPECT_EQ(tested.table.count, 2);
     EXPECT_EQ(device(CMD_POLL), 2);
     EXPECT_EQ(read_bits(3), "101");
 }
@@ -69,7 +72,7 @@ TEST_F(EntryPoint, DefaultMappingIsChosenForNullEmptyAndCommentTexts) {
     EXPECT_EQ(configure(""), expected);
     EXPECT_EQ(configure("/j1b1"), expected);
     EXPECT_EQ(configure("//DirectInput init error!//"), expected);  // a failure answer handed back
-    EXPECT_EQ(plugin_state.table.count, 32);
+    EXPECT_EQ(tested.table.count, 32);
 
     // Only the first byte is tested: a blank before the '/' is a mapping of its own.
     EXPECT_EQ(configure(" /j1b1"), " " + NO_CONTROLLER_HELP);
@@ -87,7 +90,7 @@ TEST_F(EntryPoint, DefaultMappingServesItsConstantsWithoutControllers) {
 
 TEST_F(EntryPoint, SyntaxErrorEmptiesTheTableAndMarksTheAnswer) {
     EXPECT_EQ(configure("a, p,,p"), "a, p,,p//Sintax Error!" + NO_CONTROLLER_HELP);
-    EXPECT_EQ(plugin_state.table.count, 0);
+    EXPECT_EQ(tested.table.count, 0);
     EXPECT_EQ(device(CMD_POLL), 0);
     EXPECT_EQ(read_bits(3), "111");
     EXPECT_EQ(configure("J1b1/comment"), "J1b1//Sintax Error!" + NO_CONTROLLER_HELP);
@@ -122,11 +125,11 @@ TEST_F(EntryPoint, CursorStartsAtZeroAndConfigureLeavesIt) {
 
 TEST_F(EntryPoint, CursorStopsAtTheLargestValueInsteadOfWrapping) {
     configure("a,a");
-    plugin_state.cursor = INT_MAX - 2;
+    tested.cursor = INT_MAX - 2;
     EXPECT_EQ(read_bits(6), "111111");
-    EXPECT_EQ(plugin_state.cursor, INT_MAX);
+    EXPECT_EQ(tested.cursor, INT_MAX);
     EXPECT_EQ(device(CMD_POLL), 2);
-    EXPECT_EQ(plugin_state.cursor, -1);
+    EXPECT_EQ(tested.cursor, -1);
     EXPECT_EQ(read_bits(3), "001");
 }
 
@@ -134,7 +137,7 @@ TEST_F(EntryPoint, ReleaseKeepsTheTableAndTheWindow) {
     device(CMD_SET_WINDOW, 0x5678);
     configure("p,a,p");
     device(CMD_RELEASE);
-    EXPECT_EQ(plugin_state.window, reinterpret_cast<HWND>(0x5678));
+    EXPECT_EQ(tested.window, reinterpret_cast<HWND>(0x5678));
     EXPECT_EQ(device(CMD_POLL), 3);
     EXPECT_EQ(read_bits(4), "1011");
     device(CMD_RELEASE);  // twice in a row: nothing left to let go
@@ -146,7 +149,7 @@ TEST_F(EntryPoint, LongTextsConfigureWithinTheRules) {
     for (int i = 0; i < 10000; ++i) tokens += (i % 2 == 0) ? "p," : "j1b3,";
     std::string answer = configure(tokens.c_str());
     EXPECT_EQ(answer, tokens + NO_CONTROLLER_HELP);
-    EXPECT_EQ(plugin_state.table.count, MAX_ENTRIES);
+    EXPECT_EQ(tested.table.count, MAX_ENTRIES);
     EXPECT_EQ(device(CMD_POLL), MAX_ENTRIES);
 
     // A megabyte of random bytes: any answer is a text that starts with the echo.
@@ -167,7 +170,7 @@ TEST_F(EntryPoint, StorageExhaustionAnswersOutOfMemoryAndRecovers) {
     intptr_t answer = device(CMD_CONFIGURE, reinterpret_cast<intptr_t>("a,p,j1b1"));
     alloc_counter::fail_at(0);
     EXPECT_STREQ(reinterpret_cast<const char*>(answer), OUT_OF_MEMORY_MESSAGE);
-    EXPECT_EQ(plugin_state.table.count, 0);
+    EXPECT_EQ(tested.table.count, 0);
     EXPECT_EQ(device(CMD_POLL), 0);
     EXPECT_EQ(read_bits(2), "11");
 

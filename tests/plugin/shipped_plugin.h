@@ -15,7 +15,7 @@
 #include <cstring>
 #include <string>
 #else
-#include "plugin/plugin.h"
+#include "plugin/joybits.h"
 #endif
 
 using PluginEntry = intptr_t (*)(int32_t command, intptr_t argument);

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "plugin/plugin.h"
+#include "plugin/joybits.h"
 #include "sim/sim_platform.h"
 #include "tests/plugin/shipped_plugin.h"
 

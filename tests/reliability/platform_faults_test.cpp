@@ -132,9 +132,9 @@ TEST(PlatformFaults, EveryConfigureCallFailingInTurn) {
 
         EXPECT_EQ(configure(MAPPING), e.answer) << where;
         bool opened = e.answer.rfind("//", 0) != 0;
-        EXPECT_EQ(plugin_state.table.count, opened ? MAPPING_ENTRIES : 0) << where;
+        EXPECT_EQ(tested.table.count, opened ? MAPPING_ENTRIES : 0) << where;
         for (int s = 0; s < SLOT_COUNT; ++s) {
-            const ControllerSlot& slot = plugin_state.controllers.slots[s];
+            const ControllerSlot& slot = tested.controllers.slots[s];
             EXPECT_EQ(slot.device != nullptr, opened && s < e.slots_held) << where << ", slot " << s;
             if (s < 3 && slot.device != nullptr) {
                 EXPECT_EQ(slot.ready, e.ready[s]) << where << ", slot " << s;
@@ -142,7 +142,7 @@ TEST(PlatformFaults, EveryConfigureCallFailingInTurn) {
         }
         // Held objects carry exactly the plug-in's one reference; the joystick
         // configuration interface is never kept.
-        if (plugin_state.controllers.direct_input != nullptr) {
+        if (tested.controllers.direct_input != nullptr) {
             EXPECT_EQ(sim_refs("di1"), 1) << where;
         }
         EXPECT_LE(sim_refs("joyconfig1"), 0) << where;

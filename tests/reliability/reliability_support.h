@@ -12,7 +12,10 @@
 
 namespace reliability {
 
-inline intptr_t device(int32_t command, intptr_t argument = 0) { return _pbplug_Device(command, argument); }
+// The plug-in state these tests drive, as the export drives its own.
+inline PluginState tested;
+
+inline intptr_t device(int32_t command, intptr_t argument = 0) { return plugin_dispatch(tested, command, argument); }
 
 inline std::string configure(const char* text) {
     auto answer = reinterpret_cast<const char*>(device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(text)));
@@ -53,7 +56,7 @@ inline void set_up_three_controllers() {
     sim_add_axis(c, SimAxis::ry);
     sim_add_buttons(c, 4);
     device(CMD_SET_WINDOW, 0x1234);
-    plugin_state.cursor = 0;
+    tested.cursor = 0;
 }
 
 // The method name of a call-log line ("dev2.Poll() -> DI_OK" gives "Poll"), or "" for the

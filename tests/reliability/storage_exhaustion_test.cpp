@@ -50,7 +50,7 @@ int64_t allocations_of_configure(const Scenario& s, std::string& answer, int32_t
     intptr_t result = device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(argument_of(s)));
     int64_t made = alloc_counter::attempts() - before;
     answer = reinterpret_cast<const char*>(result);
-    count = plugin_state.table.count;
+    count = tested.table.count;
     device(CMD_RELEASE);
     return made;
 }
@@ -69,7 +69,7 @@ int run_scenario(const Scenario& s) {
             set_up(s);
             // The old answer is given up first, so that the balance below covers it too.
             device(CMD_CONFIGURE, reinterpret_cast<intptr_t>("a"));
-            plugin_state.result.release();
+            tested.result.release();
             alloc_counter::Scope scope;
             alloc_counter::fail_at(k, sticky);
             intptr_t result = 0;
@@ -84,9 +84,9 @@ int run_scenario(const Scenario& s) {
             EXPECT_NE(result, 0) << where;
             if (result == 0) continue;
             EXPECT_STREQ(reinterpret_cast<const char*>(result), "//Out of memory!//") << where;
-            EXPECT_EQ(plugin_state.table.count, 0) << where;
-            EXPECT_EQ(plugin_state.controllers.direct_input, nullptr) << where;
-            for (const ControllerSlot& slot : plugin_state.controllers.slots) {
+            EXPECT_EQ(tested.table.count, 0) << where;
+            EXPECT_EQ(tested.controllers.direct_input, nullptr) << where;
+            for (const ControllerSlot& slot : tested.controllers.slots) {
                 EXPECT_EQ(slot.device, nullptr) << where;
                 EXPECT_FALSE(slot.ready) << where;
             }
@@ -101,7 +101,7 @@ int run_scenario(const Scenario& s) {
             // Storage is back: the next configure gives the clean answer and table.
             set_up(s);
             EXPECT_EQ(configure(argument_of(s)), clean_answer) << where;
-            EXPECT_EQ(plugin_state.table.count, clean_count) << where;
+            EXPECT_EQ(tested.table.count, clean_count) << where;
             device(CMD_RELEASE);
             expect_platform_clean(where + ", then a clean configure");
             ++cases;
@@ -130,7 +130,7 @@ TEST(StorageExhaustion, PollsAndReadsNeverAllocate) {
     Scenario s{"three controllers", full_mapping(), true};
     set_up(s);
     configure(argument_of(s));
-    ASSERT_EQ(plugin_state.table.count, MAX_ENTRIES);
+    ASSERT_EQ(tested.table.count, MAX_ENTRIES);
     // Every allocation fails from here on: polls, reads and releases must not need one.
     alloc_counter::fail_at(1, true);
     int64_t before = alloc_counter::attempts();

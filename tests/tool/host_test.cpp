@@ -11,8 +11,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "controllers/guid.h"
 #include "joybits_version.h"
-#include "plugin/plugin.h"
+#include "plugin/joybits.h"
 #include "tools/joybits_host.h"
 
 namespace {
@@ -324,8 +325,10 @@ TEST(HostTexts, GroupsEscapesAndConversions) {
     EXPECT_EQ(utf16_to_utf8(name, 8), "P\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xEF\xBF\xBD");
     const char16_t unterminated[] = {u'a', u'b'};
     EXPECT_EQ(utf16_to_utf8(unterminated, 2), "ab");
-    const unsigned char data4[8] = {0x80, 0x00, 0, 0, 0, 0, 0, 0x2A};
-    EXPECT_EQ(format_guid(0x6A6F7901u, 0x5349, 0x4D00, data4), "{6A6F7901-5349-4D00-8000-00000000002A}");
+    const GUID guid = {0x6A6F7901u, 0x5349, 0x4D00, {0x80, 0x00, 0, 0, 0, 0, 0, 0x2A}};
+    char guid_text[40];
+    format_guid(guid, guid_text);
+    EXPECT_STREQ(guid_text, "{6A6F7901-5349-4D00-8000-00000000002A}");
     EXPECT_EQ(answer_shape("a//help//a;p;"), AnswerShape::success);
     EXPECT_EQ(answer_shape("zz//Sintax Error!//help//a;p;"), AnswerShape::syntax_error);
     EXPECT_EQ(answer_shape("//DirectInput init error!//"), AnswerShape::failure);

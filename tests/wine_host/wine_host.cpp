@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "plugin/plugin.h"
+#include "plugin/joybits.h"
 
 namespace {
 
