@@ -124,69 +124,70 @@ bool room_for_rule(Input& in) {
     return true;
 }
 
+// The platform events an input can make, each on a controller that exists (the first
+// three add one).
+void add_bare(Input&, int) { sim_add_controller("Bare"); }
+void add_pad(Input& in, int) { sim_add_gamepad("Pad", next_byte(in) % 20); }
+void add_stick(Input&, int) { sim_add_joystick("Stick"); }
+void attach(Input& in, int controller) { sim_set_attached(controller, (next_byte(in) & 1) != 0); }
+void lose_input(Input&, int controller) { sim_lose_input(controller); }
+void set_foreground(Input& in, int) { sim_set_foreground((next_byte(in) & 1) != 0); }
+void set_polled(Input& in, int controller) { sim_set_polled(controller, (next_byte(in) & 1) != 0); }
+
+void fail_any(Input& in, int) {
+    const char* method = SIM_METHOD_NAMES[next_byte(in) % SIM_INJECTABLE_METHODS];
+    int nth = 1 + next_byte(in) % 6;
+    HRESULT result = next_result(in);
+    uint8_t t = next_byte(in);
+    sim_fail(method, nth, result, t == 0xFF ? SIM_FOREVER : 1 + t % 3);
+}
+
+void fail_on_controller(Input& in, int controller) {
+    const char* method =
+        SIM_METHOD_NAMES[SIM_DEVICE_METHODS_FROM + next_byte(in) % (SIM_INJECTABLE_METHODS - SIM_DEVICE_METHODS_FROM)];
+    int nth = 1 + next_byte(in) % 4;
+    sim_fail_on(controller, method, nth, next_result(in), 1 + next_byte(in) % 3);
+}
+
+void fail_enumeration(Input& in, int) {
+    const char* method = (next_byte(in) & 1) != 0 ? "EnumDevices" : "EnumObjects";
+    sim_fail_enum(method, 1 + next_byte(in) % 3, next_byte(in) % 10, E_FAIL);
+}
+
+void ignore_enum_stop(Input& in, int) { sim_ignore_enum_stop((next_byte(in) & 1) != 0); }
+
+void move_stick(Input& in, int controller) {
+    sim_set_axis(controller, static_cast<SimAxis>(next_byte(in) % 8),
+                 static_cast<int16_t>(static_cast<uint16_t>(next_int(in))));
+    sim_set_button(controller, next_byte(in) % 128, (next_byte(in) & 1) != 0);
+}
+
+struct PlatformEvent {
+    void (*run)(Input& in, int controller);
+    bool adds_controller;
+    bool adds_rule;
+};
+
+constexpr PlatformEvent PLATFORM_EVENTS[] = {
+    {add_bare, true, false},        {add_pad, true, false},          {add_stick, true, false},
+    {attach, false, false},         {lose_input, false, false},      {set_foreground, false, false},
+    {set_polled, false, false},     {fail_any, false, true},         {fail_on_controller, false, true},
+    {fail_enumeration, false, true}, {ignore_enum_stop, false, false}, {move_stick, false, false},
+};
+constexpr size_t PLATFORM_EVENT_COUNT = sizeof(PLATFORM_EVENTS) / sizeof(PLATFORM_EVENTS[0]);
+constexpr size_t ATTACH_EVENT = 3;  // what an event that would add an eleventh controller does instead
+
 void platform_event(Input& in) {
-    uint8_t what = next_byte(in) % 12;
-    if (what >= 7 && what <= 9 && !room_for_rule(in)) return;
+    size_t what = next_byte(in) % PLATFORM_EVENT_COUNT;
+    if (PLATFORM_EVENTS[what].adds_rule && !room_for_rule(in)) return;
     int controller = next_byte(in) % MAX_CONTROLLERS;
-    if (what <= 2 && g_controllers >= MAX_CONTROLLERS) what = 3;
-    if (what > 2 && controller >= g_controllers) {
+    if (PLATFORM_EVENTS[what].adds_controller && g_controllers >= MAX_CONTROLLERS) what = ATTACH_EVENT;
+    if (!PLATFORM_EVENTS[what].adds_controller && controller >= g_controllers) {
         if (g_controllers == 0) return;
         controller %= g_controllers;
     }
-    switch (what) {
-    case 0:
-        sim_add_controller("Bare");
-        ++g_controllers;
-        break;
-    case 1:
-        sim_add_gamepad("Pad", next_byte(in) % 20);
-        ++g_controllers;
-        break;
-    case 2:
-        sim_add_joystick("Stick");
-        ++g_controllers;
-        break;
-    case 3:
-        sim_set_attached(controller, (next_byte(in) & 1) != 0);
-        break;
-    case 4:
-        sim_lose_input(controller);
-        break;
-    case 5:
-        sim_set_foreground((next_byte(in) & 1) != 0);
-        break;
-    case 6:
-        sim_set_polled(controller, (next_byte(in) & 1) != 0);
-        break;
-    case 7: {
-        const char* method = SIM_METHOD_NAMES[next_byte(in) % SIM_INJECTABLE_METHODS];
-        int nth = 1 + next_byte(in) % 6;
-        HRESULT result = next_result(in);
-        uint8_t t = next_byte(in);
-        sim_fail(method, nth, result, t == 0xFF ? SIM_FOREVER : 1 + t % 3);
-        break;
-    }
-    case 8: {
-        const char* method =
-            SIM_METHOD_NAMES[SIM_DEVICE_METHODS_FROM + next_byte(in) % (SIM_INJECTABLE_METHODS - SIM_DEVICE_METHODS_FROM)];
-        int nth = 1 + next_byte(in) % 4;
-        sim_fail_on(controller, method, nth, next_result(in), 1 + next_byte(in) % 3);
-        break;
-    }
-    case 9: {
-        const char* method = (next_byte(in) & 1) != 0 ? "EnumDevices" : "EnumObjects";
-        sim_fail_enum(method, 1 + next_byte(in) % 3, next_byte(in) % 10, E_FAIL);
-        break;
-    }
-    case 10:
-        sim_ignore_enum_stop((next_byte(in) & 1) != 0);
-        break;
-    default:
-        sim_set_axis(controller, static_cast<SimAxis>(next_byte(in) % 8),
-                     static_cast<int16_t>(static_cast<uint16_t>(next_int(in))));
-        sim_set_button(controller, next_byte(in) % 128, (next_byte(in) & 1) != 0);
-        break;
-    }
+    PLATFORM_EVENTS[what].run(in, controller);
+    if (PLATFORM_EVENTS[what].adds_controller) ++g_controllers;
 }
 
 void host_command(Input& in) {

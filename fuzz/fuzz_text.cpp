@@ -186,208 +186,297 @@ void store(TextBuffer& produced, int k) {
     g_models[k].temporary = temporary;
 }
 
-// Runs one operation. The expected models are computed before it runs, so that nothing
-// of the model allocates while a failure is armed.
-void run_operation(Input& in) {
-    uint8_t op = next_byte(in) % 20;
-    int i = next_byte(in) % SLOTS;
-    int j = next_byte(in) % SLOTS;
-    int k = next_byte(in) % SLOTS;
-    uint8_t fail_byte = next_byte(in);
-    int64_t fail_at = fail_byte < 200 ? 0 : fail_byte - 199;  // mostly no failure
-
+// One step: the operation's slots and its arguments, and what it expects.
+struct Step {
+    Input& in;
+    uint8_t op;
+    int i;
+    int j;
+    int k;
+    int64_t fail_at;
     Model before[SLOTS];
-    for (int s = 0; s < SLOTS; ++s) {
-        if (g_slots[s].capacity == 0) g_models[s].temporary = false;
-        before[s] = g_models[s];
-    }
-    Model* m = g_models;
-    TextBuffer* t = g_slots;
     StringArg arg;
     std::string expected;
     TextBuffer r;
+};
 
+// Construction from a zero-terminated string
+void op_construct(Step& st) {
+    Model* m = g_models;
+    TextBuffer* t = g_slots;
+    next_string_arg(st.in, st.arg);
+    st.expected = st.arg.value;
+    armed(st.fail_at, [&] { TextBuffer{st.arg.pointer}.move_to(st.r); });
+    check(st.r.capacity >= 0, "a constructed text is temporary");
+    st.r.move_to(t[st.i]);
+    m[st.i] = Model{st.expected, false};
+}
+
+// Copy construction
+void op_copy_construct(Step& st) {
+    Model* m = g_models;
+    TextBuffer* t = g_slots;
+    st.expected = m[st.j].text;
+    bool was_temporary = t[st.j].capacity < 0;
+    bool was_empty = t[st.j].capacity == 0;
+    armed(st.fail_at, [&] { TextBuffer{t[st.j]}.move_to(st.r); });
+    if (was_temporary || was_empty) {
+        check(t[st.j].capacity == 0, "a copied temporary keeps its block");
+        m[st.j] = Model{};
+    } else {
+        check(contents(t[st.j]) == st.expected && t[st.j].capacity > 0, "a copied named text changed");
+    }
+    check(st.r.is_temporary() == was_temporary, "the copy has the wrong mark");
+    st.r.move_to(t[st.i]);
+    m[st.i] = Model{st.expected, was_temporary};
+}
+
+// assign(text)
+void op_assign_text(Step& st) {
+    Model* m = g_models;
+    TextBuffer* t = g_slots;
+    st.expected = m[st.j].text;
+    armed(st.fail_at, [&] { t[st.i].assign(t[st.j]); });
+    if (st.i != st.j) check_source(st.j, st.before[st.j]);
+    m[st.i] = Model{st.expected, false};
+}
+
+// assign(zero-terminated string)
+void op_assign_string(Step& st) {
+    Model* m = g_models;
+    TextBuffer* t = g_slots;
+    next_string_arg(st.in, st.arg);
+    st.expected = st.arg.value;
+    armed(st.fail_at, [&] { t[st.i].assign(st.arg.pointer); });
+    if (st.arg.pointer == nullptr) check(t[st.i].capacity == 0, "assign(null) keeps a block");
+    m[st.i] = Model{st.expected, false};
+}
+
+// append(text)
+void op_append_text(Step& st) {
+    Model* m = g_models;
+    TextBuffer* t = g_slots;
+    if (m[st.i].text.size() + m[st.j].text.size() > MAX_TEXT) return;
+    st.expected = m[st.i].text + m[st.j].text;
+    armed(st.fail_at, [&] { t[st.i].append(t[st.j]); });
+    if (st.i != st.j) check_source(st.j, st.before[st.j]);
+    m[st.i] = Model{st.expected, false};
+}
+
+// append(zero-terminated string)
+void op_append_string(Step& st) {
+    Model* m = g_models;
+    TextBuffer* t = g_slots;
+    next_string_arg(st.in, st.arg);
+    if (m[st.i].text.size() + st.arg.value.size() > MAX_TEXT) return;
+    st.expected = m[st.i].text + st.arg.value;
+    armed(st.fail_at, [&] { t[st.i].append(st.arg.pointer); });
+    m[st.i] = Model{st.expected, false};
+}
+
+// append_counted with a terminated run, possibly the receiver's own tail
+void op_append_counted(Step& st) {
+    Model* m = g_models;
+    TextBuffer* t = g_slots;
+    next_string_arg(st.in, st.arg);
+    if (st.arg.pointer == nullptr || m[st.i].text.size() + st.arg.value.size() > MAX_TEXT) return;
+    st.expected = m[st.i].text + st.arg.value;
+    armed(st.fail_at, [&] { t[st.i].append_counted(st.arg.pointer, static_cast<int32_t>(st.arg.value.size())); });
+    m[st.i].text = st.expected;
+}
+
+// insert_front with any run of a slot's bytes, the receiver's own included
+void op_insert_front(Step& st) {
+    Model* m = g_models;
+    TextBuffer* t = g_slots;
+    const TextBuffer& src = t[st.j];
+    int32_t off = src.length == 0 ? 0 : next_byte(st.in) % src.length;
+    int32_t count = src.length == 0 ? 0 : next_byte(st.in) % (src.length - off + 1);
+    if (m[st.i].text.size() + static_cast<size_t>(count) > MAX_TEXT) return;
+    st.expected = m[st.j].text.substr(static_cast<size_t>(off), static_cast<size_t>(count)) + m[st.i].text;
+    armed(st.fail_at, [&] { t[st.i].insert_front(src.data + off, count); });
+    m[st.i].text = st.expected;
+}
+
+// move_to
+void op_move_to(Step& st) {
+    Model* m = g_models;
+    TextBuffer* t = g_slots;
+    if (st.i == st.j) return;
+    st.expected = m[st.j].text;
+    m[st.i] = Model{st.expected, t[st.j].is_temporary()};
+    t[st.j].move_to(t[st.i]);
+    m[st.j] = Model{};
+}
+
+// set_length; the caller fills the new bytes, as the contract asks
+void op_set_length(Step& st) {
+    Model* m = g_models;
+    TextBuffer* t = g_slots;
+    int32_t n = next_count(st.in);
+    if (n > static_cast<int32_t>(MAX_TEXT)) return;
+    int32_t old = t[st.i].length;
+    st.expected = n <= 0 ? std::string() : m[st.i].text.substr(0, static_cast<size_t>(n));
+    if (n > old) st.expected.append(static_cast<size_t>(n - old), '#');
+    armed(st.fail_at, [&] { t[st.i].set_length(n); });
+    for (int32_t p = old; p < n; ++p) t[st.i].at(p) = '#';
+    if (n <= 0) check(t[st.i].capacity == 0, "set_length(n <= 0) keeps a block");
+    m[st.i].text = st.expected;
+}
+
+// remove_all
+void op_remove_all(Step& st) {
+    Model* m = g_models;
+    TextBuffer* t = g_slots;
+    char ch = static_cast<char>(next_byte(st.in));
+    st.expected = m[st.i].text;
+    std::erase(st.expected, ch);
+    t[st.i].remove_all(ch);
+    m[st.i].text = st.expected;
+}
+
+// concat(a, b)
+void op_concat_texts(Step& st) {
+    Model* m = g_models;
+    TextBuffer* t = g_slots;
+    if (m[st.i].text.size() + m[st.j].text.size() > MAX_TEXT) return;
+    st.expected = m[st.i].text + m[st.j].text;
+    armed(st.fail_at, [&] { concat(t[st.i], t[st.j]).move_to(st.r); });
+    check(contents(st.r) == st.expected, "concat(a, b) wrong");
+    check_source(st.j, st.before[st.j]);
+    if (st.i != st.j) check_source(st.i, st.before[st.i]);
+    store(st.r, st.k);
+    m[st.k].text = st.expected;
+}
+
+// concat(s, t) or concat(t, s)
+void op_concat_with_string(Step& st) {
+    Model* m = g_models;
+    TextBuffer* t = g_slots;
+    next_string_arg(st.in, st.arg);
+    if (m[st.j].text.size() + st.arg.value.size() > MAX_TEXT) return;
+    st.expected = st.op == 12 ? st.arg.value + m[st.j].text : m[st.j].text + st.arg.value;
+    armed(st.fail_at, [&] {
+        (st.op == 12 ? concat(st.arg.pointer, t[st.j]) : concat(t[st.j], st.arg.pointer)).move_to(st.r);
+    });
+    check(contents(st.r) == st.expected, "concat with a string wrong");
+    check_source(st.j, st.before[st.j]);
+    store(st.r, st.k);
+    m[st.k].text = st.expected;
+}
+
+// left or mid
+void op_left_or_mid(Step& st) {
+    Model* m = g_models;
+    TextBuffer* t = g_slots;
+    int32_t n = next_count(st.in);
+    const std::string& s = m[st.j].text;
+    auto len = static_cast<int32_t>(s.size());
+    if (st.op == 14) {
+        st.expected = n <= 0 ? std::string() : s.substr(0, static_cast<size_t>(n < len ? n : len));
+    } else {
+        int32_t p = n > 0 ? n : 0;
+        st.expected = p < len ? s.substr(static_cast<size_t>(p)) : std::string();
+    }
+    armed(st.fail_at, [&] { (st.op == 14 ? t[st.j].left(n) : t[st.j].mid(n)).move_to(st.r); });
+    check(st.r.capacity == 0 || size_of_block(st.r) == st.r.length + 1, "left/mid block not exact");
+    check(contents(t[st.j]) == m[st.j].text, "left/mid changed its operand");
+    store(st.r, st.k);
+    m[st.k].text = st.expected;
+}
+
+// from_int
+void op_from_int(Step& st) {
+    Model* m = g_models;
+    int32_t v = next_int(st.in);
+    st.expected = std::to_string(v);
+    armed(st.fail_at, [&] { TextBuffer::from_int(v).move_to(st.r); });
+    check(st.r.capacity == -35, "from_int block is not a 35-byte temporary");
+    store(st.r, st.k);
+    m[st.k].text = st.expected;
+}
+
+// release
+void op_release(Step& st) {
+    Model* m = g_models;
+    TextBuffer* t = g_slots;
+    t[st.i].release();
+    m[st.i] = Model{};
+}
+
+// the readers
+void op_readers(Step& st) {
+    Model* m = g_models;
+    TextBuffer* t = g_slots;
+    const std::string& a = m[st.i].text;
+    const std::string& b = m[st.j].text;
+    char ch = static_cast<char>(next_byte(st.in));
+    size_t at = a.find(ch);
+    check(t[st.i].find(ch) == (at == std::string::npos ? -1 : static_cast<int32_t>(at)), "find wrong");
+    check(t[st.i].to_int() == model_to_int(a), "to_int wrong");
+    check(equals(t[st.i], t[st.j]) == (a == b), "equals wrong");
+    check(equals(t[st.i], b.c_str()) == (a == b), "equals with a string wrong");
+    size_t n = a.size() < b.size() ? a.size() : b.size();
+    check(compare_bytes(static_cast<int32_t>(n), t[st.i].data, t[st.j].data) == model_compare(a, b, n),
+          "compare_bytes wrong");
+    check(std::strcmp(t[st.i].c_str(), a.c_str()) == 0, "c_str wrong");
+    if (t[st.i].capacity == 0) {
+        // An empty text's view reads zero, whatever an earlier holder wrote into it.
+        t[st.i].at(next_count(st.in)) = 'w';
+        check(t[st.i].at(next_count(st.in)) == '\0', "EMPTY_VIEW not reset");
+    }
+}
+
+// A chain as the plug-in builds its texts: number, prefix, suffix, append
+void op_plugin_chain(Step& st) {
+    Model* m = g_models;
+    TextBuffer* t = g_slots;
+    int32_t v = next_byte(st.in);
+    std::string number = std::to_string(v);
+    if (m[st.i].text.size() + number.size() + 2 > MAX_TEXT) return;
+    st.expected = m[st.i].text + "st.j" + number + ":";
+    armed(st.fail_at, [&] { t[st.i].append(concat(concat("st.j", TextBuffer::from_int(v)), ":")); });
+    m[st.i] = Model{st.expected, false};
+}
+
+// Every operation a step can run, chosen by the input's first byte.
+constexpr void (*OPERATIONS[])(Step&) = {
+    op_construct,
+    op_copy_construct,
+    op_assign_text,
+    op_assign_string,
+    op_append_text,
+    op_append_string,
+    op_append_counted,
+    op_insert_front,
+    op_move_to,
+    op_set_length,
+    op_remove_all,
+    op_concat_texts,
+    op_concat_with_string,
+    op_concat_with_string,
+    op_left_or_mid,
+    op_left_or_mid,
+    op_from_int,
+    op_release,
+    op_readers,
+    op_plugin_chain,
+};
+
+// Runs one operation. The expected models are computed before it runs, so that nothing
+// of the model allocates while a failure is armed.
+void run_operation(Input& in) {
+    constexpr size_t count = sizeof(OPERATIONS) / sizeof(OPERATIONS[0]);
+    Step st{in, static_cast<uint8_t>(next_byte(in) % count), next_byte(in) % SLOTS, next_byte(in) % SLOTS,
+            next_byte(in) % SLOTS, 0, {}, {}, {}, {}};
+    uint8_t fail_byte = next_byte(in);
+    st.fail_at = fail_byte < 200 ? 0 : fail_byte - 199;  // mostly no failure
+    for (int s = 0; s < SLOTS; ++s) {
+        if (g_slots[s].capacity == 0) g_models[s].temporary = false;
+        st.before[s] = g_models[s];
+    }
     try {
-        switch (op) {
-        case 0:  // construction from a zero-terminated string
-            next_string_arg(in, arg);
-            expected = arg.value;
-            armed(fail_at, [&] { TextBuffer{arg.pointer}.move_to(r); });
-            check(r.capacity >= 0, "a constructed text is temporary");
-            r.move_to(t[i]);
-            m[i] = Model{expected, false};
-            break;
-        case 1: {  // copy construction
-            expected = m[j].text;
-            bool was_temporary = t[j].capacity < 0;
-            bool was_empty = t[j].capacity == 0;
-            armed(fail_at, [&] { TextBuffer{t[j]}.move_to(r); });
-            if (was_temporary || was_empty) {
-                check(t[j].capacity == 0, "a copied temporary keeps its block");
-                m[j] = Model{};
-            } else {
-                check(contents(t[j]) == expected && t[j].capacity > 0, "a copied named text changed");
-            }
-            check(r.is_temporary() == was_temporary, "the copy has the wrong mark");
-            r.move_to(t[i]);
-            m[i] = Model{expected, was_temporary};
-            break;
-        }
-        case 2:  // assign(text)
-            expected = m[j].text;
-            armed(fail_at, [&] { t[i].assign(t[j]); });
-            if (i != j) check_source(j, before[j]);
-            m[i] = Model{expected, false};
-            break;
-        case 3:  // assign(zero-terminated string)
-            next_string_arg(in, arg);
-            expected = arg.value;
-            armed(fail_at, [&] { t[i].assign(arg.pointer); });
-            if (arg.pointer == nullptr) check(t[i].capacity == 0, "assign(null) keeps a block");
-            m[i] = Model{expected, false};
-            break;
-        case 4:  // append(text)
-            if (m[i].text.size() + m[j].text.size() > MAX_TEXT) return;
-            expected = m[i].text + m[j].text;
-            armed(fail_at, [&] { t[i].append(t[j]); });
-            if (i != j) check_source(j, before[j]);
-            m[i] = Model{expected, false};
-            break;
-        case 5:  // append(zero-terminated string)
-            next_string_arg(in, arg);
-            if (m[i].text.size() + arg.value.size() > MAX_TEXT) return;
-            expected = m[i].text + arg.value;
-            armed(fail_at, [&] { t[i].append(arg.pointer); });
-            m[i] = Model{expected, false};
-            break;
-        case 6:  // append_counted with a terminated run, possibly the receiver's own tail
-            next_string_arg(in, arg);
-            if (arg.pointer == nullptr || m[i].text.size() + arg.value.size() > MAX_TEXT) return;
-            expected = m[i].text + arg.value;
-            armed(fail_at, [&] { t[i].append_counted(arg.pointer, static_cast<int32_t>(arg.value.size())); });
-            m[i].text = expected;
-            break;
-        case 7: {  // insert_front with any run of a slot's bytes, the receiver's own included
-            const TextBuffer& src = t[j];
-            int32_t off = src.length == 0 ? 0 : next_byte(in) % src.length;
-            int32_t count = src.length == 0 ? 0 : next_byte(in) % (src.length - off + 1);
-            if (m[i].text.size() + static_cast<size_t>(count) > MAX_TEXT) return;
-            expected = m[j].text.substr(static_cast<size_t>(off), static_cast<size_t>(count)) + m[i].text;
-            armed(fail_at, [&] { t[i].insert_front(src.data + off, count); });
-            m[i].text = expected;
-            break;
-        }
-        case 8:  // move_to
-            if (i == j) return;
-            expected = m[j].text;
-            m[i] = Model{expected, t[j].is_temporary()};
-            t[j].move_to(t[i]);
-            m[j] = Model{};
-            break;
-        case 9: {  // set_length; the caller fills the new bytes, as the contract asks
-            int32_t n = next_count(in);
-            if (n > static_cast<int32_t>(MAX_TEXT)) return;
-            int32_t old = t[i].length;
-            expected = n <= 0 ? std::string() : m[i].text.substr(0, static_cast<size_t>(n));
-            if (n > old) expected.append(static_cast<size_t>(n - old), '#');
-            armed(fail_at, [&] { t[i].set_length(n); });
-            for (int32_t p = old; p < n; ++p) t[i].at(p) = '#';
-            if (n <= 0) check(t[i].capacity == 0, "set_length(n <= 0) keeps a block");
-            m[i].text = expected;
-            break;
-        }
-        case 10: {  // remove_all
-            char ch = static_cast<char>(next_byte(in));
-            expected = m[i].text;
-            std::erase(expected, ch);
-            t[i].remove_all(ch);
-            m[i].text = expected;
-            break;
-        }
-        case 11:  // concat(a, b)
-            if (m[i].text.size() + m[j].text.size() > MAX_TEXT) return;
-            expected = m[i].text + m[j].text;
-            armed(fail_at, [&] { concat(t[i], t[j]).move_to(r); });
-            check(contents(r) == expected, "concat(a, b) wrong");
-            check_source(j, before[j]);
-            if (i != j) check_source(i, before[i]);
-            store(r, k);
-            m[k].text = expected;
-            break;
-        case 12:  // concat(s, t)
-        case 13:  // concat(t, s)
-            next_string_arg(in, arg);
-            if (m[j].text.size() + arg.value.size() > MAX_TEXT) return;
-            expected = op == 12 ? arg.value + m[j].text : m[j].text + arg.value;
-            armed(fail_at, [&] {
-                (op == 12 ? concat(arg.pointer, t[j]) : concat(t[j], arg.pointer)).move_to(r);
-            });
-            check(contents(r) == expected, "concat with a string wrong");
-            check_source(j, before[j]);
-            store(r, k);
-            m[k].text = expected;
-            break;
-        case 14:    // left
-        case 15: {  // mid
-            int32_t n = next_count(in);
-            const std::string& s = m[j].text;
-            auto len = static_cast<int32_t>(s.size());
-            if (op == 14) {
-                expected = n <= 0 ? std::string() : s.substr(0, static_cast<size_t>(n < len ? n : len));
-            } else {
-                int32_t p = n > 0 ? n : 0;
-                expected = p < len ? s.substr(static_cast<size_t>(p)) : std::string();
-            }
-            armed(fail_at, [&] { (op == 14 ? t[j].left(n) : t[j].mid(n)).move_to(r); });
-            check(r.capacity == 0 || size_of_block(r) == r.length + 1, "left/mid block not exact");
-            check(contents(t[j]) == m[j].text, "left/mid changed its operand");
-            store(r, k);
-            m[k].text = expected;
-            break;
-        }
-        case 16: {  // from_int
-            int32_t v = next_int(in);
-            expected = std::to_string(v);
-            armed(fail_at, [&] { TextBuffer::from_int(v).move_to(r); });
-            check(r.capacity == -35, "from_int block is not a 35-byte temporary");
-            store(r, k);
-            m[k].text = expected;
-            break;
-        }
-        case 17:  // release
-            t[i].release();
-            m[i] = Model{};
-            break;
-        case 18: {  // readers
-            const std::string& a = m[i].text;
-            const std::string& b = m[j].text;
-            char ch = static_cast<char>(next_byte(in));
-            size_t at = a.find(ch);
-            check(t[i].find(ch) == (at == std::string::npos ? -1 : static_cast<int32_t>(at)), "find wrong");
-            check(t[i].to_int() == model_to_int(a), "to_int wrong");
-            check(equals(t[i], t[j]) == (a == b), "equals wrong");
-            check(equals(t[i], b.c_str()) == (a == b), "equals with a string wrong");
-            size_t n = a.size() < b.size() ? a.size() : b.size();
-            check(compare_bytes(static_cast<int32_t>(n), t[i].data, t[j].data) == model_compare(a, b, n),
-                  "compare_bytes wrong");
-            check(std::strcmp(t[i].c_str(), a.c_str()) == 0, "c_str wrong");
-            if (t[i].capacity == 0) {
-                // An empty text's view reads zero, whatever an earlier holder wrote into it.
-                t[i].at(next_count(in)) = 'w';
-                check(t[i].at(next_count(in)) == '\0', "EMPTY_VIEW not reset");
-            }
-            break;
-        }
-        default: {  // a chain as the plug-in builds its texts: number, prefix, suffix, append
-            int32_t v = next_byte(in);
-            std::string number = std::to_string(v);
-            if (m[i].text.size() + number.size() + 2 > MAX_TEXT) return;
-            expected = m[i].text + "j" + number + ":";
-            armed(fail_at, [&] { t[i].append(concat(concat("j", TextBuffer::from_int(v)), ":")); });
-            m[i] = Model{expected, false};
-            break;
-        }
-        }
+        OPERATIONS[st.op](st);
     } catch (const std::bad_alloc&) {
         // Every text the operation touched is as it was, or empty. (Operations that make
         // the receiver named before they allocate may have changed its mark.)
@@ -396,8 +485,8 @@ void run_operation(Input& in) {
             if (g_slots[s].capacity == 0) {
                 g_models[s] = Model{};
             } else {
-                check(contents(g_slots[s]) == before[s].text, "a failed operation changed a text");
-                g_models[s] = Model{before[s].text, g_slots[s].is_temporary()};
+                check(contents(g_slots[s]) == st.before[s].text, "a failed operation changed a text");
+                g_models[s] = Model{st.before[s].text, g_slots[s].is_temporary()};
             }
         }
     }

@@ -9,7 +9,8 @@
 
 #include "controllers/directinput.h"
 #include "mapping/axes.h"
-#include "tools/joybits_host.h"
+#include "tools/joybits_host_platform.h"
+#include "tools/joybits_host_text.h"
 
 namespace {
 

@@ -12,6 +12,9 @@
 #include "joybits_version.h"
 #include "plugin/chosen_mapping.h"
 #include "tools/joybits_host.h"
+#include "tools/joybits_host_platform.h"
+#include "tools/joybits_host_scenario.h"
+#include "tools/joybits_host_text.h"
 
 using nlohmann::json;
 
@@ -114,8 +117,9 @@ int print_version(const HostOptions& options, std::ostream& out, std::ostream& e
     return EXIT_OK;
 }
 
-int run(HostOptions& options, std::ostream& out, std::ostream& err) {
-    if (options.version) return print_version(options, out, err);
+// Reads the mapping file and the scenario the options name; on failure writes why and
+// returns the exit status.
+int load_inputs(HostOptions& options, Scenario& scenario, std::ostream& err) {
     std::string error;
     if (options.mapping_file) {
         std::string text;
@@ -125,77 +129,102 @@ int run(HostOptions& options, std::ostream& out, std::ostream& err) {
         }
         options.mapping = text;
     }
-    Scenario scenario;
-    if (platform_has_scenarios()) {
-        if (options.scenario_file) {
-            if (!load_scenario(*options.scenario_file, scenario, error)) {
-                err << "joybits-host: " << error << "\n";
-                return EXIT_INPUT_ERROR;
-            }
-        } else {
-            scenario = default_scenario();
-        }
-    } else if (options.scenario_file) {
+    if (!platform_has_scenarios()) {
+        if (!options.scenario_file) return EXIT_OK;
         err << "joybits-host: scenarios script virtual controllers, which only the native build has\n";
         return EXIT_INPUT_ERROR;
     }
-
-    HostPlatform platform;
-    if (!platform_open(options, scenario, platform, error)) {
-        err << "joybits-host: " << error << "\n";
-        return EXIT_PLATFORM_ERROR;
+    if (!options.scenario_file) {
+        scenario = default_scenario();
+        return EXIT_OK;
     }
-    if (options.list) {
-        const bool listed = list_controllers(out, options.json, error);
-        platform_close(platform);
-        if (listed) return EXIT_OK;
-        err << "joybits-host: " << error << "\n";
-        return EXIT_PLATFORM_ERROR;
-    }
+    if (load_scenario(*options.scenario_file, scenario, error)) return EXIT_OK;
+    err << "joybits-host: " << error << "\n";
+    return EXIT_INPUT_ERROR;
+}
 
+// The answer to a mapping with a syntax error, and where the error is.
+int report_syntax_error(const HostOptions& options, json& head, const std::string& answer, std::ostream& out,
+                        std::ostream& err) {
+    const TokenError token = locate_syntax_error(chosen_mapping(options.mapping ? options.mapping->c_str() : nullptr));
+    head["syntax_error"] = token.found ? token_json(token) : json(true);
+    out << (options.json ? dump(head) : answer) << "\n";
+    print_syntax_error(token, options.mapping_file, err);
+    return EXIT_MAPPING_ERROR;
+}
+
+// The answer and the compiled entry words with their meanings.
+int report_table(const HostOptions& options, json& head, const std::string& answer, std::ostream& out) {
+    MappingTable table;
+    compile_for_table(options.mapping, table);
+    if (!options.json) {
+        out << answer << "\n" << format_table(table);
+        return EXIT_OK;
+    }
+    json entries = json::array();
+    for (int32_t i = 0; i < table.count; ++i) {
+        char word[16];
+        std::snprintf(word, sizeof word, "0x%08X", table.entries[i]);
+        entries.push_back(json{{"word", word}, {"meaning", describe_entry(table.entries[i])}});
+    }
+    head["table"] = entries;
+    out << dump(head) << "\n";
+    return EXIT_OK;
+}
+
+// Configures the plug-in as a host does and reports its answer, then runs the frames.
+int configure_and_run(const HostOptions& options, const Scenario& scenario, const HostPlatform& platform,
+                      std::ostream& out, std::ostream& err) {
     DeviceFunction device = platform.device;
     if (platform.window != 0) device(CMD_SET_WINDOW, platform.window);
     const intptr_t argument = options.mapping ? reinterpret_cast<intptr_t>(options.mapping->c_str()) : 0;
     const char* answered = reinterpret_cast<const char*>(device(CMD_CONFIGURE, argument));
     const std::string answer = answered != nullptr ? answered : "";
-    const AnswerShape shape = answer_shape(answer);
-
-    int status = EXIT_OK;
     json head{{"answer", answer}};
-    if (shape == AnswerShape::syntax_error) {
-        const TokenError token = locate_syntax_error(chosen_mapping(options.mapping ? options.mapping->c_str() : nullptr));
-        head["syntax_error"] = token.found ? token_json(token) : json(true);
-        if (options.json) {
-            out << dump(head) << "\n";
-        } else {
-            out << answer << "\n";
-        }
-        print_syntax_error(token, options.mapping_file, err);
-        status = EXIT_MAPPING_ERROR;
-    } else if (shape == AnswerShape::failure) {
+    int status = EXIT_OK;
+    switch (answer_shape(answer)) {
+    case AnswerShape::syntax_error:
+        status = report_syntax_error(options, head, answer, out, err);
+        break;
+    case AnswerShape::failure:
         out << (options.json ? dump(head) : answer) << "\n";
         err << "joybits-host: the plug-in could not open the controllers\n";
         status = EXIT_PLATFORM_ERROR;
-    } else if (options.table) {
-        MappingTable table;
-        compile_for_table(options.mapping, table);
-        if (options.json) {
-            json entries = json::array();
-            for (int32_t i = 0; i < table.count; ++i) {
-                char word[16];
-                std::snprintf(word, sizeof word, "0x%08X", table.entries[i]);
-                entries.push_back(json{{"word", word}, {"meaning", describe_entry(table.entries[i])}});
-            }
-            head["table"] = entries;
-            out << dump(head) << "\n";
+        break;
+    case AnswerShape::success:
+        if (options.table) {
+            status = report_table(options, head, answer, out);
         } else {
-            out << answer << "\n" << format_table(table);
+            out << (options.json ? dump(head) : answer) << "\n";
+            status = run_frames(options, scenario, device, out);
         }
-    } else {
-        out << (options.json ? dump(head) : answer) << "\n";
-        status = run_frames(options, scenario, device, out);
+        break;
     }
     device(CMD_RELEASE, 0);
+    return status;
+}
+
+int run(HostOptions& options, std::ostream& out, std::ostream& err) {
+    if (options.version) return print_version(options, out, err);
+    Scenario scenario;
+    const int loaded = load_inputs(options, scenario, err);
+    if (loaded != EXIT_OK) return loaded;
+
+    HostPlatform platform;
+    std::string error;
+    if (!platform_open(options, scenario, platform, error)) {
+        err << "joybits-host: " << error << "\n";
+        return EXIT_PLATFORM_ERROR;
+    }
+    int status = EXIT_OK;
+    if (options.list) {
+        if (!list_controllers(out, options.json, error)) {
+            err << "joybits-host: " << error << "\n";
+            status = EXIT_PLATFORM_ERROR;
+        }
+    } else {
+        status = configure_and_run(options, scenario, platform, out, err);
+    }
     platform_close(platform);
     out.flush();
     return status;

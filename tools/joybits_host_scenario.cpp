@@ -11,7 +11,8 @@
 #include <nlohmann/json.hpp>
 
 #include "mapping/axes.h"
-#include "tools/joybits_host.h"
+#include "tools/joybits_host_scenario.h"
+#include "tools/joybits_host_text.h"
 
 using json = nlohmann::ordered_json;
 

@@ -5,7 +5,7 @@
 #include "joybits_version.h"
 #include "plugin/joybits.h"
 #include "sim/sim_platform.h"
-#include "tools/joybits_host.h"
+#include "tools/joybits_host_platform.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "mapping/axes.h"
 #include "mapping/compiler.h"
 #include "plugin/chosen_mapping.h"
-#include "tools/joybits_host.h"
+#include "tools/joybits_host_text.h"
 
 namespace {
 

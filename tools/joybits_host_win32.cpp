@@ -7,7 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "tools/joybits_host.h"
+#include "tools/joybits_host_platform.h"
+#include "tools/joybits_host_text.h"
 
 namespace {
 

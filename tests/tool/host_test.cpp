@@ -15,6 +15,8 @@
 #include "joybits_version.h"
 #include "plugin/joybits.h"
 #include "tools/joybits_host.h"
+#include "tools/joybits_host_scenario.h"
+#include "tools/joybits_host_text.h"
 
 namespace {
 

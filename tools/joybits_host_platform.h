@@ -1,0 +1,38 @@
+// The platform joybits-host drives: the simulated one with the plug-in linked in
+// (joybits_host_sim.cpp), or joybits.dll and the real controllers on Windows
+// (joybits_host_win32.cpp).
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+#include "tools/joybits_host.h"
+#include "tools/joybits_host_scenario.h"
+
+using DeviceFunction = intptr_t (*)(int32_t command, intptr_t argument);
+
+struct HostPlatform {
+    DeviceFunction device = nullptr;
+    intptr_t window = 0;  // sent with command 0 when not 0
+};
+
+// Makes the platform ready for a run: loads the plug-in on Windows (plugin_path), or puts
+// the scenario's virtual controllers in place natively. False with error set on failure.
+bool platform_open(const HostOptions& options, const Scenario& scenario, HostPlatform& platform, std::string& error);
+// Natively: sets the frame's inputs on the virtual controllers. Windows: nothing.
+void platform_apply(const ScenarioFrame& frame);
+// Windows: pumps the window's messages and waits for the next 60 Hz tick; true when a key
+// was pressed (live runs stop then). Natively: false at once.
+bool platform_wait_frame(const HostOptions& options);
+void platform_close(HostPlatform& platform);
+// Whether this build scripts virtual controllers.
+bool platform_has_scenarios();
+// The version of the plug-in this platform drives, and where it was found: on Windows
+// read from the version resource of the library loaded as for a run; natively the
+// linked-in plug-in's, which is the tool's own. False with error set on failure.
+bool platform_plugin_version(const HostOptions& options, std::string& version, std::string& where, std::string& error);
+
+// Lists the attached game controllers as the plug-in numbers them; false with error set
+// when DirectInput could not be created or the enumeration failed.
+bool list_controllers(std::ostream& out, bool json, std::string& error);

@@ -1,0 +1,46 @@
+// joybits-host's scenarios: virtual controllers and the inputs that change, frame by
+// frame, as JSON files describe them (docs/SCENARIOS.md).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+inline constexpr int MAX_SCENARIO_CONTROLLERS = 16;
+inline constexpr int MAX_SCENARIO_BUTTONS = 128;
+
+struct ScenarioController {
+    std::string name;
+    std::vector<int> axes;  // axis numbers 0 to 5 (x, y, z, rx, ry, rz), in object order
+    int buttons = 0;
+};
+
+struct ScenarioInput {
+    int controller = 0;   // index into Scenario::controllers
+    int axis = -1;        // 0 to 5, or -1 for a button
+    int button = 0;       // 1 to buttons, when axis is -1
+    int32_t value = 0;    // the axis value, or 1 pressed / 0 released
+};
+
+struct ScenarioFrame {
+    int frame = 0;
+    std::vector<ScenarioInput> inputs;  // applied just before this frame's poll
+};
+
+struct Scenario {
+    std::vector<ScenarioController> controllers;
+    std::vector<ScenarioFrame> frames;  // in ascending frame order, one record per frame number
+    int length = 0;                     // frames to run when --frames is not given
+};
+
+// The built-in scenario's JSON text and the scenario parsed from it.
+extern const char DEFAULT_SCENARIO_JSON[];
+Scenario default_scenario();
+
+// Parses a scenario text; on failure returns false and sets error to "NAME:LINE: what".
+bool parse_scenario(const std::string& name, const std::string& text, Scenario& scenario, std::string& error);
+// Reads and parses a scenario file; an unreadable file is an error naming the file.
+bool load_scenario(const std::string& path, Scenario& scenario, std::string& error);
+
+// "j1 y=8001", "j2 b3 down".
+std::string describe_input(const ScenarioInput& input);
