@@ -25,6 +25,7 @@ struct HostOptions {
     bool list = false;
     bool live = false;
     bool version = false;
+    bool check = false;
 };
 
 // The whole tool: parses the command line, runs, returns the exit status. Never throws.

@@ -153,14 +153,45 @@ int report_syntax_error(const HostOptions& options, json& head, const std::strin
     return EXIT_MAPPING_ERROR;
 }
 
-// The answer and the compiled entry words with their meanings.
+// The warnings of the mapping the plug-in compiled, for the controllers its answer lists.
+std::vector<MappingWarning> warnings_for(const HostOptions& options, const std::string& answer) {
+    return check_mapping(chosen_mapping(options.mapping ? options.mapping->c_str() : nullptr),
+                         controllers_in_answer(answer));
+}
+
+json warnings_json(const std::vector<MappingWarning>& warnings) {
+    json list = json::array();
+    for (const MappingWarning& w : warnings) {
+        list.push_back(json{{"index", w.token_index + 1}, {"offset", w.offset}, {"length", w.length}, {"message", w.message}});
+    }
+    return list;
+}
+
+// The answer, then every token that probably does not mean what it says.
+int report_check(const HostOptions& options, json& head, const std::string& answer, std::ostream& out) {
+    const std::vector<MappingWarning> warnings = warnings_for(options, answer);
+    if (options.json) {
+        head["warnings"] = warnings_json(warnings);
+        out << dump(head) << "\n";
+        return EXIT_OK;
+    }
+    out << answer << "\n";
+    const std::string mapping = chosen_mapping(options.mapping ? options.mapping->c_str() : nullptr);
+    for (const MappingWarning& w : warnings) out << format_warning(w, mapping) << "\n";
+    if (warnings.empty()) out << "no warnings\n";
+    return EXIT_OK;
+}
+
+// The answer and the compiled entry words with their meanings, and the warnings beside them.
 int report_table(const HostOptions& options, json& head, const std::string& answer, std::ostream& out) {
     MappingTable table;
     compile_for_table(options.mapping, table);
+    const std::vector<MappingWarning> warnings = warnings_for(options, answer);
     if (!options.json) {
-        out << answer << "\n" << format_table(table);
+        out << answer << "\n" << format_table(table, warnings);
         return EXIT_OK;
     }
+    head["warnings"] = warnings_json(warnings);
     json entries = json::array();
     for (int32_t i = 0; i < table.count; ++i) {
         char word[16];
@@ -192,7 +223,9 @@ int configure_and_run(const HostOptions& options, const Scenario& scenario, cons
         status = EXIT_PLATFORM_ERROR;
         break;
     case AnswerShape::success:
-        if (options.table) {
+        if (options.check) {
+            status = report_check(options, head, answer, out);
+        } else if (options.table) {
             status = report_table(options, head, answer, out);
         } else {
             out << (options.json ? dump(head) : answer) << "\n";
@@ -250,7 +283,10 @@ int host_main(int argc, const char* const* argv, std::ostream& out, std::ostream
             app.add_option("--frames", frames, "number of frames (polls) to run")->check(CLI::Range(0, MAX_COUNT_OPTION));
         auto* bits_option = app.add_option("--bits", bits, "bits to read per frame (default: the entry count)")
                                 ->check(CLI::Range(0, MAX_COUNT_OPTION));
-        app.add_flag("--table", options.table, "print the compiled entry words and their meaning, then stop");
+        app.add_flag("--table", options.table, "print the compiled entry words, their meaning and warnings, then stop");
+        app.add_flag("--check", options.check,
+                     "list the tokens that probably do not mean what they say, then stop (exit 0 unless the mapping "
+                     "has a syntax error)");
         app.add_flag("--json", options.json, "machine-readable output, one JSON object per line");
         app.add_flag("--list", options.list, "list the attached controllers as the plug-in numbers them, then stop");
         app.add_flag("--live", options.live, "Windows: poll at 60 Hz until a key is pressed (or --frames is reached)");

@@ -84,14 +84,24 @@ std::string describe_entry(MappingEntry entry) {
     return text + " bit " + std::to_string(entry_operand(entry));
 }
 
-std::string format_table(const MappingTable& table) {
+std::string format_table(const MappingTable& table, const std::vector<MappingWarning>& warnings) {
     std::string text;
+    size_t next = 0;
     for (int32_t i = 0; i < table.count; ++i) {
         char index[16];
         std::snprintf(index, sizeof index, "%3d  ", static_cast<int>(i + 1));
-        text += index + hex_word(table.entries[i]) + "  " + describe_entry(table.entries[i]) + "\n";
+        text += index + hex_word(table.entries[i]) + "  " + describe_entry(table.entries[i]);
+        for (; next < warnings.size() && warnings[next].token_index == i; ++next) text += "  ! " + warnings[next].message;
+        text += "\n";
     }
+    for (; next < warnings.size(); ++next) text += "     ! " + warnings[next].message + "\n";
     return text;
+}
+
+std::string format_warning(const MappingWarning& warning, const std::string& mapping) {
+    const std::string token = mapping.substr(static_cast<size_t>(warning.offset), static_cast<size_t>(warning.length));
+    return "warning: token " + std::to_string(warning.token_index + 1) + " \"" + escape_bytes(token) + "\" at byte " +
+           std::to_string(warning.offset) + ": " + warning.message;
 }
 
 std::string escape_bytes(const std::string& text) {

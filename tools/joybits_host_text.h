@@ -5,15 +5,20 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "mapping/check.h"
 #include "mapping/mapping_entry.h"
 
 // "1000000000000000 1000000000000000": bits in groups of 16, separated by a blank.
 std::string group_bits(const std::string& bits);
 // The meaning of one entry word: "constant 1", "j1 y > 8000", "!j2 button 3", "j1 x bit 4".
 std::string describe_entry(MappingEntry entry);
-// One --table line per entry: index, hex word, meaning.
-std::string format_table(const MappingTable& table);
+// One --table line per entry: index, hex word, meaning, and the entry's warnings beside
+// it; warnings of no entry (a trailing comma, ignored tokens) follow the table.
+std::string format_table(const MappingTable& table, const std::vector<MappingWarning>& warnings = {});
+// "warning: token 2 "j1x>=5" at byte 2: ..." for the --check report.
+std::string format_warning(const MappingWarning& warning, const std::string& mapping);
 // Bytes that are not printable ASCII written as \t, \r, \n or \xNN; a backslash doubled.
 std::string escape_bytes(const std::string& text);
 // Reads a whole file of at most max_mib MiB into text; what names it in the error ("the

@@ -179,6 +179,30 @@ TEST(HostMappingErrors, MappingFilesGiveLineAndColumnAndRefuseNulBytes) {
     EXPECT_NE(run.err.find("/nonexistent/joybits/mapping.txt: cannot open the mapping file"), std::string::npos);
 }
 
+TEST(HostCheck, ListsWarningsBesideTheAnswerAndTheTable) {
+    HostRun run = run_host({"--mapping", "j1x>=5,j3b1,a,", "--check"});
+    EXPECT_EQ(run.status, EXIT_OK);
+    EXPECT_EQ(lines_of(run.out), (std::vector<std::string>{
+                                     "j1x>=5,j3b1,a," + TWO_PAD_HELP,
+                                     "warning: token 1 \"j1x>=5\" at byte 0: \"=5\" is not a number: it reads as 0",
+                                     "warning: token 2 \"j3b1\" at byte 7: j3 is not attached (2 attached)",
+                                     "warning: token 4 \",\" at byte 13: a comma at the end: accepted, but no token "
+                                     "follows it"}));
+    run = run_host({"--check"});
+    EXPECT_EQ(run.status, EXIT_OK);
+    EXPECT_EQ(lines_of(run.out).at(1), "no warnings");
+    run = run_host({"--mapping", "j1x20,zz", "--check"});
+    EXPECT_EQ(run.status, EXIT_MAPPING_ERROR) << "a syntax error is reported as without --check";
+
+    run = run_host({"--mapping", "j1x20,p", "--table"});
+    EXPECT_EQ(run.status, EXIT_OK);
+    EXPECT_EQ(lines_of(run.out).at(1), "  1  0x10200010  j1 x bit 4  ! bit 20 becomes bit 4 (bits are 0 to 15)");
+    run = run_host({"--mapping", "!p", "--check", "--json"});
+    const nlohmann::json report = nlohmann::json::parse(run.out);
+    EXPECT_EQ(report["warnings"].size(), 1u);
+    EXPECT_EQ(report["warnings"][0]["index"], 1);
+}
+
 TEST(HostTable, DecodesEveryKindOfEntry) {
     const HostRun run = run_host({"--table", "--mapping",
                               "a,p,!a,j1x<-8000,j2y>8000,j3z5,j4rx<0,j5ry>-1,j6rz20,!j7b3,j8b,j1x<70000,!j2rz>40000"});
@@ -192,7 +216,10 @@ TEST(HostTable, DecodesEveryKindOfEntry) {
         " 13  0x21027102  !j2 rz > -25536",
     };
     ASSERT_EQ(lines.size(), expected.size() + 1);
-    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(lines[i + 1], expected[i]);
+    // Each line is the entry, then its warnings, if any, after "  ! ".
+    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(lines[i + 1].substr(0, lines[i + 1].find("  ! ")), expected[i]);
+    EXPECT_NE(lines[3].find("  ! '!' does nothing before a constant"), std::string::npos);
+    EXPECT_NE(lines[12].find("  ! threshold 70000 becomes 4464"), std::string::npos);
 
     // Words the compiler never writes still get a readable meaning.
     EXPECT_EQ(describe_entry(0x00000003u), "constant 1");

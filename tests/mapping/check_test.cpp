@@ -1,0 +1,68 @@
+// The mapping check: what it warns about, where, and what it leaves alone.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "mapping/check.h"
+#include "mapping/mapping_entry.h"
+#include "plugin/joybits.h"
+
+namespace {
+
+// "index@offset: message" per warning, for compact expectations.
+std::vector<std::string> warnings_of(const std::string& text, int attached = 2) {
+    std::vector<std::string> lines;
+    for (const MappingWarning& w : check_mapping(text, attached)) {
+        lines.push_back(std::to_string(w.token_index) + "@" + std::to_string(w.offset) + "+" +
+                        std::to_string(w.length) + ": " + w.message);
+    }
+    return lines;
+}
+
+}  // namespace
+
+TEST(MappingCheck, NamesTokensThatDoNotMeanWhatTheySay) {
+    EXPECT_EQ(warnings_of("j1x>=5"),
+              (std::vector<std::string>{"0@0+6: \"=5\" is not a number: it reads as 0"}));
+    EXPECT_EQ(warnings_of("p,j1y>40000"),
+              (std::vector<std::string>{"1@2+9: threshold 40000 becomes -25536 (thresholds are -32768 to 32767)"}));
+    EXPECT_EQ(warnings_of("j1x20"), (std::vector<std::string>{"0@0+5: bit 20 becomes bit 4 (bits are 0 to 15)"}));
+    EXPECT_EQ(warnings_of("j1b0,j1b128,j1b129"),
+              (std::vector<std::string>{"0@0+4: button 0 reads button 128 (buttons are 1 to 128)",
+                                        "1@5+6: the same test as token 1",
+                                        "2@12+6: button 129 reads button 1 (buttons are 1 to 128)"}));
+    EXPECT_EQ(warnings_of("j1b3q"),
+              (std::vector<std::string>{"0@0+5: \"3q\" reads as 3: \"q\" after the digits is ignored"}));
+    EXPECT_EQ(warnings_of("a, j1x> 5x"),
+              (std::vector<std::string>{"1@2+8: \"5x\" reads as 5: \"x\" after the digits is ignored"}));
+    EXPECT_EQ(warnings_of("j1x>+"), (std::vector<std::string>{"0@0+5: \"+\" is not a number: it reads as 0"}));
+    EXPECT_EQ(warnings_of("j1y"), (std::vector<std::string>{"0@0+3: there is no number: it reads as 0"}));
+    EXPECT_EQ(warnings_of("!a,!p"), (std::vector<std::string>{"0@0+2: '!' does nothing before a constant: this is \"a\"",
+                                                              "1@3+2: '!' does nothing before a constant: this is \"p\""}));
+    EXPECT_EQ(warnings_of("j1b1,j5b1", 2), (std::vector<std::string>{"1@5+4: j5 is not attached (2 attached)"}));
+    EXPECT_EQ(warnings_of("j1b1", 0), (std::vector<std::string>{"0@0+4: j1 is not attached (no controller is)"}));
+    EXPECT_EQ(warnings_of("a,p,"), (std::vector<std::string>{"2@3+1: a comma at the end: accepted, but no token follows it"}));
+    EXPECT_EQ(warnings_of("j1b2,!j1b2,j1 b2"), (std::vector<std::string>{"2@11+5: the same test as token 1"}));
+
+    std::string long_text;
+    for (int i = 0; i < MAX_ENTRIES + 3; ++i) long_text += i == 0 ? "a" : ",a";
+    EXPECT_EQ(warnings_of(long_text),
+              (std::vector<std::string>{"160@320+1: this token and the 2 after it are ignored: only the first 160 tokens count"}));
+}
+
+TEST(MappingCheck, QuietOnSoundTextsAndSilentOnSyntaxErrors) {
+    EXPECT_TRUE(check_mapping(DEFAULT_MAPPING, 2).empty());
+    EXPECT_TRUE(check_mapping("j1x>-32768, j1x<32767, j8rz15, j1b128 / comment,,zz", 8).empty());
+    EXPECT_TRUE(check_mapping("", 0).empty());
+    EXPECT_TRUE(check_mapping("p,,j1b1", 2).empty()) << "a syntax error is the compiler's to report";
+    // Without a count of controllers, none is said to be missing.
+    EXPECT_TRUE(check_mapping("j8b1", -1).empty());
+}
+
+TEST(MappingCheck, CountsTheControllersOfAnAnswer) {
+    EXPECT_EQ(controllers_in_answer("p//help//a;p;"), 0);
+    EXPECT_EQ(controllers_in_answer("p//help//a;p;j1:x[<N,>N,n],b[n];j2:b[n];"), 2);
+    EXPECT_EQ(controllers_in_answer("zz//Sintax Error!//help//a;p;j1:b[n];j3:b[n];"), 3);
+    EXPECT_EQ(controllers_in_answer("//Enumeration fail!//"), -1);
+}
