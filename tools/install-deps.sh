@@ -10,7 +10,11 @@ packages=(
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine wine32:i386 wine64
   clang libclang-rt-14-dev valgrind unzip
+  emscripten chromium
 )
+# Node.js with npm, for the playground's server and browser tests; any that is already
+# there (Debian's, or another packaging's) will do.
+command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: the native suite (dev), the same under ASan and UBSan (asan), the
 # 64-bit Windows build under Wine (win64), the 32-bit Windows build under Wine (win32)
-# where this machine can run 32-bit programs, and a bounded run of each fuzz target.
+# where this machine can run 32-bit programs, the mapping playground in headless Chromium
+# (web), and a bounded run of each fuzz target.
 # Where it cannot, the win32 stage still builds everything and runs the checks that need
 # no Windows program to run, and says that the rest was skipped and why.
 # Ends with one line: "N passed, N failed, N skipped".
@@ -63,6 +64,16 @@ else
   skipped=$((skipped + ${wine_tests:-0}))
   echo "win32: built, and its checks that run no Windows program passed or failed above; its ${wine_tests:-?}" \
     "Wine runs were skipped: this machine cannot run 32-bit programs (${probe_error//$'\n'/ })"
+fi
+echo "== web =="
+bash tools/run-web-tests.sh >"$log_dir/web.log" 2>&1
+grep -E '^(not )?ok |^web: ' "$log_dir/web.log" || tail -n 30 "$log_dir/web.log"
+web_line=$(grep -E '^web: [0-9]+ passed, [0-9]+ failed' "$log_dir/web.log" | tail -n 1)
+if [ -n "$web_line" ]; then
+  passed=$((passed + $(echo "$web_line" | sed -E 's/^web: ([0-9]+) passed.*/\1/')))
+  failed=$((failed + $(echo "$web_line" | sed -E 's/.* ([0-9]+) failed$/\1/')))
+else
+  failed=$((failed + 1))
 fi
 if [ -x tools/run-fuzz.sh ]; then
   echo "== fuzz =="

@@ -1,0 +1,141 @@
+// The mapping playground in a real browser: Debian's Chromium, headless, driven by
+// Playwright against the page served on localhost. Each test leaves a screenshot in the
+// folder named by PLAYGROUND_SCREENSHOTS.
+//
+//   PLAYGROUND_URL=http://127.0.0.1:PORT/ PLAYGROUND_SCREENSHOTS=DIR node --test playground.test.mjs
+import { after, before, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { mkdirSync } from 'node:fs';
+import { chromium } from 'playwright-core';
+
+const BASE = process.env.PLAYGROUND_URL;
+const SHOTS = process.env.PLAYGROUND_SCREENSHOTS ?? '.';
+mkdirSync(SHOTS, { recursive: true });
+
+let browser;
+before(async () => {
+  browser = await chromium.launch({
+    executablePath: '/usr/bin/chromium',
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
+           '--disable-component-update', '--disable-sync'],
+  });
+});
+after(async () => browser?.close());
+
+// A page loaded and ready, polling paused so that each frame is one click.
+async function openPage(hash = '', initScript = null) {
+  const page = await browser.newPage({ viewport: { width: 1200, height: 1400 } });
+  if (initScript) await page.addInitScript(initScript);
+  const started = Date.now();
+  await page.goto(BASE + hash);
+  await page.waitForSelector('#status[data-ready="true"]');
+  const loadMs = Date.now() - started;
+  await page.uncheck('#running');
+  return { page, loadMs };
+}
+
+const bits = (page) => page.getAttribute('#lamps', 'data-bits');
+
+async function frameBits(page) {
+  await page.click('#step');
+  return bits(page);
+}
+
+async function typeMapping(page, text) {
+  await page.fill('#mapping', text);
+}
+
+test('the default mapping over two pads: the first poll acquires, then the constants', async () => {
+  const { page, loadMs } = await openPage();
+  console.log(`page ready in ${loadMs} ms`);
+  assert.match(await page.inputValue('#mapping'), /^p,a,a,j1y>8000,/);
+  assert.match(await page.textContent('#answer'), /\/\/help\/\/a;p;j1:x\[<N,>N,n\],.*j2:/);
+  await typeMapping(page, await page.inputValue('#mapping'));  // configure again: count frames from here
+  assert.equal(await frameBits(page), '10000000000000001000000000000000');
+  assert.match(await page.textContent('#frame'), /first poll acquires/);
+  assert.equal(await page.getAttribute('#lamps', 'class'), 'acquiring');
+  assert.equal(await frameBits(page), '10000000000000001000000000000000');
+  assert.match(await page.textContent('#frame'), /frame 2/);
+  assert.equal(await page.locator('#entries tbody tr').count(), 32);
+  await page.screenshot({ path: `${SHOTS}/default-mapping.png`, fullPage: true });
+  await page.close();
+});
+
+test('a mapping with a syntax error shows where and why', async () => {
+  const { page } = await openPage();
+  await typeMapping(page, 'p,j9b1');
+  assert.equal(await page.textContent('#error'),
+               'syntax error in token 2 "j9b1" at byte 2: the controller number after j must be 1 to 8');
+  assert.equal(await page.textContent('#marked mark.error'), 'j9b1');
+  assert.match(await page.textContent('#answer'), /^p,j9b1\/\/Sintax Error!\/\/help\/\/a;p;/);
+  assert.equal(await frameBits(page), '', 'no entry is served after a syntax error');
+  await page.screenshot({ path: `${SHOTS}/syntax-error.png`, fullPage: true });
+  await page.close();
+});
+
+test('moving a stick past a threshold lights its lamp, and the mapping lives in the address', async () => {
+  const { page } = await openPage();
+  await typeMapping(page, 'j1y>8000,j1y<-8000,j2x>100');
+  assert.match(page.url(), /#j1y%3E8000%2Cj1y%3C-8000%2Cj2x%3E100$/);
+  await frameBits(page);
+  await page.locator('.controller[data-controller="1"] input[data-axis="y"]').fill('9000');
+  assert.equal(await frameBits(page), '100');
+  await page.locator('.controller[data-controller="1"] input[data-axis="y"]').fill('-9000');
+  await page.locator('.controller[data-controller="2"] input[data-axis="x"]').fill('101');
+  assert.equal(await frameBits(page), '011');
+  assert.equal(await page.locator('#lamps .lamp.on').count(), 2);
+  await page.screenshot({ path: `${SHOTS}/threshold.png`, fullPage: true });
+
+  // The address shares the mapping: a new page opened on it configures the same text.
+  const shared = await openPage(new URL(page.url()).hash);
+  assert.equal(await shared.page.inputValue('#mapping'), 'j1y>8000,j1y<-8000,j2x>100');
+  await shared.page.close();
+  await page.close();
+});
+
+test('pressing a button turns an inverted entry off; the edit reaches the lamps quickly', async () => {
+  const { page } = await openPage();
+  await page.check('#running');
+  await typeMapping(page, '!j1b1,j1b1');
+  await page.waitForSelector('#timing[data-ms]');
+  console.log(await page.textContent('#timing'));
+  await page.uncheck('#running');
+  assert.equal(await frameBits(page), '10');
+  await page.click('.controller[data-controller="1"] button[data-button="1"]');
+  assert.equal(await frameBits(page), '01');
+  await page.screenshot({ path: `${SHOTS}/inverted-button.png`, fullPage: true });
+  await page.close();
+});
+
+test('a mapping that compiles but says something else gets a warning', async () => {
+  const { page } = await openPage();
+  await typeMapping(page, 'j1x>=5,j3b1');
+  const warnings = await page.locator('#warnings li').allTextContents();
+  assert.deepEqual(warnings, ['token 1 "j1x>=5" at byte 0: "=5" is not a number: it reads as 0',
+                              'token 2 "j3b1" at byte 7: j3 is not attached (2 attached)']);
+  assert.equal(await page.locator('#marked mark.warning').count(), 2);
+  await page.click('#add-controller');
+  assert.equal(await page.locator('#warnings li').count(), 1, 'a third controller is attached now');
+  assert.match(await page.textContent('#answer'), /j3:x\[<N,>N,n\]/);
+  await page.screenshot({ path: `${SHOTS}/warning.png`, fullPage: true });
+  await page.close();
+});
+
+test('a connected pad drives controller 1', async () => {
+  const stubPad = () => {
+    const pad = {
+      id: 'Stub pad (STANDARD GAMEPAD)', index: 0, connected: true, mapping: 'standard', timestamp: 0,
+      axes: [0, 0.5, 0, 0, 0, 0],
+      buttons: Array.from({ length: 16 }, (_, i) => ({ pressed: i === 2, touched: i === 2, value: i === 2 ? 1 : 0 })),
+    };
+    navigator.getGamepads = () => [pad, null, null, null];
+  };
+  const { page } = await openPage('', stubPad);
+  await typeMapping(page, 'j1y>8000,j1b3,j1b1');
+  await frameBits(page);
+  assert.equal(await frameBits(page), '110');
+  assert.match(await page.textContent('#pad'), /Stub pad/);
+  assert.equal(await page.inputValue('.controller[data-controller="1"] input[data-axis="y"]'), '16384');
+  await page.screenshot({ path: `${SHOTS}/gamepad.png`, fullPage: true });
+  await page.close();
+});

@@ -1,0 +1,317 @@
+// The playground page: the plug-in (joybits_playground.wasm) driven as a host drives it,
+// over virtual controllers the page scripts.
+import createPlayground from './joybits_playground.js';
+
+const CMD_SET_WINDOW = 0;
+const CMD_RELEASE = 1;
+const CMD_CONFIGURE = 7;
+const CMD_POLL = 8;
+const CMD_NEXT_BIT = 9;
+const AXES = ['x', 'y', 'z', 'rx', 'ry', 'rz'];
+const BUTTONS = 16;
+const MAX_CONTROLLERS = 8;
+const AXIS_MIN = -32768;
+const AXIS_MAX = 32767;
+const GROUP = 16;
+
+const $ = (id) => document.getElementById(id);
+
+const state = {
+  controllers: [],      // {id, axes: [6 positions], buttons: [BUTTONS booleans]}
+  mapping: '',
+  entries: [],
+  polls: 0,             // polls since the last configure
+  pendingEdit: null,    // time of the edit not yet shown in the lamps
+};
+
+const plugin = await createPlayground();
+
+// The plug-in's one export; a text argument goes through the runtime's string passing.
+function device(command, argument = 0) {
+  return plugin.__pbplug_Device(command, argument);
+}
+
+function configureText(text) {
+  const answer = plugin.ccall('_pbplug_Device', 'number', ['number', 'string'], [CMD_CONFIGURE, text]);
+  return plugin.UTF8ToString(answer);
+}
+
+function describe(text) {
+  const json = plugin.ccall('playground_describe', 'number', ['string', 'number'], [text, state.controllers.length]);
+  return JSON.parse(plugin.UTF8ToString(json));
+}
+
+// --- The controllers -------------------------------------------------------------------
+
+function newController() {
+  return { id: -1, axes: AXES.map(() => 0), buttons: Array(BUTTONS).fill(false) };
+}
+
+function applyController(c) {
+  c.axes.forEach((position, axis) => plugin._playground_set_axis(c.id, axis, position));
+  c.buttons.forEach((pressed, i) => plugin._playground_set_button(c.id, i + 1, pressed ? 1 : 0));
+}
+
+// The plug-in enumerates controllers when it is configured: after a controller comes or
+// goes the platform is set up again and the mapping configured again.
+function rebuildControllers() {
+  device(CMD_RELEASE);
+  plugin._playground_reset();
+  for (const c of state.controllers) {
+    c.id = plugin._playground_add_controller(BUTTONS);
+    applyController(c);
+  }
+  device(CMD_SET_WINDOW, 1);  // any window handle will do: the devices only want one
+  configure();
+  renderControllers();
+}
+
+function renderControllers() {
+  const box = $('controllers');
+  box.replaceChildren();
+  state.controllers.forEach((c, index) => {
+    const card = document.createElement('div');
+    card.className = 'controller';
+    card.dataset.controller = String(index + 1);
+    const title = document.createElement('h3');
+    title.textContent = `j${index + 1}`;
+    const remove = document.createElement('button');
+    remove.type = 'button';
+    remove.textContent = 'remove';
+    remove.className = 'remove';
+    remove.addEventListener('click', () => {
+      state.controllers.splice(index, 1);
+      rebuildControllers();
+    });
+    title.append(' ', remove);
+    card.append(title);
+    AXES.forEach((name, axis) => {
+      const row = document.createElement('label');
+      row.className = 'axis';
+      const slider = document.createElement('input');
+      slider.type = 'range';
+      slider.min = String(AXIS_MIN);
+      slider.max = String(AXIS_MAX);
+      slider.value = String(c.axes[axis]);
+      slider.dataset.axis = name;
+      slider.setAttribute('aria-label', `j${index + 1} ${name}`);
+      const value = document.createElement('output');
+      value.textContent = String(c.axes[axis]);
+      slider.addEventListener('input', () => {
+        c.axes[axis] = Number(slider.value);
+        value.textContent = slider.value;
+        plugin._playground_set_axis(c.id, axis, c.axes[axis]);
+      });
+      row.append(name, slider, value);
+      card.append(row);
+    });
+    const buttons = document.createElement('div');
+    buttons.className = 'buttons';
+    c.buttons.forEach((pressed, i) => {
+      const b = document.createElement('button');
+      b.type = 'button';
+      b.textContent = `b${i + 1}`;
+      b.dataset.button = String(i + 1);
+      b.setAttribute('aria-pressed', String(pressed));
+      b.addEventListener('click', () => {
+        c.buttons[i] = !c.buttons[i];
+        b.setAttribute('aria-pressed', String(c.buttons[i]));
+        plugin._playground_set_button(c.id, i + 1, c.buttons[i] ? 1 : 0);
+      });
+      buttons.append(b);
+    });
+    card.append(buttons);
+    box.append(card);
+  });
+  $('add-controller').disabled = state.controllers.length >= MAX_CONTROLLERS;
+}
+
+// A connected pad (the Gamepad API) drives j1: axes scaled to the plug-in's range, a
+// pressed button pressed.
+function applyPad() {
+  const pads = navigator.getGamepads ? Array.from(navigator.getGamepads()).filter(Boolean) : [];
+  $('pad').textContent = pads.length ? `pad: ${pads[0].id}` : 'no pad connected';
+  if (!pads.length || !$('use-pad').checked || !state.controllers.length) return;
+  const c = state.controllers[0];
+  const card = document.querySelector('.controller[data-controller="1"]');
+  pads[0].axes.slice(0, AXES.length).forEach((v, axis) => {
+    const position = Math.max(AXIS_MIN, Math.min(AXIS_MAX, Math.round(v * AXIS_MAX)));
+    c.axes[axis] = position;
+    plugin._playground_set_axis(c.id, axis, position);
+    const slider = card?.querySelector(`input[data-axis="${AXES[axis]}"]`);
+    if (slider) {
+      slider.value = String(position);
+      slider.nextElementSibling.textContent = String(position);
+    }
+  });
+  pads[0].buttons.slice(0, BUTTONS).forEach((button, i) => {
+    c.buttons[i] = button.pressed;
+    plugin._playground_set_button(c.id, i + 1, button.pressed ? 1 : 0);
+    card?.querySelector(`button[data-button="${i + 1}"]`)?.setAttribute('aria-pressed', String(button.pressed));
+  });
+}
+
+// --- The mapping -----------------------------------------------------------------------
+
+// The tokens as written (blanks kept), at the commas before the first '/'.
+function tokensOf(text) {
+  const body = text.split('/')[0];
+  const tokens = [];
+  let start = 0;
+  for (const piece of body.split(',')) {
+    tokens.push({ offset: start, text: piece });
+    start += piece.length + 1;
+  }
+  return tokens;
+}
+
+function markedText(text, info) {
+  const marks = info.warnings.map((w) => ({ from: w.offset, to: w.offset + w.length, kind: 'warning', title: w.message }));
+  if (info.error) {
+    marks.push({ from: info.error.offset, to: info.error.offset + Math.max(info.error.token.length, 1), kind: 'error',
+                 title: info.error.reason });
+  }
+  marks.sort((a, b) => a.from - b.from);
+  const pre = $('marked');
+  pre.replaceChildren();
+  let at = 0;
+  for (const m of marks) {
+    if (m.from < at) continue;
+    pre.append(text.slice(at, m.from));
+    const mark = document.createElement('mark');
+    mark.className = m.kind;
+    mark.title = m.title;
+    mark.textContent = text.slice(m.from, m.to) || ' ';
+    pre.append(mark);
+    at = m.to;
+  }
+  pre.append(text.slice(at));
+}
+
+function configure() {
+  const answer = configureText(state.mapping);
+  state.polls = 0;
+  $('answer').textContent = answer;
+  const info = describe(state.mapping);
+  const text = state.mapping === '' || state.mapping.startsWith('/') ? answer.split('//')[0] : state.mapping;
+  markedText(text, info);
+  const error = $('error');
+  error.hidden = !info.error;
+  if (info.error) {
+    error.textContent = `syntax error in token ${info.error.index} "${info.error.token}" at byte ${info.error.offset}: ` +
+                        `${info.error.reason}`;
+  }
+  const list = $('warnings');
+  list.replaceChildren(...info.warnings.map((w) => {
+    const li = document.createElement('li');
+    li.textContent = `token ${w.index} "${text.substr(w.offset, w.length)}" at byte ${w.offset}: ${w.message}`;
+    return li;
+  }));
+  const tokens = tokensOf(text);
+  state.entries = info.entries.map((e, i) => ({ ...e, token: tokens[i] ? tokens[i].text : '' }));
+  renderTable();
+  renderLamps('');
+}
+
+function renderTable() {
+  const body = document.querySelector('#entries tbody');
+  body.replaceChildren(...state.entries.map((e, i) => {
+    const row = document.createElement('tr');
+    for (const [cls, value] of [['index', String(i + 1)], ['token', e.token], ['word', e.word], ['meaning', e.meaning],
+                                ['bit', '']]) {
+      const cell = document.createElement('td');
+      cell.className = cls;
+      cell.textContent = value;
+      row.append(cell);
+    }
+    return row;
+  }));
+}
+
+function renderLamps(bits) {
+  const box = $('lamps');
+  box.classList.toggle('acquiring', state.polls === 1);
+  const rows = [];
+  for (let g = 0; g * GROUP < bits.length; ++g) {
+    const row = document.createElement('div');
+    row.className = 'lamp-row';
+    const label = document.createElement('span');
+    label.className = 'group';
+    label.textContent = String(g * GROUP + 1);
+    row.append(label);
+    for (let i = g * GROUP; i < Math.min(bits.length, (g + 1) * GROUP); ++i) {
+      const lamp = document.createElement('span');
+      lamp.className = bits[i] === '1' ? 'lamp on' : 'lamp';
+      lamp.dataset.bit = String(i + 1);
+      lamp.title = `${i + 1}: ${state.entries[i]?.token ?? ''}`;
+      row.append(lamp);
+    }
+    rows.push(row);
+  }
+  box.replaceChildren(...rows);
+  box.dataset.bits = bits;
+  document.querySelectorAll('#entries tbody tr').forEach((row, i) => {
+    const cell = row.querySelector('td.bit');
+    cell.textContent = bits[i] ?? '';
+    cell.classList.toggle('on', bits[i] === '1');
+  });
+  $('frame').textContent = state.polls === 0 ? 'configured, not polled yet'
+    : state.polls === 1 ? 'frame 1: the first poll acquires the controllers (no fresh state)'
+    : `frame ${state.polls}`;
+}
+
+// One frame as a host reads it: a poll, then one read per entry.
+function frame() {
+  applyPad();
+  const count = device(CMD_POLL);
+  let bits = '';
+  for (let i = 0; i < count; ++i) bits += device(CMD_NEXT_BIT) ? '1' : '0';
+  state.polls += 1;
+  renderLamps(bits);
+  // From an edit to the lamps of the first frame with fresh state (the second poll).
+  // Only while polling runs every frame: a paused page waits for its clicks.
+  if (state.pendingEdit !== null && state.polls === 2 && $('running').checked) {
+    $('timing').textContent = `edit to updated lamps: ${(performance.now() - state.pendingEdit).toFixed(1)} ms ` +
+                              '(configure and two frames)';
+    $('timing').dataset.ms = String(performance.now() - state.pendingEdit);
+    state.pendingEdit = null;
+  }
+}
+
+function loop() {
+  if ($('running').checked) frame();
+  requestAnimationFrame(loop);
+}
+
+function mappingFromAddress() {
+  return location.hash.length > 1 ? decodeURIComponent(location.hash.slice(1)) : null;
+}
+
+// --- Start -----------------------------------------------------------------------------
+
+$('mapping').addEventListener('input', () => {
+  state.pendingEdit = performance.now();
+  state.mapping = $('mapping').value;
+  history.replaceState(null, '', `#${encodeURIComponent(state.mapping)}`);
+  configure();
+});
+$('step').addEventListener('click', frame);
+$('add-controller').addEventListener('click', () => {
+  if (state.controllers.length >= MAX_CONTROLLERS) return;
+  state.controllers.push(newController());
+  rebuildControllers();
+});
+
+state.controllers = [newController(), newController()];
+const shared = mappingFromAddress();
+state.mapping = shared ?? '';
+rebuildControllers();
+if (shared === null) {
+  // The default mapping, as the plug-in answers it: the editor starts with its text.
+  state.mapping = $('answer').textContent.split('//')[0];
+  configure();
+}
+$('mapping').value = state.mapping;
+$('status').textContent = `ready: plug-in loaded in ${performance.now().toFixed(0)} ms`;
+$('status').dataset.ready = 'true';
+requestAnimationFrame(loop);
