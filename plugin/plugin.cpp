@@ -3,15 +3,16 @@
 #include <limits>
 
 #include "mapping/compiler.h"
-#include "plugin/chosen_mapping.h"
 #include "mapping/evaluation.h"
+#include "plugin/chosen_mapping.h"
 
 namespace {
 
 // The one process-wide state record, for as long as the library is loaded.
 PluginState plugin_state;
 
-// Release, choose the text, open the controllers, compile, compose the answer.
+// Release and reset the controllers, choose the text, open the controllers, compile,
+// compose the answer.
 // Kept out of line so that the frame commands do not pay for its frame and unwinding.
 [[gnu::noinline]] const char* configure(PluginState& state, intptr_t argument) {
     reset_controllers(state.controllers);
