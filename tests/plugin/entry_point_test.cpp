@@ -94,6 +94,12 @@ TEST_F(EntryPoint, SyntaxErrorEmptiesTheTableAndMarksTheAnswer) {
     EXPECT_EQ(device(CMD_POLL), 0);
     EXPECT_EQ(read_bits(3), "111");
     EXPECT_EQ(configure("J1b1/comment"), "J1b1//Sintax Error!" + NO_CONTROLLER_HELP);
+    // An empty table still captures: the poll acquires the attached controller.
+    sim_add_gamepad("Pad");
+    device(CMD_SET_WINDOW, 0x1234);
+    configure("a,,p");
+    device(CMD_POLL);
+    EXPECT_EQ(sim_calls("Acquire"), 1);
 }
 
 TEST_F(EntryPoint, AnswerHandedBackCompilesToTheSameTableAndAnswer) {

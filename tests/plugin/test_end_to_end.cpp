@@ -116,6 +116,10 @@ TEST_F(EndToEnd, ReconfiguringReplacesTheControllersWithoutLeaks) {
     EXPECT_EQ(sim_refs("dev1"), 0);
     EXPECT_EQ(sim_refs("di1"), 0);
     EXPECT_EQ(host_configure(answer.c_str()), answer) << "the answer handed back configures the same";
+    // The returned pointer itself handed back: the host's text is read before the old
+    // answer goes.
+    const char* held = reinterpret_cast<const char*>(host_call(CMD_CONFIGURE, 0));
+    EXPECT_EQ(reinterpret_cast<const char*>(host_call(CMD_CONFIGURE, reinterpret_cast<intptr_t>(held))), answer);
     sim_set_button(pad2, 1, true);
     host_frame(32);
     EXPECT_EQ(host_frame(32), "10000000000000001000000010000000");

@@ -217,6 +217,14 @@ TEST(TextAppend, GrowsCopiesAndTakesOver) {
     EXPECT_EQ(str(r), "ab" + forty + "!");
     EXPECT_TRUE(is_empty_state(big_temp));
 
+    // A roomy temporary smaller than our block is copied, not taken over.
+    TextBuffer roomy(forty.c_str());
+    roomy.assign("ab");
+    char* roomy_block = roomy.data;
+    roomy.append(TextBuffer::from_int(12));  // 35 bytes, ours 61
+    EXPECT_EQ(roomy.data, roomy_block);
+    EXPECT_EQ(str(roomy), "ab12");
+
     // A temporary whose block holds the joined characters but not their zero is not
     // taken over: the receiver grows, and the source keeps its characters.
     TextBuffer one = TextBuffer("a").left(1);  // exactly 2 bytes
@@ -239,11 +247,13 @@ TEST(TextAppend, GrowsCopiesAndTakesOver) {
 }
 
 TEST(TextInsertFront, InPlaceOrNewBlockWhenTheSourceTouchesUs) {
-    TextBuffer t("world");
+    TextBuffer t("worldXXXXXX");
+    t.assign("world");  // the block still holds "world", zero, "XXXXX"
     char* block = t.data;
     t.insert_front("hello ", 6);
     EXPECT_EQ(str(t), "hello world");
     EXPECT_EQ(t.data, block);
+    expect_valid(t);  // the zero moved with the characters
 
     TextBuffer self("abc");  // room for more, but the source is our own characters
     char* self_block = self.data;
@@ -381,6 +391,19 @@ TEST(TextConcat, FollowsTheTakeOverRules) {
     EXPECT_EQ(joined.capacity, -35);
     EXPECT_TRUE(is_empty_state(left_temp));
 
+    // The left temporary appends by the append rules: a larger roomy right temporary
+    // gives its block. An empty side assigns from the other: a temporary gives its block.
+    std::string forty(40, 'x');
+    TextBuffer big_right = concat(TextBuffer(forty.c_str()), "!");  // temporary, 63 bytes
+    char* big_block = big_right.data;
+    EXPECT_EQ(concat(TextBuffer::from_int(12), big_right).data, big_block);
+    TextBuffer lone = TextBuffer::from_int(7);
+    char* lone_block = lone.data;
+    EXPECT_EQ(concat(lone, empty).data, lone_block);
+    TextBuffer lone2 = TextBuffer::from_int(8);
+    char* lone2_block = lone2.data;
+    EXPECT_EQ(concat("", lone2).data, lone2_block);
+
     // A temporary right side with room takes the left side in front.
     TextBuffer right_temp = TextBuffer::from_int(34);
     char* right_block = right_temp.data;
@@ -457,7 +480,7 @@ TEST(TextReading, ToIntReadsAsAtoiAndSaturates) {
     EXPECT_EQ(TextBuffer("8000").to_int(), 8000);
     EXPECT_EQ(TextBuffer("-8000").to_int(), -8000);
     EXPECT_EQ(TextBuffer("b1").to_int(), 0);
-    EXPECT_EQ(TextBuffer(" \t\r\n+12x").to_int(), 12);
+    EXPECT_EQ(TextBuffer(" \t\r\n\v\f+12x").to_int(), 12);
     EXPECT_EQ(TextBuffer("=5").to_int(), 0);
     EXPECT_EQ(TextBuffer("- 5").to_int(), 0);
     EXPECT_EQ(TextBuffer("2147483647").to_int(), INT_MAX);
