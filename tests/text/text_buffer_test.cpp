@@ -247,8 +247,8 @@ TEST(TextAppend, GrowsCopiesAndTakesOver) {
 }
 
 TEST(TextInsertFront, InPlaceOrNewBlockWhenTheSourceTouchesUs) {
-    TextBuffer t("worldXXXXXX");
-    t.assign("world");  // the block still holds "world", zero, "XXXXX"
+    TextBuffer t("worldXXXXXXX");
+    t.assign("world");  // the block still holds "world", zero, "XXXXXX"
     char* block = t.data;
     t.insert_front("hello ", 6);
     EXPECT_EQ(str(t), "hello world");
