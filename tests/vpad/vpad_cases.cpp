@@ -1,0 +1,325 @@
+// vpad_cases: runs one case script against the shipped joybits.dll over the system's own
+// dinput8.dll, with virtual pads plugged by vpad_ctl, and compares what it prints with the
+// script.
+//   vpad_cases JOYBITS_DLL VPAD_CTL SCRIPT [JOYBITS_HOST]
+// A script is its own expected output: every line that is not blank or a '#' comment is
+// printed back, a "pad" line as it stands, a "> command" line followed by what the command
+// printed. So the script holds, under each command, the lines it must print. Lines the
+// runner starts with '#' (measurements) are shown but not compared.
+//   pad N ...           a virtual pad (see vpad_pad.h); all are plugged before the first command
+//   > window            a visible window, the foreground one, handed over with command 0
+//   > configure [TEXT]  command 7 with TEXT (the rest of the line; none: an empty text);
+//                       prints the answer
+//   > configure-null    command 7 with no text
+//   > again             command 7 with the pointer of the last answer itself
+//   > poll              command 8, a frame (50 ms) after the last command; prints its answer
+//   > bits              command 9 once per entry; prints the bits in groups of eight
+//   > set N NAME=V ...  pad N's report: an axis (x, y, z, rx, ry, rz, slider), hat, or bK
+//   > unplug N, > plug N  take pad N away or plug it back (waits for it)
+//   > other, > back     another window takes the foreground; the host's window takes it back
+//   > release           command 1; prints its answer
+//   > slowest-poll MS   prints whether every poll since the last unplug took under MS
+//   > tool ARGS...      runs JOYBITS_HOST with ARGS; prints its output and exit status
+// A '*' in an expected line matches any run of characters (a GUID, a path).
+// Exit status 0 when the output matches.
+#include "plugin/joybits.h"
+#include "tests/vpad/vpad_pad.h"
+#include "tests/vpad/vpad_protocol.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cwchar>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using DeviceFunction = intptr_t (*)(int32_t, intptr_t);
+
+struct Pad {
+  vpad::PadShape shape;
+  vpad::PadValues values;
+};
+
+struct Runner {
+  DeviceFunction device = nullptr;
+  std::string ctl, script, host_tool;
+  std::map<unsigned, Pad> pads;
+  HWND window = nullptr, other = nullptr;
+  const char* answer = nullptr;
+  intptr_t entries = 0;
+  double slowest_ms = 0;
+  std::vector<std::string> out;
+
+  void print(const std::string& line) {
+    out.push_back(line);
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+  }
+};
+
+bool matches(const char* want, const char* got) {
+  if (*want == '*') return matches(want + 1, got) || (*got && matches(want, got + 1));
+  return *want == *got && (!*want || matches(want + 1, got + 1));
+}
+
+void pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+}
+
+// Gives w the foreground and waits up to a second until it has it.
+bool to_foreground(HWND w) {
+  for (int tries = 0; tries < 20; ++tries) {
+    SetForegroundWindow(w);
+    pump();
+    if (GetForegroundWindow() == w) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+HWND make_window(const wchar_t* title) {
+  HWND w = CreateWindowExW(0, L"STATIC", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+  return w && to_foreground(w) ? w : nullptr;
+}
+
+std::wstring windows_path(const std::string& path) {
+  std::wstring w(path.begin(), path.end());
+  for (auto& c : w)
+    if (c == L'/') c = L'\\';
+  return w;
+}
+
+// Runs a program and returns its exit status, its output lines in lines.
+int run(const std::string& command_line, std::vector<std::string>* lines) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE read_end = nullptr, write_end = nullptr;
+  CreatePipe(&read_end, &write_end, &inherit, 0);
+  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW start{};
+  start.cb = sizeof start;
+  start.dwFlags = STARTF_USESTDHANDLES;
+  start.hStdOutput = write_end;
+  start.hStdError = lines ? write_end : GetStdHandle(STD_ERROR_HANDLE);
+  start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  PROCESS_INFORMATION process{};
+  std::wstring cmd = windows_path(command_line);
+  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &process)) {
+    CloseHandle(read_end);
+    CloseHandle(write_end);
+    return -1;
+  }
+  CloseHandle(write_end);
+  std::string text;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got) text.append(buffer, got);
+  CloseHandle(read_end);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD status = 1;
+  GetExitCodeProcess(process.hProcess, &status);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  if (lines) {
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      lines->push_back(line);
+    }
+  }
+  return static_cast<int>(status);
+}
+
+bool plug(Runner& r, const std::string& which) {
+  return run("\"" + r.ctl + "\" plug \"" + r.script + "\" " + which, nullptr) == 0;
+}
+
+std::string bits_of(Runner& r) {
+  std::string bits;
+  for (intptr_t i = 0; i < r.entries; ++i) {
+    if (i && i % 8 == 0) bits += ' ';
+    bits += r.device(CMD_NEXT_BIT, 0) ? '1' : '0';
+  }
+  return bits;
+}
+
+bool feed(Runner& r, unsigned number, std::istringstream& words, std::string& error) {
+  auto found = r.pads.find(number);
+  if (found == r.pads.end()) return error = "no pad " + std::to_string(number), false;
+  Pad& pad = found->second;
+  for (std::string word; words >> word;) {
+    auto eq = word.find('=');
+    if (eq == std::string::npos) return error = "expected NAME=VALUE: " + word, false;
+    std::string name = word.substr(0, eq);
+    int value = std::stoi(word.substr(eq + 1));
+    bool known = false;
+    for (std::size_t i = 0; i < pad.shape.axes.size(); ++i)
+      if (pad.shape.axes[i] == vpad::axis_usage(name)) pad.values.axes[i] = value, known = true;
+    if (name == "hat" && pad.shape.hat) pad.values.hat = value, known = true;
+    if (name.size() > 1 && name[0] == 'b' && std::isdigit(static_cast<unsigned char>(name[1]))) {
+      unsigned b = static_cast<unsigned>(std::stoul(name.substr(1)));
+      if (b >= 1 && b <= pad.shape.buttons) pad.values.buttons[b - 1] = value != 0, known = true;
+    }
+    if (!known) return error = "pad " + std::to_string(number) + " has no " + name, false;
+  }
+  vpad_feed request{};
+  std::vector<std::uint8_t> report = vpad::input_report(pad.shape, pad.values);
+  request.pad = number;
+  request.length = static_cast<unsigned>(report.size());
+  std::copy(report.begin(), report.end(), request.report);
+  HANDLE h = vpad::open_pad(number);
+  DWORD got = 0;
+  bool ok = h != INVALID_HANDLE_VALUE &&
+            DeviceIoControl(h, VPAD_IOCTL_SET_REPORT, &request, sizeof request, nullptr, 0, &got, nullptr);
+  if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  if (!ok) return error = "cannot feed pad " + std::to_string(number), false;
+  Sleep(100);  // the report travels through the HID class driver to DirectInput's reader
+  return true;
+}
+
+// Runs one "> " command; false with error set when the script itself is wrong.
+bool command(Runner& r, const std::string& line, std::string& error) {
+  std::istringstream words(line.substr(2));
+  std::string verb;
+  words >> verb;
+  std::string rest = line.size() > 3 + verb.size() ? line.substr(3 + verb.size()) : "";
+  if (verb == "window") {
+    r.window = make_window(L"joybits case host");
+    if (!r.window) return error = "the host's window did not get the foreground", false;
+    r.device(CMD_SET_WINDOW, reinterpret_cast<intptr_t>(r.window));
+  } else if (verb == "configure" || verb == "configure-null" || verb == "again") {
+    intptr_t argument = verb == "again" ? reinterpret_cast<intptr_t>(r.answer)
+                        : verb == "configure" ? reinterpret_cast<intptr_t>(rest.c_str())
+                                              : 0;
+    r.answer = reinterpret_cast<const char*>(r.device(CMD_CONFIGURE, argument));
+    r.print(r.answer ? r.answer : "(null)");
+    r.entries = 0;
+  } else if (verb == "poll") {
+    // A host polls once a frame; DirectInput reads a pad's reports on a thread of its own,
+    // so a state that arrives with an acquire is there one frame later.
+    Sleep(50);
+    auto start = std::chrono::steady_clock::now();
+    r.entries = r.device(CMD_POLL, 0);
+    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    if (ms > r.slowest_ms) r.slowest_ms = ms;
+    r.print(std::to_string(r.entries));
+  } else if (verb == "bits") {
+    r.print(bits_of(r));
+  } else if (verb == "set") {
+    unsigned number = 0;
+    words >> number;
+    return feed(r, number, words, error);
+  } else if (verb == "unplug") {
+    r.slowest_ms = 0;
+    if (run("\"" + r.ctl + "\" unplug " + rest, nullptr) != 0) return error = "cannot unplug " + rest, false;
+  } else if (verb == "plug") {
+    if (!plug(r, rest)) return error = "cannot plug " + rest, false;
+  } else if (verb == "other") {
+    if (!r.other) r.other = make_window(L"another application");
+    if (!r.other || !to_foreground(r.other)) return error = "another window did not get the foreground", false;
+  } else if (verb == "back") {
+    if (!to_foreground(r.window)) return error = "the host's window did not get the foreground back", false;
+  } else if (verb == "release") {
+    r.print(std::to_string(r.device(CMD_RELEASE, 0)));
+  } else if (verb == "slowest-poll") {
+    double bound = std::stod(rest);
+    char measured[64];
+    std::snprintf(measured, sizeof measured, "# slowest poll %.1f ms", r.slowest_ms);
+    r.print(measured);
+    r.print(r.slowest_ms < bound ? "under " + rest + " ms" : "over " + rest + " ms");
+  } else if (verb == "tool") {
+    std::vector<std::string> lines;
+    int status = run("\"" + r.host_tool + "\" " + rest, &lines);
+    for (auto& l : lines) r.print(l);
+    r.print("exit " + std::to_string(status));
+  } else {
+    return error = "unknown command: " + line, false;
+  }
+  pump();
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 4) {
+    std::fprintf(stderr, "usage: vpad_cases JOYBITS_DLL VPAD_CTL SCRIPT [JOYBITS_HOST]\n");
+    return 2;
+  }
+  Runner r;
+  r.ctl = argv[2];
+  r.script = argv[3];
+  r.host_tool = argc > 4 ? argv[4] : "";
+  std::ifstream in(r.script);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line[0] != '#') lines.push_back(line);
+  }
+  std::string name = r.script.substr(r.script.find_last_of("/\\") + 1);
+  if (lines.empty()) return std::printf("case %s: FAILED: cannot read the script\n", name.c_str()), 1;
+
+  HMODULE library = LoadLibraryA(argv[1]);
+  r.device = library ? reinterpret_cast<DeviceFunction>(
+                           reinterpret_cast<void*>(GetProcAddress(library, "_pbplug_Device")))
+                     : nullptr;
+  if (!r.device) return std::printf("case %s: FAILED: cannot load %s\n", name.c_str(), argv[1]), 1;
+
+  std::vector<std::string> expected;
+  std::string error;
+  bool plugged = false;
+  run("\"" + r.ctl + "\" unplug all", nullptr);  // a pad an earlier case left behind
+  for (const std::string& line : lines) {
+    if (line.rfind("> ", 0) == 0) {
+      if (!plugged && !r.pads.empty() && !plug(r, "")) {
+        error = "cannot plug the pads";
+        break;
+      }
+      plugged = true;
+      expected.push_back(line);
+      r.print(line);
+      if (!command(r, line, error)) break;
+    } else if (line.rfind("pad ", 0) == 0) {
+      Pad pad;
+      if (!vpad::parse_pad(line, pad.shape, error)) break;
+      pad.values.axes.assign(pad.shape.axes.size(), 0);
+      pad.values.buttons.assign(pad.shape.buttons, false);
+      r.pads[pad.shape.number] = pad;
+      expected.push_back(line);
+      r.print(line);
+    } else {
+      expected.push_back(line);
+    }
+  }
+  // The plug-in must have used the system's DirectInput, not the simulated one.
+  wchar_t dinput[MAX_PATH] = L"";
+  GetModuleFileNameW(GetModuleHandleW(L"dinput8.dll"), dinput, MAX_PATH);
+  CharLowerW(dinput);
+  if (error.empty() && !std::wcsstr(dinput, L"\\windows\\"))
+    error = "dinput8.dll was not the system's own";
+  r.device(CMD_RELEASE, 0);
+  run("\"" + r.ctl + "\" unplug all", nullptr);
+  if (!error.empty()) return std::printf("case %s: FAILED: %s\n", name.c_str(), error.c_str()), 1;
+
+  std::vector<std::string> actual;
+  for (auto& l : r.out)
+    if (l.empty() || l[0] != '#') actual.push_back(l);
+  for (std::size_t i = 0; i < std::max(actual.size(), expected.size()); ++i) {
+    std::string want = i < expected.size() ? expected[i] : "(nothing)";
+    std::string got = i < actual.size() ? actual[i] : "(nothing)";
+    if (!matches(want.c_str(), got.c_str())) {
+      std::printf("case %s: FAILED at line %zu\n  expected: %s\n  printed:  %s\n", name.c_str(), i + 1, want.c_str(),
+                  got.c_str());
+      return 1;
+    }
+  }
+  std::printf("case %s: ok (%zu lines)\n", name.c_str(), actual.size());
+  return 0;
+}

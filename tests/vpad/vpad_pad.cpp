@@ -1,0 +1,165 @@
+#include "tests/vpad/vpad_pad.h"
+
+#include "tests/vpad/vpad_protocol.h"
+
+#include <setupapi.h>
+extern "C" {
+#include <hidsdi.h>
+}
+
+#include <sstream>
+
+namespace vpad {
+
+namespace {
+
+const char* const AXIS_WORDS[] = {"x", "y", "z", "rx", "ry", "rz", "slider"};
+
+void item(std::vector<std::uint8_t>& out, std::uint8_t tag, unsigned value, unsigned bytes) {
+  out.push_back(static_cast<std::uint8_t>(tag | (bytes == 4 ? 3 : bytes)));
+  for (unsigned i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+}  // namespace
+
+std::uint8_t axis_usage(const std::string& word) {
+  for (unsigned i = 0; i < sizeof AXIS_WORDS / sizeof *AXIS_WORDS; ++i)
+    if (word == AXIS_WORDS[i]) return static_cast<std::uint8_t>(X + i);
+  return 0;
+}
+
+bool parse_pad(const std::string& line, PadShape& shape, std::string& error) {
+  shape = PadShape{};
+  auto quote = line.find('"');
+  auto end = line.rfind('"');
+  if (quote == std::string::npos || end == quote) {
+    error = "a pad needs a name in double quotes";
+    return false;
+  }
+  std::string name = line.substr(quote + 1, end - quote - 1);
+  shape.name.assign(name.begin(), name.end());
+  std::istringstream words(line.substr(0, quote));
+  std::string word;
+  words >> word >> shape.number >> shape.bits;
+  if (word != "pad" || shape.number < 1 || shape.number > VPAD_MAX_PADS || (shape.bits != 8 && shape.bits != 16)) {
+    error = "expected: pad N 16|8 CONTROL... \"NAME\"";
+    return false;
+  }
+  while (words >> word) {
+    if (std::uint8_t usage = axis_usage(word)) {
+      shape.axes.push_back(static_cast<Usage>(usage));
+    } else if (word == "hat") {
+      shape.hat = true;
+    } else if (word.size() > 1 && word[0] == 'b' && word.find_first_not_of("0123456789", 1) == std::string::npos &&
+               std::stoul(word.substr(1)) <= 128) {
+      shape.buttons = static_cast<unsigned>(std::stoul(word.substr(1)));
+    } else {
+      error = "unknown control '" + word + "'";
+      return false;
+    }
+  }
+  return true;
+}
+
+// Axes first, then the hat in four bits and four of padding, then the buttons, one bit
+// each, padded to a whole byte. No report ID.
+std::vector<std::uint8_t> report_descriptor(const PadShape& shape) {
+  std::vector<std::uint8_t> d;
+  item(d, 0x04, 0x01, 1);  // usage page: generic desktop
+  item(d, 0x08, 0x04, 1);  // usage: joystick
+  item(d, 0xA0, 0x01, 1);  // collection: application
+  if (!shape.axes.empty()) {
+    for (Usage usage : shape.axes) item(d, 0x08, usage, 1);
+    if (shape.bits == 16) {
+      item(d, 0x14, 0x8000, 2);  // logical minimum -32768
+      item(d, 0x24, 0x7FFF, 2);  // logical maximum 32767
+    } else {
+      item(d, 0x14, 0, 1);
+      item(d, 0x24, 0xFF, 2);  // 255 (two bytes: one would read as -1)
+    }
+    item(d, 0x74, static_cast<unsigned>(shape.bits), 1);         // report size
+    item(d, 0x94, static_cast<unsigned>(shape.axes.size()), 1);  // report count
+    item(d, 0x80, 0x02, 1);                                      // input: data, variable, absolute
+  }
+  if (shape.hat) {
+    item(d, 0x08, 0x39, 1);   // usage: hat switch
+    item(d, 0x14, 0, 1);
+    item(d, 0x24, 7, 1);
+    item(d, 0x34, 0, 1);      // physical 0..315 degrees
+    item(d, 0x44, 315, 2);
+    item(d, 0x64, 0x14, 1);   // unit: degrees
+    item(d, 0x74, 4, 1);
+    item(d, 0x94, 1, 1);
+    item(d, 0x80, 0x42, 1);   // input: data, variable, absolute, null state
+    item(d, 0x64, 0, 1);      // unit: none
+    item(d, 0x74, 4, 1);
+    item(d, 0x94, 1, 1);
+    item(d, 0x80, 0x03, 1);   // input: constant (padding)
+  }
+  if (shape.buttons) {
+    item(d, 0x04, 0x09, 1);   // usage page: buttons
+    item(d, 0x18, 1, 1);      // usage minimum 1
+    item(d, 0x28, shape.buttons, 1);
+    item(d, 0x14, 0, 1);
+    item(d, 0x24, 1, 1);
+    item(d, 0x74, 1, 1);
+    item(d, 0x94, shape.buttons, 1);
+    item(d, 0x80, 0x02, 1);
+    if (unsigned spare = (8 - shape.buttons % 8) % 8) {
+      item(d, 0x94, spare, 1);
+      item(d, 0x80, 0x03, 1);
+    }
+  }
+  d.push_back(0xC0);  // end collection
+  return d;
+}
+
+std::vector<std::uint8_t> input_report(const PadShape& shape, const PadValues& values) {
+  std::vector<std::uint8_t> r;
+  for (std::size_t i = 0; i < shape.axes.size(); ++i) {
+    int v = i < values.axes.size() ? values.axes[i] : 0;
+    r.push_back(static_cast<std::uint8_t>(v));
+    if (shape.bits == 16) r.push_back(static_cast<std::uint8_t>(static_cast<unsigned>(v) >> 8));
+  }
+  if (shape.hat) r.push_back(static_cast<std::uint8_t>(values.hat & 0x0F));
+  for (unsigned b = 0; b < shape.buttons; b += 8) {
+    std::uint8_t byte = 0;
+    for (unsigned k = 0; k < 8 && b + k < shape.buttons; ++k)
+      if (b + k < values.buttons.size() && values.buttons[b + k]) byte = static_cast<std::uint8_t>(byte | 1u << k);
+    r.push_back(byte);
+  }
+  if (r.empty()) r.push_back(0);  // a pad of nothing still sends a byte
+  return r;
+}
+
+HANDLE open_pad(unsigned number) {
+  GUID hid;
+  HidD_GetHidGuid(&hid);
+  HDEVINFO set = SetupDiGetClassDevsW(&hid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+  if (set == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
+  HANDLE found = INVALID_HANDLE_VALUE;
+  SP_DEVICE_INTERFACE_DATA iface{};
+  iface.cbSize = sizeof iface;
+  for (DWORD i = 0; found == INVALID_HANDLE_VALUE && SetupDiEnumDeviceInterfaces(set, nullptr, &hid, i, &iface); ++i) {
+    union {
+      SP_DEVICE_INTERFACE_DETAIL_DATA_W detail;
+      wchar_t room[512];
+    } u{};
+    u.detail.cbSize = sizeof u.detail;
+    if (!SetupDiGetDeviceInterfaceDetailW(set, &iface, &u.detail, sizeof u, nullptr, nullptr)) continue;
+    HANDLE h = CreateFileW(u.detail.DevicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) continue;
+    HIDD_ATTRIBUTES attributes{};
+    attributes.Size = sizeof attributes;
+    if (HidD_GetAttributes(h, &attributes) && attributes.VendorID == VPAD_VENDOR_ID &&
+        attributes.ProductID == VPAD_PRODUCT_BASE + number)
+      found = h;
+    else
+      CloseHandle(h);
+  }
+  SetupDiDestroyDeviceInfoList(set);
+  return found;
+}
+
+}  // namespace vpad
