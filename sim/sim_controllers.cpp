@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "mapping/axes.h"
 #include "sim/sim_internal.h"
 
 namespace sim {
@@ -20,19 +19,16 @@ int controller_with_instance(const GUID& instance) {
     return -1;
 }
 
-// The six axes as the mapping names them, then the two sliders.
-static_assert(static_cast<int>(SimAxis::slider0) == AXIS_COUNT && AXIS_FIELDS == AXIS_COUNT + 2);
+static_assert(static_cast<int>(SimAxis::slider1) + 1 == AXIS_FIELDS);
 
 LONG get_axis_field(const DIJOYSTATE2& s, int field) {
-    return field < AXIS_COUNT ? axis_value(s, field) : s.rglSlider[field - AXIS_COUNT];
+    LONG value;
+    std::memcpy(&value, reinterpret_cast<const unsigned char*>(&s) + AXIS_FIELD_TABLE[field].offset, sizeof value);
+    return value;
 }
 
 void set_axis_field(DIJOYSTATE2& s, int field, LONG value) {
-    if (field < AXIS_COUNT) {
-        set_axis_value(s, field, value);
-    } else {
-        s.rglSlider[field - AXIS_COUNT] = value;
-    }
+    std::memcpy(reinterpret_cast<unsigned char*>(&s) + AXIS_FIELD_TABLE[field].offset, &value, sizeof value);
 }
 
 }  // namespace sim
@@ -41,7 +37,7 @@ using namespace sim;
 
 namespace {
 
-const GUID& axis_guid(int field) { return field < AXIS_COUNT ? *AXES[field].type : GUID_Slider; }
+const GUID& axis_guid(int field) { return *AXIS_FIELD_TABLE[field].type; }
 
 SimObjectInfo& new_object(Controller& c) {
     if (c.object_count == SIM_MAX_OBJECTS) usage_error("too many objects on", c.name);

@@ -1,6 +1,7 @@
 // The platform's predefined data: the identifiers (outside Windows; there they come from
 // the system's dxguid library) and the data format of DIJOYSTATE2.
-#include "mapping/axes.h"
+#include <cstddef>
+
 #include "sim/sim_internal.h"
 
 #if !defined(_WIN32)
@@ -17,6 +18,13 @@ const GUID GUID_Slider = {0xA36D02E4, 0xC9F3, 0x11CF, {0xBF, 0xC7, 0x44, 0x45, 0
 const GUID GUID_Button = {0xA36D02F0, 0xC9F3, 0x11CF, {0xBF, 0xC7, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
 const GUID GUID_POV = {0xA36D02F2, 0xC9F3, 0x11CF, {0xBF, 0xC7, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
 #endif
+
+const sim::AxisField sim::AXIS_FIELD_TABLE[sim::AXIS_FIELDS] = {
+    {&GUID_XAxis, offsetof(DIJOYSTATE2, lX)},          {&GUID_YAxis, offsetof(DIJOYSTATE2, lY)},
+    {&GUID_ZAxis, offsetof(DIJOYSTATE2, lZ)},          {&GUID_RxAxis, offsetof(DIJOYSTATE2, lRx)},
+    {&GUID_RyAxis, offsetof(DIJOYSTATE2, lRy)},        {&GUID_RzAxis, offsetof(DIJOYSTATE2, lRz)},
+    {&GUID_Slider, offsetof(DIJOYSTATE2, rglSlider)},  {&GUID_Slider, offsetof(DIJOYSTATE2, rglSlider) + 4},
+};
 
 namespace {
 
@@ -36,7 +44,7 @@ struct ObjectFormats {
 ObjectFormats make_joystick2_objects() {
     ObjectFormats f{};
     const GUID* axes[8];
-    for (int i = 0; i < 8; ++i) axes[i] = i < AXIS_COUNT ? AXES[i].type : &GUID_Slider;
+    for (int i = 0; i < 8; ++i) axes[i] = sim::AXIS_FIELD_TABLE[i].type;
     int n = 0;
     for (DWORD i = 0; i < 8; ++i) f.items[n++] = {axes[i], 4 * i, ANY_AXIS, sim::ASPECT_POSITION};
     for (DWORD i = 0; i < 4; ++i) f.items[n++] = {&GUID_POV, 32 + 4 * i, ANY_POV, 0};

@@ -5,18 +5,17 @@
 #include <cstdio>
 #include <cstring>
 
-#include "mapping/axes.h"
 #include "sim/sim_objects.h"
 
 using namespace sim;
 
 namespace {
 
-// Scales a position in AXIS_MIN..AXIS_MAX into min..max.
+// Scales a position in POSITION_MIN..POSITION_MAX into min..max.
 LONG scaled(LONG position, LONG min, LONG max) {
-    if (min == AXIS_MIN && max == AXIS_MAX) return position;
-    constexpr int64_t whole = int64_t{AXIS_MAX} - AXIS_MIN;
-    int64_t offset = static_cast<int64_t>(position) - AXIS_MIN;
+    if (min == POSITION_MIN && max == POSITION_MAX) return position;
+    constexpr int64_t whole = int64_t{POSITION_MAX} - POSITION_MIN;
+    int64_t offset = static_cast<int64_t>(position) - POSITION_MIN;
     int64_t span = static_cast<int64_t>(max) - min;
     return static_cast<LONG>(min + (offset * span + whole / 2) / whole);
 }
@@ -132,9 +131,10 @@ HRESULT SimDevice::SetProperty(REFGUID property, LPCDIPROPHEADER header) {
     if (header->dwSize != sizeof(DIPROPRANGE) || header->dwHeaderSize != sizeof(DIPROPHEADER)) {
         return end_call(call, DIERR_INVALIDPARAM);
     }
-    if (acquired) return end_call(call, DIERR_ACQUIRED);
+    // Like Wine's DirectInput: a range may be set while the device is acquired, and only
+    // a minimum above the maximum is refused (an empty range reports its one value).
     const auto* range = reinterpret_cast<const DIPROPRANGE*>(header);
-    if (range->lMin >= range->lMax) return end_call(call, DIERR_INVALIDPARAM);
+    if (range->lMin > range->lMax) return end_call(call, DIERR_INVALIDPARAM);
     const Controller& ctl = platform.controllers[controller];
     const AxisRange set{range->lMin, range->lMax, true};
     if (header->dwHow == DIPH_DEVICE && header->dwObj == 0) {

@@ -34,6 +34,20 @@ int method_named(const char* name);
 constexpr int ANY_CONTROLLER = -1;
 constexpr int NO_RULES = -2;  // a call that no rule applies to
 constexpr int AXIS_FIELDS = 8;  // SimAxis: six axes and two sliders
+
+// What the platform itself knows of an axis field: its object type and its place in
+// DIJOYSTATE2. The simulated platform keeps its own table, so that a wrong fact in the
+// plug-in's axis table shows as a disagreement instead of being shared.
+struct AxisField {
+    const GUID* type;
+    size_t offset;  // of its LONG in DIJOYSTATE2
+};
+extern const AxisField AXIS_FIELD_TABLE[AXIS_FIELDS];
+
+// The positions tests give, like a HID axis's logical range, which a device scales to the
+// range set on the axis.
+constexpr LONG POSITION_MIN = -32768;
+constexpr LONG POSITION_MAX = 32767;
 constexpr int JOYSTICK2_OBJECT_COUNT = 164;
 constexpr DWORD ASPECT_POSITION = 0x100;
 

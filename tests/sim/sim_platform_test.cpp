@@ -146,6 +146,15 @@ TEST_F(SimPlatform, DevicesKeepTheRulesOfARealDevice) {
     EXPECT_EQ(device->Poll(), DI_OK);
     EXPECT_EQ(device->GetDeviceState(sizeof state, &state), DI_OK);
     EXPECT_EQ(state.lX, 32768);
+    // As under Wine: a range may be set while acquired; only a minimum above the maximum
+    // is refused, and an empty range reports its one value.
+    DIPROPRANGE range{{sizeof range, sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, 5, 4};
+    EXPECT_EQ(device->SetProperty(DIPROP_RANGE, &range.diph), DIERR_INVALIDPARAM);
+    range.lMin = 5;
+    range.lMax = 5;
+    EXPECT_EQ(device->SetProperty(DIPROP_RANGE, &range.diph), DI_OK);
+    EXPECT_EQ(device->GetDeviceState(sizeof state, &state), DI_OK);
+    EXPECT_EQ(state.lX, 5);
     sim_set_polled(pad, false);
     EXPECT_EQ(device->Poll(), DI_NOEFFECT);
 
