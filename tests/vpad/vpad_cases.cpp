@@ -20,16 +20,23 @@
 //   > release           command 1; prints its answer
 //   > slowest-poll MS   prints whether every poll since the last unplug took under MS
 //   > tool ARGS...      runs JOYBITS_HOST with ARGS; prints its output and exit status
-// A '*' in an expected line matches any run of characters (a GUID, a path).
+// A '*' in an expected line matches any run of characters (a GUID, a path). A line that
+// starts with "[wine] " or "[sim] " belongs to one platform only: the same scripts also run
+// over the simulated platform (vpad_cases_sim, beside the simulated dinput8.dll, where a
+// pad is a simulated controller), and such lines are where the two differ.
 // Exit status 0 when the output matches.
 #include "plugin/joybits.h"
 #include "tests/vpad/vpad_pad.h"
 #include "tests/vpad/vpad_protocol.h"
+#if defined(VPAD_SIM)
+#include "sim/sim_platform.h"
+#endif
 
 #include <windows.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <fstream>
 #include <map>
@@ -39,11 +46,18 @@
 
 namespace {
 
+#if defined(VPAD_SIM)
+constexpr const char* PLATFORM = "[sim] ";
+#else
+constexpr const char* PLATFORM = "[wine] ";
+#endif
+
 using DeviceFunction = intptr_t (*)(int32_t, intptr_t);
 
 struct Pad {
   vpad::PadShape shape;
   vpad::PadValues values;
+  int controller = -1;  // on the simulated platform
 };
 
 struct Runner {
@@ -137,9 +151,74 @@ int run(const std::string& command_line, std::vector<std::string>* lines) {
   return static_cast<int>(status);
 }
 
+#if defined(VPAD_SIM)
+SimAxis sim_axis(vpad::Usage usage) { return static_cast<SimAxis>(usage - vpad::X); }
+
+// The simulated controllers: added once, in pad order, with the axes last first as Wine
+// lists them; plugging and unplugging attaches and detaches them.
+bool plug(Runner& r, const std::string& which) {
+  for (auto& [number, pad] : r.pads) {
+    if (pad.controller < 0) {
+      pad.controller = sim_add_controller(std::string(pad.shape.name.begin(), pad.shape.name.end()).c_str());
+      for (auto a = pad.shape.axes.rbegin(); a != pad.shape.axes.rend(); ++a) sim_add_axis(pad.controller, sim_axis(*a));
+      if (pad.shape.hat) sim_add_pov(pad.controller);
+      if (pad.shape.buttons) sim_add_buttons(pad.controller, static_cast<int>(pad.shape.buttons));
+    }
+    if (which.empty() || std::stoul(which) == number) sim_set_attached(pad.controller, true);
+  }
+  return true;
+}
+
+bool unplug(Runner& r, const std::string& which) {
+  auto found = r.pads.find(static_cast<unsigned>(std::stoul(which)));
+  if (found == r.pads.end()) return false;
+  sim_set_attached(found->second.controller, false);
+  return true;
+}
+
+bool set_foreground(Runner&, bool host) {
+  sim_set_foreground(host);
+  return true;
+}
+
+// A simulated axis takes positions in -32768..32767: an 8-bit value is spread linearly.
+bool send(Runner&, unsigned, Pad& pad) {
+  for (std::size_t i = 0; i < pad.shape.axes.size(); ++i) {
+    LONG v = pad.values.axes[i];
+    sim_set_axis(pad.controller, sim_axis(pad.shape.axes[i]), pad.shape.bits == 8 ? -32768 + v * 257 : v);
+  }
+  for (unsigned b = 0; b < pad.shape.buttons; ++b) sim_set_button(pad.controller, static_cast<int>(b), pad.values.buttons[b]);
+  return true;
+}
+#else
 bool plug(Runner& r, const std::string& which) {
   return run("\"" + r.ctl + "\" plug \"" + r.script + "\" " + which, nullptr) == 0;
 }
+
+bool unplug(Runner& r, const std::string& which) {
+  return run("\"" + r.ctl + "\" unplug " + which, nullptr) == 0;
+}
+
+bool set_foreground(Runner& r, bool host) {
+  if (!host && !r.other) r.other = make_window(L"another application");
+  return (host ? r.window : r.other) && to_foreground(host ? r.window : r.other);
+}
+
+bool send(Runner&, unsigned number, Pad& pad) {
+  vpad_feed request{};
+  std::vector<std::uint8_t> report = vpad::input_report(pad.shape, pad.values);
+  request.pad = number;
+  request.length = static_cast<unsigned>(report.size());
+  std::copy(report.begin(), report.end(), request.report);
+  HANDLE h = vpad::open_pad(number);
+  DWORD got = 0;
+  bool ok = h != INVALID_HANDLE_VALUE &&
+            DeviceIoControl(h, VPAD_IOCTL_SET_REPORT, &request, sizeof request, nullptr, 0, &got, nullptr);
+  if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  Sleep(100);  // the report travels through the HID class driver to DirectInput's reader
+  return ok;
+}
+#endif
 
 std::string bits_of(Runner& r) {
   std::string bits;
@@ -169,18 +248,7 @@ bool feed(Runner& r, unsigned number, std::istringstream& words, std::string& er
     }
     if (!known) return error = "pad " + std::to_string(number) + " has no " + name, false;
   }
-  vpad_feed request{};
-  std::vector<std::uint8_t> report = vpad::input_report(pad.shape, pad.values);
-  request.pad = number;
-  request.length = static_cast<unsigned>(report.size());
-  std::copy(report.begin(), report.end(), request.report);
-  HANDLE h = vpad::open_pad(number);
-  DWORD got = 0;
-  bool ok = h != INVALID_HANDLE_VALUE &&
-            DeviceIoControl(h, VPAD_IOCTL_SET_REPORT, &request, sizeof request, nullptr, 0, &got, nullptr);
-  if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  if (!ok) return error = "cannot feed pad " + std::to_string(number), false;
-  Sleep(100);  // the report travels through the HID class driver to DirectInput's reader
+  if (!send(r, number, pad)) return error = "cannot feed pad " + std::to_string(number), false;
   return true;
 }
 
@@ -218,14 +286,13 @@ bool command(Runner& r, const std::string& line, std::string& error) {
     return feed(r, number, words, error);
   } else if (verb == "unplug") {
     r.slowest_ms = 0;
-    if (run("\"" + r.ctl + "\" unplug " + rest, nullptr) != 0) return error = "cannot unplug " + rest, false;
+    if (!unplug(r, rest)) return error = "cannot unplug " + rest, false;
   } else if (verb == "plug") {
     if (!plug(r, rest)) return error = "cannot plug " + rest, false;
   } else if (verb == "other") {
-    if (!r.other) r.other = make_window(L"another application");
-    if (!r.other || !to_foreground(r.other)) return error = "another window did not get the foreground", false;
+    if (!set_foreground(r, false)) return error = "another window did not get the foreground", false;
   } else if (verb == "back") {
-    if (!to_foreground(r.window)) return error = "the host's window did not get the foreground back", false;
+    if (!set_foreground(r, true)) return error = "the host's window did not get the foreground back", false;
   } else if (verb == "release") {
     r.print(std::to_string(r.device(CMD_RELEASE, 0)));
   } else if (verb == "slowest-poll") {
@@ -261,6 +328,11 @@ int main(int argc, char** argv) {
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind(PLATFORM, 0) == 0) {
+      line.erase(0, std::strlen(PLATFORM));
+    } else if (line.rfind("[wine] ", 0) == 0 || line.rfind("[sim] ", 0) == 0) {
+      continue;
+    }
     if (!line.empty() && line[0] != '#') lines.push_back(line);
   }
   std::string name = r.script.substr(r.script.find_last_of("/\\") + 1);
@@ -275,7 +347,11 @@ int main(int argc, char** argv) {
   std::vector<std::string> expected;
   std::string error;
   bool plugged = false;
+#if defined(VPAD_SIM)
+  sim_reset();
+#else
   run("\"" + r.ctl + "\" unplug all", nullptr);  // a pad an earlier case left behind
+#endif
   for (const std::string& line : lines) {
     if (line.rfind("> ", 0) == 0) {
       if (!plugged && !r.pads.empty() && !plug(r, "")) {
@@ -298,14 +374,19 @@ int main(int argc, char** argv) {
       expected.push_back(line);
     }
   }
-  // The plug-in must have used the system's DirectInput, not the simulated one.
+  // The plug-in must have used the platform meant: the system's DirectInput, or the
+  // simulated one beside the program.
   wchar_t dinput[MAX_PATH] = L"";
   GetModuleFileNameW(GetModuleHandleW(L"dinput8.dll"), dinput, MAX_PATH);
   CharLowerW(dinput);
-  if (error.empty() && !std::wcsstr(dinput, L"\\windows\\"))
-    error = "dinput8.dll was not the system's own";
+  bool system_dinput = std::wcsstr(dinput, L"\\windows\\") != nullptr;
   r.device(CMD_RELEASE, 0);
+#if defined(VPAD_SIM)
+  if (error.empty() && system_dinput) error = "dinput8.dll was the system's own, not the simulated one";
+#else
+  if (error.empty() && !system_dinput) error = "dinput8.dll was not the system's own";
   run("\"" + r.ctl + "\" unplug all", nullptr);
+#endif
   if (!error.empty()) return std::printf("case %s: FAILED: %s\n", name.c_str(), error.c_str()), 1;
 
   std::vector<std::string> actual;

@@ -3,6 +3,8 @@
 //   vpad_ctl plug SCRIPT [N...]   adds the script's pads (all, or pads N...) and waits until
 //                                 each is a HID device
 //   vpad_ctl unplug all|N...      takes pads away and waits until they are gone
+//   vpad_ctl anchor               plugs the anchor (see vpad_protocol.h), which "unplug all"
+//                                 leaves, and waits for it: the driver has started
 // Exit status 0 on success, 1 with a message on the error stream otherwise.
 #include "tests/vpad/vpad_pad.h"
 #include "tests/vpad/vpad_protocol.h"
@@ -50,7 +52,7 @@ bool remove_pads(const std::vector<unsigned>& numbers) {
   for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &device); ++i) {
     unsigned number = pad_number(set, device);
     if (!number) continue;
-    bool chosen = numbers.empty();
+    bool chosen = numbers.empty() && number != VPAD_ANCHOR;
     for (unsigned n : numbers) chosen = chosen || n == number;
     if (chosen && !SetupDiCallClassInstaller(DIF_REMOVE, set, &device)) ok = false;
   }
@@ -113,6 +115,13 @@ std::wstring beside_me(const wchar_t* file) {
   return dir.substr(0, dir.find_last_of(L"\\/") + 1) + file;
 }
 
+// Binds the driver to every pad device that has none yet, and starts it.
+bool install() {
+  BOOL reboot = FALSE;
+  return UpdateDriverForPlugAndPlayDevicesW(nullptr, VPAD_HARDWARE_ID, beside_me(L"vpad.inf").c_str(), INSTALLFLAG_FORCE,
+                                            &reboot);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -122,12 +131,20 @@ int main(int argc, char** argv) {
     for (int i = 2; i < argc; ++i)
       if (std::string(argv[i]) != "all") numbers.push_back(static_cast<unsigned>(std::atoi(argv[i])));
     std::vector<unsigned> all;
-    for (unsigned n = 1; n <= VPAD_MAX_PADS; ++n) all.push_back(n);
+    for (unsigned n = 1; n < VPAD_ANCHOR; ++n) all.push_back(n);
     if (!remove_pads(numbers)) return fail("cannot remove a pad");
     return wait_for(numbers.empty() ? all : numbers, false) ? 0 : fail("a pad did not go away");
   }
+  if (command == "anchor") {
+    vpad::PadShape anchor;
+    anchor.number = VPAD_ANCHOR;
+    anchor.name = L"joybits vpad anchor";
+    anchor.vendor = true;
+    if (!remove_pads({VPAD_ANCHOR}) || !add_pad(anchor)) return fail("cannot add the anchor");
+    return install() && wait_for({VPAD_ANCHOR}, true) ? 0 : fail("the pad driver did not start");
+  }
   if (command != "plug" || argc < 3) {
-    std::fprintf(stderr, "usage: vpad_ctl plug SCRIPT [N...] | unplug all|N...\n");
+    std::fprintf(stderr, "usage: vpad_ctl plug SCRIPT [N...] | unplug all|N... | anchor\n");
     return 2;
   }
   for (int i = 3; i < argc; ++i) numbers.push_back(static_cast<unsigned>(std::atoi(argv[i])));
@@ -146,10 +163,6 @@ int main(int argc, char** argv) {
     if (!add_pad(shape)) return fail("cannot add pad " + std::to_string(shape.number));
     plugged.push_back(shape.number);
   }
-  BOOL reboot = FALSE;
-  if (!plugged.empty() &&
-      !UpdateDriverForPlugAndPlayDevicesW(nullptr, VPAD_HARDWARE_ID, beside_me(L"vpad.inf").c_str(), INSTALLFLAG_FORCE,
-                                          &reboot))
-    return fail("cannot install the pad driver");
+  if (!plugged.empty() && !install()) return fail("cannot install the pad driver");
   return wait_for(plugged, true) ? 0 : fail("a pad did not arrive");
 }

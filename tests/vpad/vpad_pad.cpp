@@ -41,7 +41,7 @@ bool parse_pad(const std::string& line, PadShape& shape, std::string& error) {
   std::istringstream words(line.substr(0, quote));
   std::string word;
   words >> word >> shape.number >> shape.bits;
-  if (word != "pad" || shape.number < 1 || shape.number > VPAD_MAX_PADS || (shape.bits != 8 && shape.bits != 16)) {
+  if (word != "pad" || shape.number < 1 || shape.number >= VPAD_ANCHOR || (shape.bits != 8 && shape.bits != 16)) {
     error = "expected: pad N 16|8 CONTROL... \"NAME\"";
     return false;
   }
@@ -65,6 +65,19 @@ bool parse_pad(const std::string& line, PadShape& shape, std::string& error) {
 // each, padded to a whole byte. No report ID.
 std::vector<std::uint8_t> report_descriptor(const PadShape& shape) {
   std::vector<std::uint8_t> d;
+  if (shape.vendor) {
+    item(d, 0x04, 0xFF00, 2);  // usage page: vendor-defined
+    item(d, 0x08, 0x01, 1);
+    item(d, 0xA0, 0x01, 1);
+    item(d, 0x08, 0x01, 1);
+    item(d, 0x14, 0, 1);
+    item(d, 0x24, 0xFF, 2);
+    item(d, 0x74, 8, 1);
+    item(d, 0x94, 1, 1);
+    item(d, 0x80, 0x02, 1);
+    d.push_back(0xC0);
+    return d;
+  }
   item(d, 0x04, 0x01, 1);  // usage page: generic desktop
   item(d, 0x08, 0x04, 1);  // usage: joystick
   item(d, 0xA0, 0x01, 1);  // collection: application

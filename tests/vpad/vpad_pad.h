@@ -23,6 +23,7 @@ struct PadShape {
   std::vector<Usage> axes;
   bool hat = false;
   unsigned buttons = 0;
+  bool vendor = false;  // a vendor-defined collection in place of a joystick: the anchor
 };
 
 // The values a report carries: axes in the shape's order; hat 0..7, or 8 for centred.

@@ -1,12 +1,11 @@
 #!/bin/sh
-# vpad_prefix.sh VPAD_DIR SCRIPT: makes the Wine prefix named by WINEPREFIX afresh (64-bit,
-# with no display: windows exist but nothing is drawn), then plugs and unplugs the pads of
-# SCRIPT, which installs the virtual pad driver and proves that it starts. Fails when Wine
-# or the driver does not start.
+# vpad_prefix.sh VPAD_DIR: makes the Wine prefix named by WINEPREFIX afresh (64-bit, with no
+# display: windows exist but nothing is drawn), then installs the virtual pad driver with
+# its anchor device, which proves that the driver starts. Fails when Wine or the driver does
+# not start.
 set -eu
 : "${WINEPREFIX:?WINEPREFIX must name the prefix folder}"
 dir=${1:?the folder of the driver and vpad_ctl.exe}
-script=${2:?a case script with at least one pad}
 wine=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 "$WINESERVER" -k 2>/dev/null || true
@@ -16,6 +15,5 @@ mkdir -p "$WINEPREFIX"
 "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
 "$WINESERVER" -w
 test -f "$WINEPREFIX/system.reg" || { echo "vpad: Wine did not make the prefix"; exit 1; }
-"$wine" "$dir/vpad_ctl.exe" plug "$script" || { echo "vpad: the virtual pad driver did not start"; exit 1; }
-"$wine" "$dir/vpad_ctl.exe" unplug all
+"$wine" "$dir/vpad_ctl.exe" anchor || { echo "vpad: the virtual pad driver did not start"; exit 1; }
 echo "vpad: prefix ready, driver started"

@@ -9,8 +9,12 @@
  * function 0x800 (the first one free for vendors). */
 #define VPAD_IOCTL_SET_REPORT 0x00222000u
 
-/* Pads are numbered from 1; the driver keeps at most this many at once. */
+/* Pads are numbered from 1; the driver keeps at most this many at once. The last number
+ * is the anchor's: a device that is no game controller (DirectInput leaves it alone) and
+ * stays plugged for the prefix's life, so the driver is never left without a device, which
+ * Wine answers by unloading it, racing the next pad's arrival. */
 #define VPAD_MAX_PADS 32u
+#define VPAD_ANCHOR VPAD_MAX_PADS
 #define VPAD_MAX_REPORT 64u
 #define VPAD_MAX_DESCRIPTOR 512u
 
