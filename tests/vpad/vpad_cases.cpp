@@ -298,7 +298,7 @@ bool command(Runner& r, const std::string& line, std::string& error) {
   } else if (verb == "slowest-poll") {
     double bound = std::stod(rest);
     char measured[64];
-    std::snprintf(measured, sizeof measured, "# slowest poll %.1f ms", r.slowest_ms);
+    std::snprintf(measured, sizeof measured, "# slowest poll %.2f ms", r.slowest_ms);
     r.print(measured);
     r.print(r.slowest_ms < bound ? "under " + rest + " ms" : "over " + rest + " ms");
   } else if (verb == "tool") {
