@@ -23,7 +23,7 @@
 
 #include "bench/bench_counters.h"
 #include "controllers/state_snapshot.h"
-#include "mapping/axes.h"
+#include "controllers/axes.h"
 #include "mapping/compiler.h"
 #include "mapping/evaluation.h"
 #include "mapping/mapping_entry.h"

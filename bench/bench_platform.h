@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "mapping/axes.h"
+#include "controllers/axes.h"
 #include "plugin/plugin.h"
 #include "sim/sim_platform.h"
 

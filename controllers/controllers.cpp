@@ -1,7 +1,6 @@
 #include "controllers/controllers.h"
 
-#include "mapping/axes.h"
-#include "plugin/joybits.h"
+#include "controllers/axes.h"
 
 #include <cstring>
 #include <new>
@@ -51,7 +50,7 @@ bool set_up_slot(ControllerSet& set, int32_t index, HWND window, TextBuffer& hel
     const char head[] = {'j', static_cast<char>('1' + index), ':', '\0'};
     help.append(head);
     help.append(set.axis_fragments);
-    help.append("b[n];");
+    help.append(HELP_BUTTONS);
     return true;
 }
 
@@ -66,6 +65,8 @@ bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text) {
     }
     set.direct_input = static_cast<IDirectInput8W*>(created);
 
+    // Asked for and let go at once: only a check that this DirectInput offers joystick
+    // configuration; one that does not is answered like one that failed to start.
     void* joy_config = nullptr;
     if (FAILED(set.direct_input->QueryInterface(IID_IDirectInputJoyConfig8, &joy_config))) {
         text.assign(INIT_ERROR_MESSAGE);

@@ -4,9 +4,8 @@
 
 #include <cstddef>
 
+#include "controllers/controller_facts.h"
 #include "controllers/directinput.h"
-
-inline constexpr int SLOT_COUNT = 8;
 
 struct StateSnapshot {
     DIJOYSTATE2 state[SLOT_COUNT];

@@ -3,9 +3,8 @@
 #include <cstring>
 #include <map>
 
-#include "mapping/axes.h"
+#include "controllers/controller_facts.h"
 #include "mapping/compiler.h"
-#include "plugin/joybits.h"
 #include "text/text_buffer.h"
 
 namespace {
@@ -54,7 +53,7 @@ MappingEntry compile_one(const std::string& bare) {
 // form ('<' or '>'), or right after the axis letters for a bit number.
 size_t number_position(const std::string& bare) {
     if (bare.size() > 2 && bare[2] == 'b') return 3;
-    for (const AxisInfo& axis : AXES) {
+    for (const AxisName& axis : AXIS_NAMES) {
         const size_t n = std::strlen(axis.letters);
         if (bare.compare(2, n, axis.letters) != 0) continue;
         const size_t form = 2 + n;
@@ -81,7 +80,7 @@ std::string range_problem(EntryKind kind, int32_t written) {
     if (kind == EntryKind::button) {
         const int32_t reads = static_cast<int32_t>((static_cast<uint32_t>(written) - 1u) & BUTTON_NUMBER_MASK) + 1;
         if (reads == written) return "";
-        return "button " + std::to_string(written) + " reads button " + std::to_string(reads) + " (buttons are 1 to 128)";
+        return "button " + std::to_string(written) + " reads button " + std::to_string(reads) + " (buttons are 1 to " + std::to_string(BUTTON_COUNT) + ")";
     }
     if (static_cast<int>(kind) % 3 == static_cast<int>(AxisForm::bit)) {
         if (written >= 0 && written <= 15) return "";
@@ -158,7 +157,7 @@ int controllers_in_answer(const std::string& answer) {
     int most = 0;
     for (size_t at = answer.find(";j", help); at != std::string::npos; at = answer.find(";j", at + 1)) {
         const char digit = at + 3 < answer.size() && answer[at + 3] == ':' ? answer[at + 2] : '\0';
-        if (digit >= '1' && digit <= '8' && digit - '0' > most) most = digit - '0';
+        if (digit >= '1' && digit <= '0' + SLOT_COUNT && digit - '0' > most) most = digit - '0';
     }
     return most;
 }

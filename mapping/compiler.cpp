@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "mapping/axes.h"
+#include "controllers/controller_facts.h"
 
 namespace {
 
@@ -10,9 +10,9 @@ namespace {
 // none. No axis's letters begin another's, so at most one matches.
 int axis_at(const TextBuffer& token, int32_t pos, int32_t& length) {
     for (int axis = 0; axis < AXIS_COUNT; ++axis) {
-        auto n = static_cast<int32_t>(std::strlen(AXES[axis].letters));
+        auto n = static_cast<int32_t>(std::strlen(AXIS_NAMES[axis].letters));
         int32_t i = 0;
-        while (i < n && token.at(pos + i) == AXES[axis].letters[i]) ++i;
+        while (i < n && token.at(pos + i) == AXIS_NAMES[axis].letters[i]) ++i;
         if (i < n) continue;
         length = n;
         return axis;
@@ -44,7 +44,7 @@ TokenWord compile_controller_token(const TextBuffer& token, bool invert) {
         return refused(token.at(0), invert && token.at(0) == '!' ? SyntaxReason::second_invert : SyntaxReason::not_a_token);
     }
     char digit = token.at(1);
-    if (digit < '1' || digit > '8') return refused(digit, SyntaxReason::controller_number);
+    if (digit < '1' || digit > '0' + SLOT_COUNT) return refused(digit, SyntaxReason::controller_number);
     auto controller = static_cast<uint32_t>(digit - '0');
 
     if (token.at(2) == 'b') {

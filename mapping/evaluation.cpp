@@ -1,6 +1,6 @@
 #include "mapping/evaluation.h"
 
-#include "mapping/axes.h"
+#include "controllers/axes.h"
 
 #include <array>
 #include <cstddef>

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "controllers/controller_facts.h"
+
 using MappingEntry = uint32_t;
 
 // 3 x axis + form for the six axes (x, y, z, rx, ry, rz; forms below, above, bit), 18 for a button.
@@ -23,7 +25,6 @@ enum class EntryKind : uint8_t {
     button,
 };
 inline constexpr int ENTRY_KIND_COUNT = 19;
-inline constexpr int AXIS_COUNT = 6;
 static_assert(static_cast<int>(EntryKind::button) == 3 * AXIS_COUNT);
 static_assert(static_cast<int>(EntryKind::button) + 1 == ENTRY_KIND_COUNT);
 
@@ -45,6 +46,8 @@ constexpr MappingEntry make_entry(uint32_t controller, EntryKind kind, uint32_t 
 constexpr EntryKind axis_kind(int axis, AxisForm form) {
     return static_cast<EntryKind>(3 * axis + static_cast<int>(form));
 }
+static_assert(axis_kind(0, AxisForm::below) == EntryKind::x_below && axis_kind(5, AxisForm::bit) == EntryKind::rz_bit,
+              "the axes are in the order of their kinds");
 
 constexpr uint32_t entry_controller(MappingEntry e) { return e >> 28; }
 constexpr EntryKind entry_kind(MappingEntry e) { return static_cast<EntryKind>((e >> 20) & 0xFF); }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "controllers/controller_facts.h"
+
 #if defined(_WIN32)
 #define JOYBITS_EXPORT
 #else
@@ -31,8 +33,10 @@ inline constexpr const char DEFAULT_MAPPING[] =
 
 // The answer to a configure: the mapping as compiled, SYNTAX_ERROR_MARK if a token was
 // refused, and the help list, which starts with HELP_HEAD; or one failure message alone.
-inline constexpr const char HELP_HEAD[] = "//help//a;p;";
+// Its characters stay valid until the next configure has read its text (so the answer
+// itself may be handed back as that text) or the library is unloaded; command 1 leaves
+// them. Every marker starts with '/', so the answer handed back compiles as the mapping.
+// HELP_HEAD and the controller set's messages come from controllers/controller_facts.h.
+// "Sintax" is spelt so because hosts and stored mapping texts look for these bytes.
 inline constexpr const char SYNTAX_ERROR_MARK[] = "//Sintax Error!";
-inline constexpr const char INIT_ERROR_MESSAGE[] = "//DirectInput init error!//";
-inline constexpr const char ENUMERATION_ERROR_MESSAGE[] = "//Enumeration fail!//";
 inline constexpr const char OUT_OF_MEMORY_MESSAGE[] = "//Out of memory!//";

@@ -12,7 +12,8 @@ namespace {
 PluginState plugin_state;
 
 // Release and reset the controllers, choose the text, open the controllers, compile,
-// compose the answer.
+// compose the answer. The bit cursor is left where it was: only a poll starts the
+// read-out again, which every host sends before it reads.
 // Kept out of line so that the frame commands do not pay for its frame and unwinding.
 [[gnu::noinline]] const char* configure(PluginState& state, intptr_t argument) {
     reset_controllers(state.controllers);

@@ -72,7 +72,7 @@ struct TextBuffer {
 
     char& at(int32_t i) const noexcept;
     const char* c_str() const noexcept;
-    int32_t to_int() const noexcept;  // as atoi reads it; beyond 32 bits saturates
+    int32_t to_int() const noexcept;  // as parse_int reads it; beyond 32 bits saturates
     int32_t find(char ch) const noexcept;
 
     bool is_temporary() const noexcept { return capacity < 0; }
@@ -92,6 +92,9 @@ inline TextBuffer concat(TextBuffer&& t, const char* s) { return concat(t, s); }
 bool equals(const TextBuffer& a, const TextBuffer& b) noexcept;
 bool equals(const TextBuffer& a, const char* s) noexcept;
 
-// atoi as the Windows C runtime reads it: white space, optional sign, digits; a value
-// beyond the signed 32-bit range saturates to the nearest limit.
+// atoi's reading: white space, optional sign, digits. A value beyond the signed 32-bit
+// range saturates to the nearest limit. That is our choice, not a runtime's: the C standard
+// leaves atoi's overflow undefined and the msvcrt.dll the DLL links wraps it modulo 2^32;
+// saturation reads the same on every build, and no threshold, bit or button number that
+// large means anything.
 int32_t parse_int(const char* s) noexcept;

@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "controllers/directinput.h"
-#include "mapping/axes.h"
+#include "controllers/axes.h"
 #include "tools/joybits_host_platform.h"
 #include "tools/joybits_host_text.h"
 

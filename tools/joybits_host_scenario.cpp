@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "mapping/axes.h"
+#include "controllers/axes.h"
 #include "tools/joybits_host_scenario.h"
 #include "tools/joybits_host_text.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "mapping/axes.h"
+#include "controllers/axes.h"
 #include "mapping/compiler.h"
 #include "plugin/chosen_mapping.h"
 #include "tools/joybits_host_text.h"

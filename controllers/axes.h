@@ -1,19 +1,15 @@
-// The six axes a mapping can name, in axis order, which is the order of their kinds in
-// EntryKind: every part of joybits that names, finds, reads or lists an axis reads it
-// here, so an axis is written once.
+// The six axes with their DirectInput facts, in axis order (controller_facts.h): every
+// part of joybits that finds, reads or lists an axis reads it here, so an axis is written
+// once. The names come from controller_facts.h, which needs no DirectInput.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include "controllers/controller_facts.h"
 #include "controllers/guid.h"
 #include "controllers/state_snapshot.h"
-#include "mapping/mapping_entry.h"
-
-// The range the controller set gives every axis, so that 0 is the middle.
-inline constexpr LONG AXIS_MIN = -32768;
-inline constexpr LONG AXIS_MAX = 32767;
 
 struct AxisInfo {
     const char* letters;  // in the mapping language after "j<n>": "x", "rx"
@@ -23,16 +19,15 @@ struct AxisInfo {
 };
 
 inline constexpr AxisInfo AXES[AXIS_COUNT] = {
-    {"x", "x[<N,>N,n],", &GUID_XAxis, offsetof(DIJOYSTATE2, lX)},
-    {"y", "y[<N,>N,n],", &GUID_YAxis, offsetof(DIJOYSTATE2, lY)},
-    {"z", "z[<N,>N,n],", &GUID_ZAxis, offsetof(DIJOYSTATE2, lZ)},
-    {"rx", "rx[<N,>N,n],", &GUID_RxAxis, offsetof(DIJOYSTATE2, lRx)},
-    {"ry", "ry[<N,>N,n],", &GUID_RyAxis, offsetof(DIJOYSTATE2, lRy)},
-    {"rz", "rz[<N,>N,n],", &GUID_RzAxis, offsetof(DIJOYSTATE2, lRz)},
+    {AXIS_NAMES[0].letters, AXIS_NAMES[0].help, &GUID_XAxis, offsetof(DIJOYSTATE2, lX)},
+    {AXIS_NAMES[1].letters, AXIS_NAMES[1].help, &GUID_YAxis, offsetof(DIJOYSTATE2, lY)},
+    {AXIS_NAMES[2].letters, AXIS_NAMES[2].help, &GUID_ZAxis, offsetof(DIJOYSTATE2, lZ)},
+    {AXIS_NAMES[3].letters, AXIS_NAMES[3].help, &GUID_RxAxis, offsetof(DIJOYSTATE2, lRx)},
+    {AXIS_NAMES[4].letters, AXIS_NAMES[4].help, &GUID_RyAxis, offsetof(DIJOYSTATE2, lRy)},
+    {AXIS_NAMES[5].letters, AXIS_NAMES[5].help, &GUID_RzAxis, offsetof(DIJOYSTATE2, lRz)},
 };
 static_assert(sizeof(AXES) / sizeof(AXES[0]) == AXIS_COUNT);
-static_assert(axis_kind(0, AxisForm::below) == EntryKind::x_below && axis_kind(5, AxisForm::bit) == EntryKind::rz_bit,
-              "the axes are in the order of their kinds");
+static_assert(sizeof(DIJOYSTATE2::rgbButtons) == BUTTON_COUNT);
 static_assert(AXES[5].offset == offsetof(DIJOYSTATE2, lRz) && AXES[3].offset == offsetof(DIJOYSTATE2, lRx));
 
 // The axis value of a state record.

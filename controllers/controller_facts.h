@@ -1,0 +1,41 @@
+// What the rest of joybits knows of the controllers without DirectInput: the slots, the
+// axes' names and range, the buttons, the help list's grammar and the controller set's
+// failure messages. The mapping language, the check, the tools and the page read them
+// here, so each is written once; controllers/axes.h adds the DirectInput facts of the axes.
+#pragma once
+
+#include <cstdint>
+
+// Controller slots j1..j8: the controllers DirectInput enumerates first, in its order.
+inline constexpr int SLOT_COUNT = 8;
+// The buttons of DIJOYSTATE2 (rgbButtons), j<n>b1..j<n>b128.
+inline constexpr int BUTTON_COUNT = 128;
+
+// The six axes a mapping can name, in axis order, which is the order of their kinds in
+// EntryKind.
+inline constexpr int AXIS_COUNT = 6;
+
+// The range the controller set gives every axis, so that 0 is the middle.
+inline constexpr int32_t AXIS_MIN = -32768;
+inline constexpr int32_t AXIS_MAX = 32767;
+
+struct AxisName {
+    const char* letters;  // in the mapping language after "j<n>": "x", "rx"
+    const char* help;     // the axis's part of a controller's help list
+};
+
+inline constexpr AxisName AXIS_NAMES[AXIS_COUNT] = {
+    {"x", "x[<N,>N,n],"}, {"y", "y[<N,>N,n],"}, {"z", "z[<N,>N,n],"},
+    {"rx", "rx[<N,>N,n],"}, {"ry", "ry[<N,>N,n],"}, {"rz", "rz[<N,>N,n],"},
+};
+
+// The help list: HELP_HEAD, then for each ready slot "j<n>:" with its axes' fragments and
+// HELP_BUTTONS; every part starts after a '/' that opens a comment, so the list is a
+// comment in the mapping language.
+inline constexpr const char HELP_HEAD[] = "//help//a;p;";
+inline constexpr const char HELP_BUTTONS[] = "b[n];";
+
+// The controller set's failure messages, each the whole answer of a configure. Spelt as
+// hosts and stored mapping texts have them.
+inline constexpr const char INIT_ERROR_MESSAGE[] = "//DirectInput init error!//";
+inline constexpr const char ENUMERATION_ERROR_MESSAGE[] = "//Enumeration fail!//";
