@@ -29,12 +29,12 @@ namespace {
 struct KindRule {
     uint32_t field;           // byte offset in DIJOYSTATE2 of the value
     uint32_t index_mask;      // 127 for a button: the value is at field + ((operand - 1) & 127)
-    uint32_t shift_base;      // A = value << (shift_base - (operand & bit_mask)):
-    uint32_t bit_mask;        //   31 and 31 for an axis bit, 24 and 0 for a button
+    uint32_t shift_base;      // A = value << ((operand & bit_mask) ^ shift_base), for an axis
+    uint32_t bit_mask;        //   bit 31 - n with 31 and 31, for a button 24 with 24 and 0
     int32_t threshold_mask;   // -1: B is made with the threshold; 0: B is 0
     int32_t threshold_bias;   // 1 for "above"
     uint32_t flip;            // 1 for "above": the result is the comparison's opposite
-    uint32_t writes;          // 0 for a kind the compiler never writes: the word is left alone
+    uint32_t writes;          // 1; 0 for a kind the compiler never writes: the word is left alone
 };
 
 constexpr uint32_t BUTTONS_OFFSET = offsetof(DIJOYSTATE2, rgbButtons);
@@ -71,18 +71,23 @@ int32_t evaluate_entries(MappingTable& table, const StateSnapshot& snapshot) noe
         if (snapshot.fresh[slot]) records[slot + 1] = reinterpret_cast<const unsigned char*>(&snapshot.state[slot]);
     }
     const int32_t count = table.count < MAX_ENTRIES ? table.count : MAX_ENTRIES;
-    for (int32_t i = 0; i < count; ++i) {
-        const MappingEntry e = table.entries[i];
+    for (MappingEntry *entry = table.entries, *end = table.entries + (count > 0 ? count : 0); entry != end; ++entry) {
+        const MappingEntry e = *entry;
         const unsigned char* record = records[entry_controller(e)];
         if (record == nullptr) continue;
         const KindRule& rule = KIND_RULES[static_cast<size_t>(entry_kind(e))];
-        const uint32_t operand = entry_operand(e);
+        // The operand sign-extended: its low bits, all that the button index and the bit
+        // number read, are the operand's own.
+        const int32_t threshold = entry_threshold(e);
+        const auto operand = static_cast<uint32_t>(threshold);
         uint32_t value;
         std::memcpy(&value, record + rule.field + ((operand - 1u) & rule.index_mask), sizeof value);
-        const auto a = static_cast<int32_t>(value << (rule.shift_base - (operand & rule.bit_mask)));
-        const int32_t b = (entry_threshold(e) & rule.threshold_mask) + rule.threshold_bias;
-        const uint32_t r = (static_cast<uint32_t>(a < b) ^ rule.flip ^ (e >> 1)) & 1u;
-        table.entries[i] = e ^ ((e ^ r) & rule.writes);
+        const auto a = static_cast<int32_t>(value << ((operand & rule.bit_mask) ^ rule.shift_base));
+        const int32_t b = (threshold & rule.threshold_mask) + rule.threshold_bias;
+        // Bit 0 of the change: the result (the comparison, flipped for "above" and for an
+        // inverted entry) differs from the bit the word holds.
+        const uint32_t change = (static_cast<uint32_t>(a < b) ^ rule.flip ^ (e >> 1) ^ e) & rule.writes;
+        *entry = e ^ change;
     }
     return table.count;
 }
