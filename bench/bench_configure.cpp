@@ -17,16 +17,16 @@ constexpr int CONFIGURE_CONTROLLERS = 2;
 void BM_configure(benchmark::State& state, const char* mapping, int32_t expected_entries) {
     attach_controllers(CONFIGURE_CONTROLLERS);
     const char* answer = reinterpret_cast<const char*>(
-        plugin_dispatch(bench_plugin, CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping)));
-    if (std::strstr(answer, "//help//") == nullptr || bench_plugin.table.count != expected_entries) {
+        bench_device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping)));
+    if (std::strstr(answer, "//help//") == nullptr || bench_device(CMD_POLL, 0) != expected_entries) {
         state.SkipWithError(answer);
         detach_controllers();
         return;
     }
     auto answer_bytes = static_cast<double>(std::strlen(answer));
-    int64_t allocations = alloc_counter::counts().allocations;
+    int64_t allocations = allocations_so_far();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(plugin_dispatch(bench_plugin, CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping)));
+        benchmark::DoNotOptimize(bench_device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping)));
     }
     report_allocations(state, allocations);
     state.counters["answer_bytes"] = answer_bytes;

@@ -96,7 +96,7 @@ void run_evaluation(benchmark::State& state, MappingTable table) {
     static SnapshotRing ring;
     fill_ring(ring);
     int next = 0;
-    int64_t allocations = alloc_counter::counts().allocations;
+    int64_t allocations = allocations_so_far();
     for (auto _ : state) {
         const StateSnapshot& snapshot = ring.snapshots[next];
         next = (next + 1) % SNAPSHOT_RING;
@@ -134,7 +134,7 @@ __attribute__((noinline, optimize("no-tree-vectorize"))) void walk_table(const M
 void BM_baseline_table_walk(benchmark::State& state) {
     MappingTable table = full_table();
     uint8_t bits[MAX_ENTRIES];
-    int64_t allocations = alloc_counter::counts().allocations;
+    int64_t allocations = allocations_so_far();
     for (auto _ : state) {
         benchmark::DoNotOptimize(&table);
         walk_table(table, bits);

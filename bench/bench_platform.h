@@ -1,5 +1,8 @@
 // Setting up the simulated platform and the plug-in for the benchmarks that go through
-// the command dispatch as a host goes through the export.
+// the command dispatch as a host goes through the export. Natively the benchmarks drive
+// a plug-in state of their own through `plugin_dispatch`; on Windows they drive the
+// shipped joybits.dll through its export, over the simulated dinput8.dll beside it, and
+// count the library's own allocations too.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -7,12 +10,31 @@
 #include <cstdint>
 #include <string>
 
+#include "bench/bench_counters.h"
 #include "controllers/axes.h"
-#include "plugin/plugin.h"
+#include "plugin/joybits.h"
 #include "sim/sim_platform.h"
+
+#if defined(_WIN32)
+#include "tests/plugin/shipped_plugin.h"
+
+// A command to the shipped library, whose allocations are counted from its first call.
+inline intptr_t bench_device(int32_t command, intptr_t argument) {
+    static PluginEntry entry = [] {
+        PluginEntry found = shipped_plugin_entry();
+        count_allocations_of(GetModuleHandleW(L"joybits.dll"));
+        return found;
+    }();
+    return entry(command, argument);
+}
+#else
+#include "plugin/plugin.h"
 
 // The plug-in state the benchmarks drive, as the export drives its own.
 inline PluginState bench_plugin;
+
+inline intptr_t bench_device(int32_t command, intptr_t argument) { return plugin_dispatch(bench_plugin, command, argument); }
+#endif
 
 // Any non-null handle will do: the simulated platform only checks that there is one.
 inline const intptr_t BENCH_WINDOW = 0x1234;
@@ -20,7 +42,7 @@ inline const intptr_t BENCH_WINDOW = 0x1234;
 // A fresh platform with `controllers` attached controllers, each with all six axes and
 // 32 buttons, the call log off, and the host's window handed to the plug-in.
 inline void attach_controllers(int controllers) {
-    plugin_dispatch(bench_plugin, CMD_RELEASE, 0);
+    bench_device(CMD_RELEASE, 0);
     sim_reset();
     sim_set_logging(false);
     for (int c = 0; c < controllers; ++c) {
@@ -32,7 +54,7 @@ inline void attach_controllers(int controllers) {
         sim_set_axis(pad, SimAxis::ry, -20000);
         sim_set_button(pad, c % 32, true);
     }
-    plugin_dispatch(bench_plugin, CMD_SET_WINDOW, BENCH_WINDOW);
+    bench_device(CMD_SET_WINDOW, BENCH_WINDOW);
 }
 
 // A mapping text of `tokens` controller tokens over the first `controllers` controllers:
@@ -62,6 +84,6 @@ inline std::string mixed_mapping(int tokens, int controllers) {
 
 // Lets the plug-in go and retires the platform's objects, so the next benchmark starts clean.
 inline void detach_controllers() {
-    plugin_dispatch(bench_plugin, CMD_RELEASE, 0);
+    bench_device(CMD_RELEASE, 0);
     sim_reset();
 }

@@ -52,9 +52,8 @@ static_assert(axis_kind(0, AxisForm::below) == EntryKind::x_below && axis_kind(5
 constexpr uint32_t entry_controller(MappingEntry e) { return e >> 28; }
 constexpr EntryKind entry_kind(MappingEntry e) { return static_cast<EntryKind>((e >> 20) & 0xFF); }
 constexpr uint32_t entry_operand(MappingEntry e) { return (e >> 2) & OPERAND_MASK; }
-constexpr int32_t entry_threshold(MappingEntry e) {
-    return static_cast<int32_t>(static_cast<int16_t>(static_cast<uint16_t>(entry_operand(e))));
-}
+// The operand as a signed 16-bit number: its bits moved to the top, then back with the sign.
+constexpr int32_t entry_threshold(MappingEntry e) { return static_cast<int32_t>(e << 14) >> 16; }
 constexpr bool entry_inverted(MappingEntry e) { return (e & 2u) != 0; }
 constexpr uint32_t entry_result(MappingEntry e) { return e & 1u; }
 constexpr bool entry_is_constant(MappingEntry e) { return entry_controller(e) == 0; }

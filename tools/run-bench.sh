@@ -1,33 +1,81 @@
 #!/usr/bin/env bash
-# Builds the benchmarks (the `bench` preset: native Release) and runs every bench_*
-# program with repetitions. The console shows the aggregates (mean, median, stddev, cv);
-# each program's full results, every repetition included, go to <build>/<program>.json.
+# Builds and runs the benchmarks of three builds in one run, and prints them side by side:
+#   native  the `bench` preset (Release, Google Benchmark), into build/bench
+#   win32   the `win32` preset's bench programs under Wine's 32-bit loader, where this
+#           machine runs 32-bit programs (probed as tools/run-tests.sh does)
+#   win64   the `win64` preset's bench programs under Wine's 64-bit loader
+# Each program runs with repetitions, one build after the other for each program, so that
+# the builds see the same machine; each build's JSON results, every repetition included,
+# go to <build>/bench_<topic>.json (build/bench, build/win32/bench, build/win64/bench), and
+# tools/bench_table.mjs prints the medians, the per-entry figures and the ratios.
 #
 #   tools/run-bench.sh [benchmark options...]      e.g. --benchmark_filter=BM_frame
 #
-# Environment: BENCH_BUILD_DIR (default build/bench), BENCH_REPETITIONS (default 10).
-# Run it on a quiet machine: the load average is printed first for that reason.
+# Environment: BENCH_BUILD_DIR (default build/bench), BENCH_REPETITIONS (default 10),
+# BENCH_BUILDS (default "native win32 win64").
+# Run it on a quiet machine: the load average is printed first and last for that reason.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build_dir=${BENCH_BUILD_DIR:-build/bench}
+native_dir=${BENCH_BUILD_DIR:-build/bench}
 repetitions=${BENCH_REPETITIONS:-10}
+wanted=${BENCH_BUILDS:-native win32 win64}
+programs="bench_evaluation bench_frame bench_configure"
 
-cmake --preset bench -B "$build_dir" >/dev/null
-cmake --build "$build_dir"
+builds=()
+for build in $wanted; do
+  case $build in
+  native)
+    cmake --preset bench -B "$native_dir" >/dev/null
+    cmake --build "$native_dir"
+    builds+=(native)
+    ;;
+  win32 | win64)
+    if [ "$build" = win32 ] && ! probe=$(/usr/lib/wine/wine --version 2>&1); then
+      echo "win32: not run, this machine cannot run 32-bit programs (${probe//$'\n'/ })"
+      continue
+    fi
+    cmake --preset "$build" >/dev/null
+    cmake --build --preset "$build" --target $programs
+    loader=/usr/lib/wine/wine
+    [ "$build" = win64 ] && loader=/usr/lib/wine/wine64
+    WINEPREFIX=$PWD/build/$build/wineprefix sh tests/wine_prefix.sh "$loader"
+    mkdir -p "build/$build/bench"
+    builds+=("$build")
+    ;;
+  *) echo "unknown build: $build" >&2; exit 2 ;;
+  esac
+done
+
+# run BUILD PROGRAM [options...]: one bench program of one build, its JSON into the build's folder.
+run() {
+  local build=$1 program=$2
+  shift 2
+  local options=(--benchmark_repetitions="$repetitions" --benchmark_display_aggregates_only=true "$@")
+  if [ "$build" = native ]; then
+    "$native_dir/bench/$program" "${options[@]}" --benchmark_out="$native_dir/$program.json" --benchmark_out_format=json
+  else
+    local loader=/usr/lib/wine/wine
+    [ "$build" = win64 ] && loader=/usr/lib/wine/wine64
+    (cd "build/$build/test-bin" &&
+      WINEPREFIX=$PWD/../wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="dinput8=n,b;mscoree,mshtml=" \
+        "$loader" "$program.exe" "${options[@]}" --benchmark_out="../bench/$program.json")
+  fi
+}
 
 echo "load: $(uptime)"
 status=0
-for program in "$build_dir"/bench/bench_*; do
-  [ -x "$program" ] || continue
-  name=$(basename "$program")
-  echo "== $name =="
-  "$program" \
-    --benchmark_repetitions="$repetitions" \
-    --benchmark_display_aggregates_only=true \
-    --benchmark_out="$build_dir/$name.json" \
-    --benchmark_out_format=json \
-    "$@" || status=1
+folders=()
+for build in "${builds[@]}"; do
+  [ "$build" = native ] && folders+=("native=$native_dir") || folders+=("$build=build/$build/bench")
 done
-echo "JSON results: $build_dir/bench_*.json"
+for program in $programs; do
+  for build in "${builds[@]}"; do
+    echo "== $program ($build) =="
+    run "$build" "$program" "$@" || status=1
+  done
+done
+echo "load: $(uptime)"
+echo
+node tools/bench_table.mjs "${folders[@]}"
 exit $status

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Instructions per entry of the evaluation and of the bare walk of a table, counted by
 # valgrind's callgrind: a figure that does not depend on what else the machine is doing.
+# It is the native build's steady figure to compare changes by, not a target: the targets
+# are the timings of tools/run-bench.sh, taken on all three builds.
 #
 #   tools/run-callgrind.sh
 #

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <iterator>
 #include <random>
 
 #include "mapping/evaluation.h"
@@ -203,14 +205,22 @@ TEST(EvaluationAgainstThePlainRules, EveryKindOverRandomStatesAndWords) {
     std::uniform_int_distribution<int32_t> axis(-32768, 32767);
     std::uniform_int_distribution<int> any_byte(0, 255);
     std::uniform_int_distribution<int> coin(0, 3);
+    std::uniform_int_distribution<int32_t> any_value(INT32_MIN, INT32_MAX);
+    const LONG EXTREMES[] = {INT32_MIN, INT32_MIN + 1, -32769, 32768, INT32_MAX - 1, INT32_MAX};
     StateSnapshot s{};
     MappingTable table{};
     for (int round = 0; round < 200; ++round) {
         for (int slot = 0; slot < SLOT_COUNT; ++slot) {
             DIJOYSTATE2& d = s.state[slot];
-            // Values near the thresholds are the ones a comparison can get wrong.
+            // Values near the thresholds are the ones a comparison can get wrong, and values
+            // far outside the axis range the ones where a difference would overflow.
             for (LONG* f : {&d.lX, &d.lY, &d.lZ, &d.lRx, &d.lRy, &d.lRz}) {
-                *f = coin(random) == 0 ? static_cast<LONG>(static_cast<int16_t>(word_part(random))) : axis(random);
+                switch (coin(random)) {
+                case 0: *f = static_cast<int16_t>(word_part(random)); break;
+                case 1: *f = EXTREMES[word_part(random) % std::size(EXTREMES)]; break;
+                case 2: *f = any_value(random); break;
+                default: *f = axis(random); break;
+                }
             }
             for (BYTE& b : d.rgbButtons) b = static_cast<BYTE>(any_byte(random));
             s.fresh[slot] = coin(random) != 0;
