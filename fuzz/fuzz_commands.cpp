@@ -26,13 +26,19 @@ namespace {
 // The plug-in state the input drives, as the export drives its own.
 PluginState tested;
 
-[[noreturn]] void fail(const char* what, const std::string& detail) {
-    std::fprintf(stderr, "fuzz_commands: %s\n%s\n", what, detail.c_str());
+[[noreturn]] void fail(const char* what, const char* detail) {
+    std::fprintf(stderr, "fuzz_commands: %s\n%s\n", what, detail);
     std::abort();
 }
 
-void check(bool ok, const char* what, const std::string& detail = std::string()) {
+// The detail is a text already at hand: nothing is formatted for a check that holds.
+void check(bool ok, const char* what, const char* detail = "") {
     if (!ok) fail(what, detail);
+}
+
+// The platform's problem list is formatted only once there is one to show.
+void check_platform(bool ok, const char* what) {
+    if (!ok) fail(what, sim_problems().c_str());
 }
 
 struct Input {
@@ -49,16 +55,18 @@ int32_t next_int(Input& in) {
     return static_cast<int32_t>(v);
 }
 
-// A text for the configure command: up to 200 input bytes, ending at a zero or ';'.
-std::string next_text(Input& in) {
-    std::string s;
-    size_t n = next_byte(in) % 200;
+// A text for the configure command: up to 199 input bytes, ending at a zero or ';'.
+constexpr size_t TEXT_ROOM = 200;
+
+void next_text(Input& in, char (&text)[TEXT_ROOM]) {
+    size_t length = 0;
+    size_t n = next_byte(in) % TEXT_ROOM;
     for (size_t i = 0; i < n && in.pos < in.size; ++i) {
         char c = static_cast<char>(next_byte(in));
         if (c == '\0' || c == ';') break;
-        s.push_back(c);
+        text[length++] = c;
     }
-    return s;
+    text[length] = '\0';
 }
 
 int32_t next_code(Input& in) {
@@ -87,7 +95,7 @@ void check_state() {
             check(state.controllers.direct_input != nullptr, "a device held without DirectInput");
         }
     }
-    check(sim_misuse_count() == 0, "platform misuse", sim_problems());
+    check_platform(sim_misuse_count() == 0, "platform misuse");
 }
 
 void check_configure_answer(intptr_t result) {
@@ -193,13 +201,13 @@ void platform_event(Input& in) {
 void host_command(Input& in) {
     int32_t code = next_code(in);
     uint8_t how = next_byte(in);
-    std::string text;
+    char text[TEXT_ROOM];
     intptr_t argument = 0;
     if (code == CMD_CONFIGURE) {
         // The host hands over a text or nothing; sometimes storage runs out inside.
         if (how % 4 != 0) {
-            text = next_text(in);
-            argument = reinterpret_cast<intptr_t>(text.c_str());
+            next_text(in, text);
+            argument = reinterpret_cast<intptr_t>(text);
         }
         if (how >= 0xC0) alloc_counter::fail_at(1 + (how & 0x3F));
     } else if (how % 3 == 1) {
@@ -251,6 +259,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     plugin_dispatch(tested, CMD_RELEASE, 0);
-    check(sim_live_objects() == 0 && sim_misuse_count() == 0, "platform objects left or misused", sim_problems());
+    check_platform(sim_live_objects() == 0 && sim_misuse_count() == 0, "platform objects left or misused");
     return 0;
 }

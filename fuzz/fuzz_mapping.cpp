@@ -126,6 +126,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     device(CMD_RELEASE);
-    check(sim_live_objects() == 0 && sim_misuse_count() == 0, "platform objects left or misused", sim_problems());
+    if (sim_live_objects() != 0 || sim_misuse_count() != 0) fail("platform objects left or misused", sim_problems());
     return 0;
 }

@@ -163,7 +163,7 @@ bool begin_call(Call& call, Core* core, int method, int controller, const char* 
         note_misuse(*core, what);
         return false;
     }
-    if (platform.logging && !platform.log_full) {
+    if (logged()) {
         call.line = platform.log_length;
         log_object_prefix(core);
         log_raw("%s(", SIM_METHOD_NAMES[method]);
@@ -197,6 +197,7 @@ void log_text_result(Call& call, const char* text) {
 HRESULT end_call(Call& call, HRESULT result, const Core* made) {
     const Injection& injection = call.injection;
     if (injection.forced && (FAILED(injection.result) || SUCCEEDED(result))) result = injection.result;
+    if (call.line == NO_LINE) return result;
     char text[80];
     char name[40];
     result_text(result, name);
@@ -222,7 +223,9 @@ size_t copy_out(const char* text, size_t length, char* out, size_t capacity) {
 }
 
 void pointer_text(const void* p, char (&out)[24]) {
-    if (p == nullptr) {
+    if (!logged()) {
+        out[0] = '\0';
+    } else if (p == nullptr) {
         std::snprintf(out, sizeof out, "null");
     } else {
         std::snprintf(out, sizeof out, "0x%" PRIxPTR, reinterpret_cast<uintptr_t>(p));

@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 #include "sim/sim_objects.h"
 
@@ -46,6 +47,8 @@ bool is_joystick2_format(const DIDATAFORMAT& format) {
 
 // The log's arguments of a SetProperty call.
 void property_text(REFGUID property, LPCDIPROPHEADER header, char (&out)[160]) {
+    out[0] = '\0';
+    if (!logged()) return;
     const char* name = &property == &DIPROP_RANGE ? "DIPROP_RANGE" : "other";
     if (header == nullptr) {
         std::snprintf(out, sizeof out, "%s, null", name);
@@ -61,6 +64,23 @@ void property_text(REFGUID property, LPCDIPROPHEADER header, char (&out)[160]) {
     }
 }
 
+// "Object <i>", a name as a driver gives it; written digit by digit, since every
+// enumeration names every object.
+void object_instance_name(int i, WCHAR (&out)[MAX_PATH]) {
+    static const char prefix[] = "Object ";
+    size_t n = 0;
+    for (; prefix[n] != '\0'; ++n) out[n] = static_cast<WCHAR>(prefix[n]);
+    char digits[12];
+    size_t count = 0;
+    auto v = static_cast<unsigned>(i);
+    do {
+        digits[count++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    while (count > 0) out[n++] = static_cast<WCHAR>(digits[--count]);
+    out[n] = 0;
+}
+
 }  // namespace
 
 namespace sim {
@@ -71,7 +91,10 @@ void SimDevice::start(int of_controller) {
     lost = false;
     format_set = false;
     cooperation = 0;
-    for (AxisRange& r : ranges) r = AxisRange{};
+    // Every range unset in one store (one sanitizer check, not one per object): a trivial
+    // AxisRange{} is all zero bytes.
+    static_assert(std::is_trivial_v<AxisRange>);
+    std::memset(ranges, 0, sizeof ranges);
 }
 
 void SimDevice::lose() {
@@ -111,9 +134,7 @@ HRESULT SimDevice::EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKW callback, LPVOID c
         object.dwOfs = o.offset;
         object.dwType = o.dw_type;
         if ((o.dw_type & DIDFT_AXIS) != 0) object.dwFlags = ASPECT_POSITION;
-        char name[32];
-        int length = std::snprintf(name, sizeof name, "Object %d", i);
-        for (int k = 0; k <= length; ++k) object.tszName[k] = static_cast<WCHAR>(name[k]);
+        object_instance_name(i, object.tszName);
         ++made;
         if (callback(&object, context) == DIENUM_STOP && !platform.ignore_enum_stop) break;
     }
@@ -206,8 +227,10 @@ HRESULT SimDevice::GetDeviceState(DWORD size, LPVOID data) {
 }
 
 HRESULT SimDevice::SetDataFormat(LPCDIDATAFORMAT format) {
-    char arguments[80];
-    if (format == nullptr) {
+    char arguments[80] = "";
+    if (!logged()) {
+        // nothing to write
+    } else if (format == nullptr) {
         std::snprintf(arguments, sizeof arguments, "null");
     } else if (is_joystick2_format(*format)) {
         std::snprintf(arguments, sizeof arguments, "c_dfDIJoystick2");

@@ -47,8 +47,8 @@ extern "C" HRESULT WINAPI DirectInput8Create(HINSTANCE instance, DWORD version, 
                                              LPUNKNOWN outer) {
     char instance_text[24];
     pointer_text(instance, instance_text);
-    char iid[80];
-    guid_name(riid, iid);
+    char iid[80] = "";
+    if (logged()) guid_name(riid, iid);
     char outer_text[24];
     pointer_text(outer, outer_text);
     Call call;
@@ -85,8 +85,8 @@ HRESULT SimDirectInput::QueryInterface(REFIID riid, void** object) {
 }
 
 HRESULT SimDirectInput::CreateDevice(REFGUID instance, LPDIRECTINPUTDEVICE8W* device, LPUNKNOWN outer) {
-    char guid[80];
-    guid_name(instance, guid);
+    char guid[80] = "";
+    if (logged()) guid_name(instance, guid);
     char outer_text[24];
     pointer_text(outer, outer_text);
     int controller = controller_with_instance(instance);

@@ -146,6 +146,10 @@ struct Platform {
 
 extern Platform platform;
 
+// Whether the next call's texts reach the log: the texts are formatted only then, since a
+// run with the log off (a fuzzer's) makes millions of calls.
+inline bool logged() { return platform.logging && !platform.log_full; }
+
 [[noreturn]] void usage_error(const char* what, const char* detail);
 
 // --- The call path -------------------------------------------------------------------

@@ -33,9 +33,11 @@ ULONG add_ref(Core& core) {
     Call call;
     if (!begin_call(call, &core, M_ADD_REF, NO_RULES, "%s", "")) return 0;
     ++core.refs;
-    char text[16];
-    std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(core.refs));
-    log_text_result(call, text);
+    if (call.line != NO_LINE) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(core.refs));
+        log_text_result(call, text);
+    }
     return core.refs;
 }
 
@@ -49,9 +51,11 @@ ULONG release(Core& core) {
     Call call;
     begin_call(call, &core, M_RELEASE, NO_RULES, "%s", "");
     --core.refs;
-    char text[16];
-    std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(core.refs));
-    log_text_result(call, text);
+    if (call.line != NO_LINE) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(core.refs));
+        log_text_result(call, text);
+    }
     return core.refs;
 }
 

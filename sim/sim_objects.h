@@ -155,8 +155,8 @@ extern Pool<SimJoyConfig, JOY_CONFIG_POOL> joy_configs;
 template <typename Self>
 HRESULT query_self(Self& self, REFIID riid, void** object, const GUID& own) {
     Call call;
-    char iid[80];
-    guid_name(riid, iid);
+    char iid[80] = "";
+    if (logged()) guid_name(riid, iid);
     if (!begin_call(call, &self.core, M_QUERY_INTERFACE, ANY_CONTROLLER, "%s", iid)) return E_POINTER;
     if (object == nullptr) return end_call(call, E_POINTER);
     *object = nullptr;

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Builds the fuzz preset and runs fuzz targets for a bounded time each.
 #
-#   tools/run-fuzz.sh [--check] SECONDS [TARGET]
+#   tools/run-fuzz.sh [--check] [--runs N] SECONDS [TARGET]
 #
 # TARGET is text, mapping or commands; all three, one after the other, when it is not
 # given. Each target starts from its committed corpus (fuzz/corpus/<target>/), copied
 # into build/fuzz/corpus/<target>/. A campaign (the default) then merges what the run
 # found back into fuzz/corpus/<target>/, minimised with -merge=1; inputs named
 # regression-* are kept whatever the merge decides. --check (the test command's short
-# runs) leaves the repository as it is.
+# runs) leaves the repository as it is. --runs N ends each target's run after N
+# executions (the committed corpus's included) if SECONDS have not passed first.
 #
 # Prints one line per target: "fuzz <target>: <runs> runs in <s> s (<r>/s), cov <n>, ft <n>,
 # corpus <before> -> <after> ok". At the first finding (a crash, a leak, an input that
@@ -22,6 +23,11 @@ merge=1
 if [ "${1:-}" = "--check" ]; then
   merge=0
   shift
+fi
+runs_limit=()
+if [ "${1:-}" = "--runs" ]; then
+  runs_limit=("-runs=$2")
+  shift 2
 fi
 seconds=${1:-30}
 targets=(text mapping commands)
@@ -54,7 +60,7 @@ for t in "${targets[@]}"; do
   cp "$committed"/* "$corpus"/
   before=$(ls "$committed" | wc -l)
   start=$(date +%s)
-  "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+  "$fuzzer" -max_total_time="$seconds" "${runs_limit[@]}" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$artifacts/" "$corpus" >"$log" 2>&1
   rc=$?
   elapsed=$(( $(date +%s) - start ))

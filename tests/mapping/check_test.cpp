@@ -28,6 +28,7 @@ TEST(MappingCheck, NamesTokensThatDoNotMeanWhatTheySay) {
     EXPECT_EQ(warnings_of("p,j1y>40000"),
               (std::vector<std::string>{"1@2+9: threshold 40000 becomes -25536 (thresholds are -32768 to 32767)"}));
     EXPECT_EQ(warnings_of("j1x20"), (std::vector<std::string>{"0@0+5: bit 20 becomes bit 4 (bits are 0 to 15)"}));
+    EXPECT_EQ(warnings_of("j1x16"), (std::vector<std::string>{"0@0+5: bit 16 becomes bit 0 (bits are 0 to 15)"}));
     EXPECT_EQ(warnings_of("j1b0,j1b128,j1b129"),
               (std::vector<std::string>{"0@0+4: button 0 reads button 128 (buttons are 1 to 128)",
                                         "1@5+6: the same test as token 1",
@@ -53,7 +54,7 @@ TEST(MappingCheck, NamesTokensThatDoNotMeanWhatTheySay) {
 
 TEST(MappingCheck, QuietOnSoundTextsAndSilentOnSyntaxErrors) {
     EXPECT_TRUE(check_mapping(DEFAULT_MAPPING, 2).empty());
-    EXPECT_TRUE(check_mapping("j1x>-32768, j1x<32767, j8rz15, j1b128 / comment,,zz", 8).empty());
+    EXPECT_TRUE(check_mapping("j1x>-32768, j1x<\t32767, j8rz15, j1b128 / comment,,zz", 8).empty());
     EXPECT_TRUE(check_mapping("", 0).empty());
     EXPECT_TRUE(check_mapping("p,,j1b1", 2).empty()) << "a syntax error is the compiler's to report";
     // Without a count of controllers, none is said to be missing.

@@ -90,7 +90,7 @@ TEST(CompilerTokens, InvertFlag) {
 TEST(CompilerGrammar, RejectsMalformedTokens) {
     MappingTable table;
     for (const char* bad : {"j1r", "j1", "j", "J1b1", "j0b1", "j9b1", "ja", "j1q", "j1rb", "j1rr", "j1R", "j1X<5",
-                            "A", "P", "ab", "pa", "aa", "x", "1", "a\r", "j1\rb1", "j\n1b1", "j1r\nx"}) {
+                            "A", "P", "ab", "pa", "aa", "x", "1", "a\r", "j1\rb1", "j\n1b1", "j1r\nx", "j1B1"}) {
         table.count = 3;
         EXPECT_FALSE(compiles(bad, table)) << bad;
         EXPECT_EQ(table.count, 0) << bad;
@@ -207,6 +207,7 @@ TEST(CompilerErrors, NameTheRefusedTokenItsStartAndWhy) {
         {"j1q", 0, 0, SyntaxReason::axis_or_button},
         {"p,a,\n j2b1", 2, 4, SyntaxReason::line_end},
         {"j1\nb1", 0, 0, SyntaxReason::line_end},
+        {"j1r\r", 0, 0, SyntaxReason::line_end},
         {"a,a,zz/,,", 2, 4, SyntaxReason::not_a_token},
     };
     for (const Case& c : cases) {

@@ -141,9 +141,11 @@ TEST_F(EntryPoint, CursorStopsAtTheLargestValueInsteadOfWrapping) {
 
 TEST_F(EntryPoint, ReleaseKeepsTheTableAndTheWindow) {
     device(CMD_SET_WINDOW, 0x5678);
+    sim_add_gamepad("Pad");
     configure("p,a,p");
     device(CMD_RELEASE);
     EXPECT_EQ(tested.window, reinterpret_cast<HWND>(0x5678));
+    EXPECT_TRUE(tested.controllers.slots[0].ready) << "the release leaves the ready flags as they are";
     EXPECT_EQ(device(CMD_POLL), 3);
     EXPECT_EQ(read_bits(4), "1011");
     device(CMD_RELEASE);  // twice in a row: nothing left to let go

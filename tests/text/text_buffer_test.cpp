@@ -183,6 +183,9 @@ TEST(TextAssign, TemporaryIsTakenOverOnlyWhenItsBlockIsAtLeastAsLarge) {
 
     empty_receiver.assign(empty_receiver);  // self-assignment keeps the text
     EXPECT_EQ(str(empty_receiver), "7");
+    TextBuffer temp3 = TextBuffer::from_int(8);
+    temp3.assign(temp3);  // and leaves a temporary named, as every assignment does
+    EXPECT_EQ(temp3.capacity, 35);
 }
 
 TEST(TextAppend, GrowsCopiesAndTakesOver) {
