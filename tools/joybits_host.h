@@ -12,6 +12,7 @@ inline constexpr int EXIT_OK = 0;
 inline constexpr int EXIT_MAPPING_ERROR = 1;  // the mapping text has a syntax error
 inline constexpr int EXIT_INPUT_ERROR = 2;    // bad command line, unreadable or malformed file
 inline constexpr int EXIT_PLATFORM_ERROR = 3; // the plug-in could not be loaded or open the controllers
+inline constexpr int EXIT_UNEXPECTED = 4;      // an exception reached the tool's top (a fault of the tool)
 
 struct HostOptions {
     std::optional<std::string> mapping;  // none: the configure command gets a null argument

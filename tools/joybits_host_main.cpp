@@ -8,6 +8,6 @@ int main(int argc, char** argv) {
         return host_main(argc, argv, std::cout, std::cerr);
     } catch (...) {
         std::fputs("joybits-host: unexpected failure\n", stderr);
-        return 4;
+        return EXIT_UNEXPECTED;
     }
 }

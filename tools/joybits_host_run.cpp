@@ -20,7 +20,6 @@ using nlohmann::json;
 
 namespace {
 
-constexpr int EXIT_UNEXPECTED = 4;
 constexpr int MAX_COUNT_OPTION = 1000000;
 constexpr int WINDOWS_DEFAULT_FRAMES = 60;  // one second at 60 Hz
 constexpr long MAX_MAPPING_FILE_MIB = 1;
