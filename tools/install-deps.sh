@@ -32,5 +32,20 @@ echo "Installing: ${missing[*]}"
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 [ "${1:-}" = --main ] || "${sudo_cmd[@]}" dpkg --add-architecture i386
-"${sudo_cmd[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# A mirror caught mid-sync serves an index of the wrong size and apt-get fails the whole
+# update, although every other index was read: try again, then go on with what was read.
+for attempt in 1 2 3; do
+  "${sudo_cmd[@]}" apt-get update -qq && break
+  [ "$attempt" -eq 3 ] && { echo "install-deps.sh: apt-get update still failing; going on with the indexes it read"; break; }
+  echo "install-deps.sh: apt-get update failed (attempt $attempt of 3); trying again in 20 s"
+  sleep 20
+done
+install() { DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "$@" >/dev/null; }
+install "${missing[@]}" && exit 0
+# 32-bit Wine needs the i386 index of every suite the machine's 64-bit libraries came
+# from; where the registry cannot serve one, install the rest: the test command then
+# says that it skipped the 32-bit Windows runs, and why.
+rest=()
+for p in "${missing[@]}"; do [ "$p" = wine32:i386 ] || rest+=("$p"); done
+[ ${#rest[@]} -lt ${#missing[@]} ] && install "${rest[@]}" || exit 1
+echo "install-deps.sh: wine32:i386 could not be installed from this machine's package registry; the rest is installed"

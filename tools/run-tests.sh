@@ -47,8 +47,12 @@ stage() {
 # Whether this machine runs 32-bit programs: Wine's 32-bit loader is one, so it is run,
 # not guessed from the machine's name.
 runs_32bit() {
+  if [ ! -e /usr/lib/wine/wine ]; then
+    probe_error="32-bit Wine is not installed: the package registry could not serve wine32:i386"
+    return 1
+  fi
   probe_error=$(/usr/lib/wine/wine --version 2>&1 >/dev/null) && return 0
-  probe_error=${probe_error:-"/usr/lib/wine/wine did not start"}
+  probe_error="this machine cannot run 32-bit programs (${probe_error:-"/usr/lib/wine/wine did not start"})"
   return 1
 }
 
@@ -63,7 +67,7 @@ else
   stage win32 -LE wine
   skipped=$((skipped + ${wine_tests:-0}))
   echo "win32: built, and its checks that run no Windows program passed or failed above; its ${wine_tests:-?}" \
-    "Wine runs were skipped: this machine cannot run 32-bit programs (${probe_error//$'\n'/ })"
+    "Wine runs were skipped: ${probe_error//$'\n'/ }"
 fi
 echo "== web =="
 bash tools/run-web-tests.sh >"$log_dir/web.log" 2>&1
