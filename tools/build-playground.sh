@@ -5,10 +5,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
-log=build/web.log
-mkdir -p build
-if ! { cmake --preset web && cmake --build --preset web; } >"$log" 2>&1; then
-  tail -n 40 "$log"
-  echo "web: build failed (log: $log)"
-  exit 1
-fi
+source tools/build-step.sh
+build_preset web build/web.log

@@ -6,6 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+source tools/build-step.sh
 bash tools/install-deps.sh
 
 out=build/packages
@@ -13,12 +14,8 @@ mkdir -p "$out"
 for preset in win32 win64; do
   log="$out/$preset.log"
   echo "== $preset =="
-  if ! { cmake --preset "$preset" && cmake --build --preset "$preset" &&
-         cpack --config "build/$preset/CPackConfig.cmake" -B "build/$preset/package"; } >"$log" 2>&1; then
-    tail -n 40 "$log"
-    echo "$preset: packaging failed (log: $log)"
-    exit 1
-  fi
+  build_preset "$preset" "$log" || exit 1
+  logged "$log" "$preset: packaging" cpack --config "build/$preset/CPackConfig.cmake" -B "build/$preset/package" || exit 1
   cp build/"$preset"/package/joybits-*-"$preset".zip "$out"/
 done
 for zip in "$out"/joybits-*.zip; do

@@ -40,11 +40,8 @@ fi
 # A campaign can run beside the test command's short runs in a build folder of its own.
 build=${JOYBITS_FUZZ_BUILD:-build/fuzz}
 
-if ! { cmake --preset fuzz -B "$build" && cmake --build "$build"; } >"$build.log" 2>&1; then
-  tail -n 40 "$build.log"
-  echo "fuzz: build failed"
-  exit 1
-fi
+source tools/build-step.sh
+build_preset fuzz "$build.log" -B "$build" || exit 1
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

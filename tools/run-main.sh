@@ -8,22 +8,15 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+source tools/build-step.sh
 bash tools/install-deps.sh --main
 
-log_dir=build/main-logs
-mkdir -p "$log_dir"
-# build PRESET TARGET...: configure one preset without its tests and build the targets;
-# the log is shown only when it fails.
+# build PRESET TARGET...: one preset without its tests, only the targets.
 build() {
-  local preset=$1 log="$log_dir/$1.log"
+  local preset=$1
   shift
   echo "== building $preset =="
-  if ! { cmake --preset "$preset" -DJOYBITS_BUILD_TESTS=OFF && cmake --build --preset "$preset" --target "$@"; } \
-    >"$log" 2>&1; then
-    tail -n 40 "$log"
-    echo "$preset: build failed (log: $log)"
-    exit 1
-  fi
+  build_preset "$preset" "build/main-logs/$preset.log" -DJOYBITS_BUILD_TESTS=OFF -- "$@" || exit 1
 }
 
 build dev joybits-host

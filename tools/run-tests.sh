@@ -9,6 +9,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
+source tools/build-step.sh
 bash tools/install-deps.sh || { echo "0 passed, 1 failed, 0 skipped"; exit 1; }
 
 passed=0 failed=0 skipped=0
@@ -34,12 +35,10 @@ stage() {
   local preset=$1 log="$log_dir/$1.log"
   shift
   echo "== $preset =="
-  if cmake --preset "$preset" >"$log" 2>&1 && cmake --build --preset "$preset" >>"$log" 2>&1; then
+  if build_preset "$preset" "$log"; then
     ctest --preset "$preset" "$@" 2>&1 | tee -a "$log" | grep -E 'tests passed|\*\*\*Failed|Failed  |Exception|Timeout' || true
     count_ctest "$log"
   else
-    tail -n 40 "$log"
-    echo "$preset: build failed"
     failed=$((failed + 1))
   fi
 }

@@ -11,11 +11,8 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 build=${1:-build/dev}
-if ! { cmake --preset dev -B "$build" && cmake --build "$build"; } >"$build.valgrind-build.log" 2>&1; then
-  tail -n 40 "$build.valgrind-build.log"
-  echo "valgrind: build failed"
-  exit 1
-fi
+source tools/build-step.sh
+build_preset dev "$build.valgrind-build.log" -B "$build" || exit 1
 
 logs="$build/valgrind"
 mkdir -p "$logs"
