@@ -28,12 +28,13 @@ uint32_t number_at(const TextBuffer& token, int32_t pos, uint32_t mask) {
 struct TokenWord {
     SyntaxReason refused;  // none when the token compiled
     MappingEntry word;
+    int32_t number_at = -1;  // where the number begins in the token, '!' included; -1 for none
 };
 
 // The reason for a token refused at a byte where the grammar wanted `wanted`: a line end
 // there is named as such.
 TokenWord refused(char at, SyntaxReason wanted) {
-    return {at == '\n' || at == '\r' ? SyntaxReason::line_end : wanted, 0};
+    return {at == '\n' || at == '\r' ? SyntaxReason::line_end : wanted, 0, -1};
 }
 
 // A controller token: 'j', the controller digit, then a button or an axis with its form.
@@ -49,7 +50,7 @@ TokenWord compile_controller_token(const TextBuffer& token, bool invert) {
 
     if (token.at(2) == 'b') {
         return {SyntaxReason::none,
-                make_entry(controller, EntryKind::button, number_at(token, 3, BUTTON_NUMBER_MASK), invert)};
+                make_entry(controller, EntryKind::button, number_at(token, 3, BUTTON_NUMBER_MASK), invert), 3};
     }
     int32_t letters = 0;
     int axis = axis_at(token, 2, letters);
@@ -62,10 +63,12 @@ TokenWord compile_controller_token(const TextBuffer& token, bool invert) {
     if (form == '<' || form == '>') {
         AxisForm which = form == '<' ? AxisForm::below : AxisForm::above;
         return {SyntaxReason::none,
-                make_entry(controller, axis_kind(axis, which), number_at(token, form_pos + 1, OPERAND_MASK), invert)};
+                make_entry(controller, axis_kind(axis, which), number_at(token, form_pos + 1, OPERAND_MASK), invert),
+                form_pos + 1};
     }
     return {SyntaxReason::none,
-            make_entry(controller, axis_kind(axis, AxisForm::bit), number_at(token, form_pos, BIT_NUMBER_MASK), invert)};
+            make_entry(controller, axis_kind(axis, AxisForm::bit), number_at(token, form_pos, BIT_NUMBER_MASK), invert),
+            form_pos};
 }
 
 TokenWord compile_token(TextBuffer& token) {
@@ -76,19 +79,42 @@ TokenWord compile_token(TextBuffer& token) {
     // The constants ignore the invert flag.
     if (equals(token, "a")) return {SyntaxReason::none, CONSTANT_0};
     if (equals(token, "p")) return {SyntaxReason::none, CONSTANT_1};
-    return compile_controller_token(token, invert);
+    TokenWord compiled = compile_controller_token(token, invert);
+    if (invert && compiled.number_at >= 0) ++compiled.number_at;
+    return compiled;
 }
 
-// The byte offset in text of the start of token number index: just after the index-th
-// comma. Blanks and tabs, which the compiler leaves out, are never commas, so the commas
-// of the text as handed over are those the compiler cut at.
-int32_t token_start(const TextBuffer& text, int32_t index) {
-    int32_t commas = 0;
-    for (int32_t i = 0; i < text.length; ++i) {
-        if (commas == index) return i;
-        if (text.data[i] == ',') ++commas;
+// Cuts text (a mapping text before its first '/') into tokens at its commas and hands
+// each to visit(index, start, end, token), token holding its bytes with blanks and tabs
+// left out, until visit returns false. A last piece with nothing but blanks in it is no
+// token: the text ends with a comma. Blanks and tabs are never commas, so the commas cut
+// at are those of the text as handed over.
+template <typename Visit>
+void cut_tokens(const TextBuffer& text, Visit visit) {
+    TextBuffer token;
+    int32_t start = 0;
+    for (int32_t index = 0;; ++index) {
+        int32_t end = start;
+        while (end < text.length && text.data[end] != ',') ++end;
+        token.set_length(end - start);
+        int32_t n = 0;
+        for (int32_t i = start; i < end; ++i) {
+            if (text.data[i] != ' ' && text.data[i] != '\t') token.data[n++] = text.data[i];
+        }
+        token.set_length(n);
+        if (end == text.length && n == 0) return;
+        if (!visit(index, start, end, token) || end == text.length) return;
+        start = end + 1;
     }
-    return text.length;
+}
+
+// Where byte pos of a token (blanks left out) stands in text, whose token spans start to end.
+int32_t offset_in_text(const TextBuffer& text, int32_t start, int32_t end, int32_t pos) {
+    for (int32_t i = start; i < end; ++i) {
+        if (text.data[i] == ' ' || text.data[i] == '\t') continue;
+        if (pos-- == 0) return i;
+    }
+    return end;
 }
 
 }  // namespace
@@ -100,32 +126,39 @@ CompileResult compile_mapping(const TextBuffer& text, MappingTable& table) {
     int32_t slash = text.find('/');
     result.echo = slash >= 0 ? text.left(slash) : text.mid(0);
 
-    TextBuffer rest(result.echo);
-    rest.remove_all(' ');
-    rest.remove_all('\t');
-
     // The count is published only once the whole text has compiled, so that neither a
     // syntax error nor a failed allocation part-way leaves a half-built table served.
     int32_t count = 0;
-    TextBuffer token;
-    while (rest.length > 0 && count < MAX_ENTRIES) {
-        int32_t comma = rest.find(',');
-        if (comma >= 0) {
-            token = rest.left(comma);
-            rest = rest.mid(comma + 1);
-        } else {
-            rest.move_to(token);
-        }
+    cut_tokens(result.echo, [&](int32_t index, int32_t start, int32_t, TextBuffer& token) {
+        if (index >= MAX_ENTRIES) return false;
         TokenWord compiled = compile_token(token);
         if (compiled.refused != SyntaxReason::none) {
             result.syntax_error = true;
             result.reason = compiled.refused;
-            result.token_index = count;
-            result.token_offset = token_start(result.echo, count);
-            return result;
+            result.token_index = index;
+            result.token_offset = start;
+            return false;
         }
         table.entries[count++] = compiled.word;
-    }
-    table.count = count;
+        return true;
+    });
+    if (!result.syntax_error) table.count = count;
     return result;
+}
+
+std::vector<TokenSpan> mapping_tokens(const TextBuffer& text) {
+    std::vector<TokenSpan> spans;
+    int32_t slash = text.find('/');
+    TextBuffer body = slash >= 0 ? text.left(slash) : text.mid(0);
+    cut_tokens(body, [&](int32_t index, int32_t start, int32_t end, TextBuffer& token) {
+        if (index >= MAX_ENTRIES) {
+            spans.push_back({start, end, end, 0, SyntaxReason::none});
+            return true;
+        }
+        TokenWord compiled = compile_token(token);
+        int32_t number = compiled.number_at < 0 ? end : offset_in_text(body, start, end, compiled.number_at);
+        spans.push_back({start, end, number, compiled.word, compiled.refused});
+        return compiled.refused == SyntaxReason::none;
+    });
+    return spans;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "mapping/mapping_entry.h"
 #include "text/text_buffer.h"
@@ -31,3 +32,20 @@ struct CompileResult {
 
 // Compiles the mapping text into table (at most MAX_ENTRIES entries; the rest is ignored).
 CompileResult compile_mapping(const TextBuffer& text, MappingTable& table);
+
+// One token of a mapping text as the compiler cut and read it; offsets are bytes of the
+// text as it was handed over, blanks and tabs included.
+struct TokenSpan {
+    int32_t start;         // its first byte, just after the comma before it
+    int32_t end;           // just past its last byte: the comma after it, the first '/', or the end
+    int32_t number_start;  // where the number of a controller token begins; end when it has none
+    MappingEntry word;     // 0 when refused, and for a token past the first MAX_ENTRIES
+    SyntaxReason refused;  // none when it compiled
+};
+
+// The tokens of the mapping text, cut and read as compile_mapping reads them, up to and
+// including a refused one. Tokens past the first MAX_ENTRIES are listed with their spans
+// only: the compiler ignores them, so they are neither read nor refused. For the readers
+// beside the plug-in (the check, the host tool, the playground); the plug-in itself calls
+// compile_mapping, which builds no list.
+std::vector<TokenSpan> mapping_tokens(const TextBuffer& text);
