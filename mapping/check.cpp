@@ -1,6 +1,5 @@
 #include "mapping/check.h"
 
-#include <cstring>
 #include <map>
 
 #include "controllers/controller_facts.h"
@@ -9,57 +8,12 @@
 
 namespace {
 
-struct Token {
-    int32_t index;
-    int32_t offset;
-    std::string written;  // as in the text, blanks included
-    std::string bare;     // as the compiler sees it
-};
-
 std::string without_blanks(const std::string& s) {
     std::string bare;
     for (char c : s) {
         if (c != ' ' && c != '\t') bare += c;
     }
     return bare;
-}
-
-// The tokens as the compiler cuts them, at the commas of the text before its first '/'.
-// A last piece with nothing in it is no token: the text ends with a comma.
-std::vector<Token> cut_tokens(const std::string& body, bool& trailing_comma) {
-    std::vector<Token> tokens;
-    size_t start = 0;
-    for (int32_t index = 0;; ++index) {
-        const size_t comma = body.find(',', start);
-        const size_t end = comma == std::string::npos ? body.size() : comma;
-        const std::string written = body.substr(start, end - start);
-        tokens.push_back({index, static_cast<int32_t>(start), written, without_blanks(written)});
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-    }
-    trailing_comma = tokens.size() > 1 && tokens.back().bare.empty();
-    if (tokens.back().bare.empty()) tokens.pop_back();
-    return tokens;
-}
-
-MappingEntry compile_one(const std::string& bare) {
-    MappingTable table;
-    const TextBuffer text(bare.c_str());
-    compile_mapping(text, table);
-    return table.count == 1 ? table.entries[0] : CONSTANT_0;
-}
-
-// Where a controller token's number begins: after "jNb", after the axis letters and the
-// form ('<' or '>'), or right after the axis letters for a bit number.
-size_t number_position(const std::string& bare) {
-    if (bare.size() > 2 && bare[2] == 'b') return 3;
-    for (const AxisName& axis : AXIS_NAMES) {
-        const size_t n = std::strlen(axis.letters);
-        if (bare.compare(2, n, axis.letters) != 0) continue;
-        const size_t form = 2 + n;
-        return form < bare.size() && (bare[form] == '<' || bare[form] == '>') ? form + 1 : form;
-    }
-    return bare.size();
 }
 
 // What is wrong with a number as written, read as atoi reads it: "" when it is only an
@@ -93,21 +47,25 @@ std::string range_problem(EntryKind kind, int32_t written) {
            std::to_string(AXIS_MIN) + " to " + std::to_string(AXIS_MAX) + ")";
 }
 
-// The warnings of one compiled token.
-std::vector<std::string> token_problems(const Token& token, MappingEntry word, int attached) {
+// The warnings of one compiled token of text.
+std::vector<std::string> token_problems(const std::string& text, const TokenSpan& token, int attached) {
     std::vector<std::string> problems;
-    const bool inverted = token.bare[0] == '!';
-    const std::string bare = inverted ? token.bare.substr(1) : token.bare;
-    if (entry_is_constant(word)) {
-        if (inverted) problems.push_back("'!' does nothing before a constant: this is \"" + bare + "\"");
+    const auto at = [&](int32_t from) {
+        return without_blanks(text.substr(static_cast<size_t>(from), static_cast<size_t>(token.end - from)));
+    };
+    if (entry_is_constant(token.word)) {
+        if (at(token.start)[0] == '!') {
+            problems.push_back(std::string("'!' does nothing before a constant: this is \"") +
+                               (token.word == CONSTANT_0 ? "a" : "p") + "\"");
+        }
         return problems;
     }
-    const std::string number = bare.substr(number_position(bare));
+    const std::string number = at(token.number_start);
     const std::string unreadable = number_problem(number);
     if (!unreadable.empty()) problems.push_back(unreadable);
-    const std::string wrapped = range_problem(entry_kind(word), parse_int(number.c_str()));
+    const std::string wrapped = range_problem(entry_kind(token.word), parse_int(number.c_str()));
     if (!wrapped.empty()) problems.push_back(wrapped);
-    const auto controller = static_cast<int>(entry_controller(word));
+    const auto controller = static_cast<int>(entry_controller(token.word));
     if (attached >= 0 && controller > attached) {
         problems.push_back("j" + std::to_string(controller) + " is not attached (" +
                            (attached == 0 ? std::string("no controller is") : std::to_string(attached) + " attached") +
@@ -120,32 +78,30 @@ std::vector<std::string> token_problems(const Token& token, MappingEntry word, i
 
 std::vector<MappingWarning> check_mapping(const std::string& text, int attached_controllers) {
     std::vector<MappingWarning> warnings;
-    MappingTable table;
     const TextBuffer whole(text.c_str());
-    if (compile_mapping(whole, table).syntax_error) return warnings;
+    const std::vector<TokenSpan> tokens = mapping_tokens(whole);
+    if (!tokens.empty() && tokens.back().refused != SyntaxReason::none) return warnings;
 
-    const std::string body = text.substr(0, text.find('/'));
-    bool trailing_comma = false;
-    const std::vector<Token> tokens = cut_tokens(body, trailing_comma);
     std::map<MappingEntry, int32_t> first_with_test;
-    for (const Token& token : tokens) {
+    for (int32_t index = 0; index < static_cast<int32_t>(tokens.size()); ++index) {
+        const TokenSpan& token = tokens[static_cast<size_t>(index)];
         auto warn = [&](const std::string& message) {
-            warnings.push_back({token.index, token.offset, static_cast<int32_t>(token.written.size()), message});
+            warnings.push_back({index, token.start, token.end - token.start, message});
         };
-        if (token.index >= MAX_ENTRIES) {
-            warn("this token and the " + std::to_string(tokens.size() - static_cast<size_t>(token.index) - 1) +
+        if (index >= MAX_ENTRIES) {
+            warn("this token and the " + std::to_string(tokens.size() - static_cast<size_t>(index) - 1) +
                  " after it are ignored: only the first " + std::to_string(MAX_ENTRIES) + " tokens count");
             break;
         }
-        const MappingEntry word = compile_one(token.bare);
-        for (const std::string& problem : token_problems(token, word, attached_controllers)) warn(problem);
-        if (entry_is_constant(word)) continue;
-        const auto seen = first_with_test.emplace(word, token.index);
+        for (const std::string& problem : token_problems(text, token, attached_controllers)) warn(problem);
+        if (entry_is_constant(token.word)) continue;
+        const auto seen = first_with_test.emplace(token.word, index);
         if (!seen.second) warn("the same test as token " + std::to_string(seen.first->second + 1));
     }
-    if (trailing_comma) {
-        const auto comma = static_cast<int32_t>(body.rfind(','));
-        warnings.push_back({static_cast<int32_t>(tokens.size()), comma, 1,
+    // The last token ends at a comma rather than at the end of the text before its '/'.
+    const int32_t slash = whole.find('/');
+    if (!tokens.empty() && tokens.back().end < (slash >= 0 ? slash : whole.length)) {
+        warnings.push_back({static_cast<int32_t>(tokens.size()), tokens.back().end, 1,
                             "a comma at the end: accepted, but no token follows it"});
     }
     return warnings;

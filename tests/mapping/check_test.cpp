@@ -37,6 +37,7 @@ TEST(MappingCheck, NamesTokensThatDoNotMeanWhatTheySay) {
               (std::vector<std::string>{"0@0+5: \"3q\" reads as 3: \"q\" after the digits is ignored"}));
     EXPECT_EQ(warnings_of("a, j1x> 5x"),
               (std::vector<std::string>{"1@2+8: \"5x\" reads as 5: \"x\" after the digits is ignored"}));
+    EXPECT_EQ(warnings_of("p, !j1 y 2 0"), (std::vector<std::string>{"1@2+10: bit 20 becomes bit 4 (bits are 0 to 15)"}));
     EXPECT_EQ(warnings_of("j1x>+"), (std::vector<std::string>{"0@0+5: \"+\" is not a number: it reads as 0"}));
     EXPECT_EQ(warnings_of("j1y"), (std::vector<std::string>{"0@0+3: there is no number: it reads as 0"}));
     EXPECT_EQ(warnings_of("!a,!p"), (std::vector<std::string>{"0@0+2: '!' does nothing before a constant: this is \"a\"",

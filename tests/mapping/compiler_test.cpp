@@ -219,7 +219,20 @@ TEST(CompilerErrors, NameTheRefusedTokenItsStartAndWhy) {
         EXPECT_EQ(result.token_offset, c.offset) << c.text;
         EXPECT_EQ(result.reason, c.reason) << c.text;
         EXPECT_EQ(table.count, 0) << c.text;
+        const std::vector<TokenSpan> spans = mapping_tokens(text);  // the same token, ending the list
+        ASSERT_EQ(spans.size(), static_cast<size_t>(c.index) + 1) << c.text;
+        EXPECT_TRUE(spans.back().start == c.offset && spans.back().refused == c.reason) << c.text;
     }
+    // Every token's span and number in the text as handed over, blanks counted; a last
+    // comma ends no token, and the tokens past the first MAX_ENTRIES are listed unread.
+    std::string spans;
+    for (const TokenSpan& t : mapping_tokens(TextBuffer(" j1 b 3\t,!p,!j1x> 5 ,j8rz7,/x"))) {
+        spans += std::to_string(t.start) + "-" + std::to_string(t.end) + "#" + std::to_string(t.number_start) + " ";
+    }
+    EXPECT_EQ(spans, "0-8#6 9-11#11 12-20#18 21-26#25 ");
+    const std::vector<TokenSpan> long_list = mapping_tokens(TextBuffer((repeated("j1b1", MAX_ENTRIES) + "!!").c_str()));
+    EXPECT_TRUE(long_list.size() == MAX_ENTRIES + 1 && long_list.back().refused == SyntaxReason::none &&
+                long_list.back().word == 0 && long_list[0].word == make_entry(1, EntryKind::button, 1, false));
     MappingTable table;
     TextBuffer good("j1b3q, j1x>=5/,,zz");
     const CompileResult result = compile_mapping(good, table);
