@@ -8,6 +8,7 @@
 
 #include "bench/bench_counters.h"
 #include "bench/bench_platform.h"
+#include "controllers/controller_facts.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ void BM_configure(benchmark::State& state, const char* mapping, int32_t expected
     attach_controllers(CONFIGURE_CONTROLLERS);
     const char* answer = reinterpret_cast<const char*>(
         bench_device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping)));
-    if (std::strstr(answer, "//help//") == nullptr || bench_device(CMD_POLL, 0) != expected_entries) {
+    if (std::strstr(answer, HELP_HEAD) == nullptr || bench_device(CMD_POLL, 0) != expected_entries) {
         state.SkipWithError(answer);
         detach_controllers();
         return;

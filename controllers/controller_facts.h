@@ -34,6 +34,14 @@ inline constexpr AxisName AXIS_NAMES[AXIS_COUNT] = {
 // comment in the mapping language.
 inline constexpr const char HELP_HEAD[] = "//help//a;p;";
 inline constexpr const char HELP_BUTTONS[] = "b[n];";
+// A ready slot's head in the help list: "j1:" for slot index 0. No other part of the list
+// holds a 'j', so a head found after HELP_HEAD is always one.
+struct HelpSlotHead {
+    char text[4];
+};
+constexpr HelpSlotHead help_slot_head(int32_t index) {
+    return {{'j', static_cast<char>('1' + index), ':', '\0'}};
+}
 
 // The controller set's failure messages, each the whole answer of a configure. Spelt as
 // hosts and stored mapping texts have them.

@@ -47,8 +47,7 @@ bool set_up_slot(ControllerSet& set, int32_t index, HWND window, TextBuffer& hel
     if (FAILED(device->SetCooperativeLevel(window, COOPERATIVE_FLAGS))) return false;
     set.setup_slot = index;
     if (!enumerate_objects(set, device, window)) return false;
-    const char head[] = {'j', static_cast<char>('1' + index), ':', '\0'};
-    help.append(head);
+    help.append(help_slot_head(index).text);
     help.append(set.axis_fragments);
     help.append(HELP_BUTTONS);
     return true;

@@ -17,6 +17,7 @@
 #include <new>
 #include <string>
 
+#include "controllers/controller_facts.h"
 #include "plugin/plugin.h"
 #include "sim/sim_platform.h"
 #include "tests/support/alloc_counter.h"
@@ -167,7 +168,7 @@ void ignore_enum_stop(Input& in, int) { sim_ignore_enum_stop((next_byte(in) & 1)
 void move_stick(Input& in, int controller) {
     sim_set_axis(controller, static_cast<SimAxis>(next_byte(in) % 8),
                  static_cast<int16_t>(static_cast<uint16_t>(next_int(in))));
-    sim_set_button(controller, next_byte(in) % 128, (next_byte(in) & 1) != 0);
+    sim_set_button(controller, next_byte(in) % BUTTON_COUNT, (next_byte(in) & 1) != 0);
 }
 
 struct PlatformEvent {

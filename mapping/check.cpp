@@ -110,10 +110,8 @@ std::vector<MappingWarning> check_mapping(const std::string& text, int attached_
 int controllers_in_answer(const std::string& answer) {
     const size_t help = answer.find(HELP_HEAD);
     if (help == std::string::npos) return -1;
-    int most = 0;
-    for (size_t at = answer.find(";j", help); at != std::string::npos; at = answer.find(";j", at + 1)) {
-        const char digit = at + 3 < answer.size() && answer[at + 3] == ':' ? answer[at + 2] : '\0';
-        if (digit >= '1' && digit <= '0' + SLOT_COUNT && digit - '0' > most) most = digit - '0';
+    for (int32_t slot = SLOT_COUNT; slot > 0; --slot) {
+        if (answer.find(help_slot_head(slot - 1).text, help) != std::string::npos) return slot;
     }
-    return most;
+    return 0;
 }

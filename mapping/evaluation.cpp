@@ -1,6 +1,7 @@
 #include "mapping/evaluation.h"
 
 #include "controllers/axes.h"
+#include "controllers/controller_facts.h"
 
 #include <array>
 #include <cstddef>
@@ -38,7 +39,7 @@ struct KindRule {
 };
 
 constexpr uint32_t BUTTONS_OFFSET = offsetof(DIJOYSTATE2, rgbButtons);
-static_assert(BUTTONS_OFFSET + 128 + sizeof(int32_t) <= sizeof(DIJOYSTATE2),
+static_assert(BUTTONS_OFFSET + BUTTON_COUNT + sizeof(int32_t) <= sizeof(DIJOYSTATE2),
               "a value read at any button byte stays inside the record");
 
 // One rule per value of the kind byte, so that any word finds one.

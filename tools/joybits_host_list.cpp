@@ -9,12 +9,11 @@
 
 #include "controllers/directinput.h"
 #include "controllers/axes.h"
+#include "controllers/controller_facts.h"
 #include "tools/joybits_host_platform.h"
 #include "tools/joybits_host_text.h"
 
 namespace {
-
-constexpr int LISTED_MAX = 8;  // the plug-in's slot count
 
 struct ListedController {
     std::string name;
@@ -82,7 +81,7 @@ BOOL CALLBACK on_device(const DIDEVICEINSTANCEW* instance, LPVOID context) {
     }
     device->Release();
     if (state->out_of_storage) return DIENUM_STOP;
-    return state->listed.size() >= static_cast<size_t>(LISTED_MAX) ? DIENUM_STOP : DIENUM_CONTINUE;
+    return state->listed.size() >= static_cast<size_t>(SLOT_COUNT) ? DIENUM_STOP : DIENUM_CONTINUE;
 }
 
 }  // namespace
@@ -96,7 +95,7 @@ bool list_controllers(std::ostream& out, bool json, std::string& error) {
         return false;
     }
     state.direct_input = static_cast<IDirectInput8W*>(created);
-    state.listed.reserve(LISTED_MAX);
+    state.listed.reserve(SLOT_COUNT);
     const HRESULT hr = state.direct_input->EnumDevices(DI8DEVCLASS_GAMECTRL, on_device, &state, DIEDFL_ATTACHEDONLY);
     state.direct_input->Release();
     if (FAILED(hr)) {

@@ -12,6 +12,7 @@
 #include "joybits_version.h"
 #include "plugin/chosen_mapping.h"
 #include "tools/joybits_host.h"
+#include "tools/joybits_host_mapping.h"
 #include "tools/joybits_host_platform.h"
 #include "tools/joybits_host_scenario.h"
 #include "tools/joybits_host_text.h"
@@ -193,9 +194,7 @@ int report_table(const HostOptions& options, json& head, const std::string& answ
     head["warnings"] = warnings_json(warnings);
     json entries = json::array();
     for (int32_t i = 0; i < table.count; ++i) {
-        char word[16];
-        std::snprintf(word, sizeof word, "0x%08X", table.entries[i]);
-        entries.push_back(json{{"word", word}, {"meaning", describe_entry(table.entries[i])}});
+        entries.push_back(json{{"word", entry_word_text(table.entries[i])}, {"meaning", describe_entry(table.entries[i])}});
     }
     head["table"] = entries;
     out << dump(head) << "\n";

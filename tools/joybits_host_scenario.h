@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "controllers/controller_facts.h"
+
 inline constexpr int MAX_SCENARIO_CONTROLLERS = 16;
-inline constexpr int MAX_SCENARIO_BUTTONS = 128;
+inline constexpr int MAX_SCENARIO_BUTTONS = BUTTON_COUNT;
 
 struct ScenarioController {
     std::string name;

@@ -1,45 +1,15 @@
-// joybits-host's texts: what it prints of bits, entries, answers and syntax errors, and
-// the files and strings it reads.
+// joybits-host's bytes in and out: the bits it prints, the bytes it escapes, the UTF-16
+// it converts and the files it reads.
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
-#include <vector>
-
-#include "mapping/check.h"
-#include "mapping/mapping_entry.h"
 
 // "1000000000000000 1000000000000000": bits in groups of 16, separated by a blank.
 std::string group_bits(const std::string& bits);
-// The meaning of one entry word: "constant 1", "j1 y > 8000", "!j2 button 3", "j1 x bit 4".
-std::string describe_entry(MappingEntry entry);
-// One --table line per entry: index, hex word, meaning, and the entry's warnings beside
-// it; warnings of no entry (a trailing comma, ignored tokens) follow the table.
-std::string format_table(const MappingTable& table, const std::vector<MappingWarning>& warnings = {});
-// "warning: token 2 "j1x>=5" at byte 2: ..." for the --check report.
-std::string format_warning(const MappingWarning& warning, const std::string& mapping);
 // Bytes that are not printable ASCII written as \t, \r, \n or \xNN; a backslash doubled.
 std::string escape_bytes(const std::string& text);
 // Reads a whole file of at most max_mib MiB into text; what names it in the error ("the
 // mapping file"), which also names the path.
 bool read_file(const std::string& path, const char* what, long max_mib, std::string& text, std::string& error);
 std::string utf16_to_utf8(const char16_t* text, size_t max_units);
-
-enum class AnswerShape { success, syntax_error, failure };
-AnswerShape answer_shape(const std::string& answer);
-
-struct TokenError {
-    bool found = false;
-    int index = 0;       // token number, from 1
-    size_t offset = 0;   // byte offset of the token's first byte in the mapping text
-    size_t line = 1;     // line and column (from 1) of that byte
-    size_t column = 1;
-    std::string token;   // the token as written, blanks included
-    std::string reason;
-};
-// The token of the mapping text that the compiler refuses, as the compiler reports it.
-TokenError locate_syntax_error(const std::string& mapping);
-
-// Compiles the text as the plug-in would for this host argument.
-void compile_for_table(const std::optional<std::string>& mapping, MappingTable& table);

@@ -2,16 +2,15 @@
 // over virtual controllers the page scripts.
 import createPlayground from './joybits_playground.js';
 
-const CMD_SET_WINDOW = 0;
-const CMD_RELEASE = 1;
-const CMD_CONFIGURE = 7;
-const CMD_POLL = 8;
-const CMD_NEXT_BIT = 9;
-const AXES = ['x', 'y', 'z', 'rx', 'ry', 'rz'];
-const BUTTONS = 16;
-const MAX_CONTROLLERS = 8;
-const AXIS_MIN = -32768;
-const AXIS_MAX = 32767;
+const plugin = await createPlayground();
+
+// The command codes, the slots and the axes, as the module's own headers have them.
+const FACTS = JSON.parse(plugin.UTF8ToString(plugin._playground_facts()));
+const {
+  set_window: CMD_SET_WINDOW, release: CMD_RELEASE, configure: CMD_CONFIGURE, poll: CMD_POLL, next_bit: CMD_NEXT_BIT,
+} = FACTS.commands;
+const { axes: AXES, slots: MAX_CONTROLLERS, axis_min: AXIS_MIN, axis_max: AXIS_MAX } = FACTS;
+const BUTTONS = 16;  // the buttons of each of the page's virtual pads
 const GROUP = 16;
 
 const $ = (id) => document.getElementById(id);
@@ -23,8 +22,6 @@ const state = {
   polls: 0,             // polls since the last configure
   pendingEdit: null,    // time of the edit not yet shown in the lamps
 };
-
-const plugin = await createPlayground();
 
 // The plug-in's one export; a text argument goes through the runtime's string passing.
 function device(command, argument = 0) {
@@ -153,18 +150,6 @@ function applyPad() {
 
 // --- The mapping -----------------------------------------------------------------------
 
-// The tokens as written (blanks kept), at the commas before the first '/'.
-function tokensOf(text) {
-  const body = text.split('/')[0];
-  const tokens = [];
-  let start = 0;
-  for (const piece of body.split(',')) {
-    tokens.push({ offset: start, text: piece });
-    start += piece.length + 1;
-  }
-  return tokens;
-}
-
 function markedText(text, info) {
   const marks = info.warnings.map((w) => ({ from: w.offset, to: w.offset + w.length, kind: 'warning', title: w.message }));
   if (info.error) {
@@ -207,8 +192,7 @@ function configure() {
     li.textContent = `token ${w.index} "${text.substr(w.offset, w.length)}" at byte ${w.offset}: ${w.message}`;
     return li;
   }));
-  const tokens = tokensOf(text);
-  state.entries = info.entries.map((e, i) => ({ ...e, token: tokens[i] ? tokens[i].text : '' }));
+  state.entries = info.entries;
   renderTable();
   renderLamps('');
 }

@@ -6,12 +6,15 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "controllers/controller_facts.h"
 #include "mapping/check.h"
 #include "mapping/compiler.h"
 #include "plugin/chosen_mapping.h"
+#include "plugin/joybits.h"
 #include "sim/sim_platform.h"
-#include "tools/joybits_host_text.h"
+#include "tools/joybits_host_mapping.h"
 
 namespace {
 
@@ -45,6 +48,18 @@ const char* hand_over(std::string json) {
 
 extern "C" {
 
+// {"commands":{"set_window":N,...},"slots":N,"buttons":N,"axes":["x",...],"axis_min":N,"axis_max":N}:
+// what the page must agree on with the plug-in, from the plug-in's own headers.
+EMSCRIPTEN_KEEPALIVE const char* playground_facts() {
+    const auto number = [](int value) { return std::to_string(value); };
+    std::string json = "{\"commands\":{\"set_window\":" + number(CMD_SET_WINDOW) + ",\"release\":" +
+                       number(CMD_RELEASE) + ",\"configure\":" + number(CMD_CONFIGURE) + ",\"poll\":" +
+                       number(CMD_POLL) + ",\"next_bit\":" + number(CMD_NEXT_BIT) + "},\"slots\":" +
+                       number(SLOT_COUNT) + ",\"buttons\":" + number(BUTTON_COUNT) + ",\"axes\":[";
+    for (int axis = 0; axis < AXIS_COUNT; ++axis) json += (axis == 0 ? "" : ",") + quoted(AXIS_NAMES[axis].letters);
+    return hand_over(json + "],\"axis_min\":" + number(AXIS_MIN) + ",\"axis_max\":" + number(AXIS_MAX) + "}");
+}
+
 // Puts the platform back to no controllers; the plug-in must have released its own first.
 EMSCRIPTEN_KEEPALIVE void playground_reset() {
     sim_reset();
@@ -66,12 +81,12 @@ EMSCRIPTEN_KEEPALIVE void playground_set_axis(int controller, int axis, int posi
     if (axis >= 0 && axis < AXIS_COUNT) sim_set_axis(controller, static_cast<SimAxis>(axis), position);
 }
 
-// button 1 to 128, as the mapping language numbers them.
+// button 1 to BUTTON_COUNT, as the mapping language numbers them.
 EMSCRIPTEN_KEEPALIVE void playground_set_button(int controller, int button, int pressed) {
-    if (button >= 1 && button <= 128) sim_set_button(controller, button - 1, pressed != 0);
+    if (button >= 1 && button <= BUTTON_COUNT) sim_set_button(controller, button - 1, pressed != 0);
 }
 
-// {"entries":[{"word":"0x...","meaning":"..."}...],"error":null|{"index","offset","token","reason"},
+// {"entries":[{"word":"0x...","meaning":"...","token":"..."}...],"error":null|{"index","offset","token","reason"},
 //  "warnings":[{"index","offset","length","message"}...]} for the mapping text the plug-in
 // compiles (the host's, or the default), the controllers' count as the answer lists them.
 EMSCRIPTEN_KEEPALIVE const char* playground_describe(const char* host_text, int controllers) {
@@ -79,12 +94,14 @@ EMSCRIPTEN_KEEPALIVE const char* playground_describe(const char* host_text, int 
     MappingTable table;
     const TextBuffer text(mapping.c_str());
     compile_mapping(text, table);
+    const std::vector<TokenSpan> tokens = mapping_tokens(text);
     std::string json = "{\"entries\":[";
     for (int32_t i = 0; i < table.count; ++i) {
-        char word[16];
-        std::snprintf(word, sizeof word, "0x%08X", table.entries[i]);
-        json += std::string(i == 0 ? "" : ",") + "{\"word\":\"" + word + "\",\"meaning\":" +
-                quoted(describe_entry(table.entries[i])) + "}";
+        const TokenSpan& token = tokens[static_cast<size_t>(i)];
+        json += std::string(i == 0 ? "" : ",") + "{\"word\":\"" + entry_word_text(table.entries[i]) +
+                "\",\"meaning\":" + quoted(describe_entry(table.entries[i])) + ",\"token\":" +
+                quoted(mapping.substr(static_cast<size_t>(token.start), static_cast<size_t>(token.end - token.start))) +
+                "}";
     }
     json += "],\"error\":";
     const TokenError error = locate_syntax_error(mapping);

@@ -15,6 +15,7 @@
 #include "joybits_version.h"
 #include "plugin/joybits.h"
 #include "tools/joybits_host.h"
+#include "tools/joybits_host_mapping.h"
 #include "tools/joybits_host_scenario.h"
 #include "tools/joybits_host_text.h"
 

@@ -115,6 +115,7 @@ test('a mapping that compiles but says something else gets a warning', async () 
   assert.deepEqual(warnings, ['token 1 "j1x>=5" at byte 0: "=5" is not a number: it reads as 0',
                               'token 2 "j3b1" at byte 7: j3 is not attached (2 attached)']);
   assert.equal(await page.locator('#marked mark.warning').count(), 2);
+  assert.deepEqual(await page.locator('#entries td.token').allTextContents(), ['j1x>=5', 'j3b1']);
   await page.click('#add-controller');
   assert.equal(await page.locator('#warnings li').count(), 1, 'a third controller is attached now');
   assert.match(await page.textContent('#answer'), /j3:x\[<N,>N,n\]/);
