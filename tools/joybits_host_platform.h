@@ -14,7 +14,12 @@ using DeviceFunction = intptr_t (*)(int32_t command, intptr_t argument);
 
 struct HostPlatform {
     DeviceFunction device = nullptr;
-    intptr_t window = 0;  // sent with command 0 when not 0
+    intptr_t window = 0;  // sent with command 0 when not 0; on Windows the tool's own window
+    // The Windows platform's own; natively unused.
+    void* library = nullptr;       // the plug-in loaded for the run
+    bool stop = false;             // a key was pressed or the window closed
+    int64_t ticks_per_second = 0;  // of the frame clock; 0 before the first frame
+    int64_t next_tick = 0;
 };
 
 // Makes the platform ready for a run: loads the plug-in on Windows (plugin_path), or puts
@@ -24,7 +29,7 @@ bool platform_open(const HostOptions& options, const Scenario& scenario, HostPla
 void platform_apply(const ScenarioFrame& frame);
 // Windows: pumps the window's messages and waits for the next 60 Hz tick; true when a key
 // was pressed (live runs stop then). Natively: false at once.
-bool platform_wait_frame(const HostOptions& options);
+bool platform_wait_frame(const HostOptions& options, HostPlatform& platform);
 void platform_close(HostPlatform& platform);
 // Whether this build scripts virtual controllers.
 bool platform_has_scenarios();

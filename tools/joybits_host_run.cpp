@@ -70,13 +70,14 @@ const ScenarioFrame* frame_at(const Scenario& scenario, size_t& next, int frame)
     return nullptr;
 }
 
-int run_frames(const HostOptions& options, const Scenario& scenario, DeviceFunction device, std::ostream& out) {
+int run_frames(const HostOptions& options, const Scenario& scenario, HostPlatform& platform, std::ostream& out) {
+    DeviceFunction device = platform.device;
     int frames = scenario.length;
     if (!platform_has_scenarios()) frames = options.live ? std::numeric_limits<int>::max() : WINDOWS_DEFAULT_FRAMES;
     if (options.frames) frames = *options.frames;
     size_t next = 0;
     for (int frame = 0; frame < frames; ++frame) {
-        if (platform_wait_frame(options)) break;
+        if (platform_wait_frame(options, platform)) break;
         std::vector<std::string> notes;
         if (const ScenarioFrame* inputs = frame_at(scenario, next, frame)) {
             platform_apply(*inputs);
@@ -202,7 +203,7 @@ int report_table(const HostOptions& options, json& head, const std::string& answ
 }
 
 // Configures the plug-in as a host does and reports its answer, then runs the frames.
-int configure_and_run(const HostOptions& options, const Scenario& scenario, const HostPlatform& platform,
+int configure_and_run(const HostOptions& options, const Scenario& scenario, HostPlatform& platform,
                       std::ostream& out, std::ostream& err) {
     DeviceFunction device = platform.device;
     if (platform.window != 0) device(CMD_SET_WINDOW, platform.window);
@@ -227,7 +228,7 @@ int configure_and_run(const HostOptions& options, const Scenario& scenario, cons
             status = report_table(options, head, answer, out);
         } else {
             out << (options.json ? dump(head) : answer) << "\n";
-            status = run_frames(options, scenario, device, out);
+            status = run_frames(options, scenario, platform, out);
         }
         break;
     }

@@ -44,7 +44,7 @@ void platform_apply(const ScenarioFrame& frame) {
     }
 }
 
-bool platform_wait_frame(const HostOptions&) { return false; }
+bool platform_wait_frame(const HostOptions&, HostPlatform&) { return false; }
 
 void platform_close(HostPlatform& platform) { platform = HostPlatform{}; }
 

@@ -17,18 +17,16 @@ constexpr int WINDOW_WIDTH = 320;
 constexpr int WINDOW_HEIGHT = 120;
 constexpr LONGLONG FRAMES_PER_SECOND = 60;
 
-HMODULE plugin_module = nullptr;
-HWND host_window = nullptr;
-bool key_pressed = false;
-LARGE_INTEGER frequency{};
-LARGE_INTEGER next_tick{};
-bool ticking = false;
+// The platform whose window a message is for.
+HostPlatform* platform_of(HWND window) {
+    return reinterpret_cast<HostPlatform*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
 
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_KEYDOWN:
     case WM_CLOSE:
-        key_pressed = true;
+        if (HostPlatform* platform = platform_of(window)) platform->stop = true;
         return 0;
     default:
         return DefWindowProcW(window, message, wparam, lparam);
@@ -44,7 +42,16 @@ std::string beside_executable(const char* file) {
     return cut == std::string::npos ? std::string(file) : folder.substr(0, cut + 1) + file;
 }
 
-HWND create_window() {
+// Loads the plug-in the options name (joybits.dll beside the tool when none); its path,
+// as asked for, in path. Null with error set when it cannot be loaded.
+HMODULE load_plugin(const HostOptions& options, std::string& path, std::string& error) {
+    path = options.plugin_path.empty() ? beside_executable("joybits.dll") : options.plugin_path;
+    HMODULE module = LoadLibraryA(path.c_str());
+    if (module == nullptr) error = path + ": cannot load the plug-in (error " + std::to_string(GetLastError()) + ")";
+    return module;
+}
+
+HWND create_window(HostPlatform& platform) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSW window_class{};
     window_class.lpfnWndProc = window_procedure;
@@ -55,14 +62,16 @@ HWND create_window() {
     HWND window = CreateWindowExW(0, WINDOW_CLASS, L"joybits-host: press a key to stop", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                                   CW_USEDEFAULT, CW_USEDEFAULT, WINDOW_WIDTH, WINDOW_HEIGHT, nullptr, nullptr, instance,
                                   nullptr);
-    if (window != nullptr) SetForegroundWindow(window);
+    if (window == nullptr) return nullptr;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&platform));
+    SetForegroundWindow(window);
     return window;
 }
 
-void pump_messages() {
+void pump_messages(HostPlatform& platform) {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) key_pressed = true;
+        if (message.message == WM_QUIT) platform.stop = true;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
@@ -71,75 +80,68 @@ void pump_messages() {
 }  // namespace
 
 bool platform_open(const HostOptions& options, const Scenario&, HostPlatform& platform, std::string& error) {
-    const std::string path = options.plugin_path.empty() ? beside_executable("joybits.dll") : options.plugin_path;
-    plugin_module = LoadLibraryA(path.c_str());
-    if (plugin_module == nullptr) {
-        error = path + ": cannot load the plug-in (error " + std::to_string(GetLastError()) + ")";
-        return false;
-    }
-    FARPROC entry = GetProcAddress(plugin_module, "_pbplug_Device");
+    std::string path;
+    HMODULE module = load_plugin(options, path, error);
+    if (module == nullptr) return false;
+    FARPROC entry = GetProcAddress(module, "_pbplug_Device");
     if (entry == nullptr) {
         error = path + ": the library exports no _pbplug_Device";
-        FreeLibrary(plugin_module);
-        plugin_module = nullptr;
+        FreeLibrary(module);
         return false;
     }
+    platform.library = module;
     static_assert(sizeof(entry) == sizeof(platform.device));
     std::memcpy(&platform.device, &entry, sizeof entry);
     if (!options.list) {
-        host_window = create_window();
-        if (host_window == nullptr) {
+        HWND window = create_window(platform);
+        if (window == nullptr) {
             std::fputs("joybits-host: no window could be made; controllers that need one will not be read\n", stderr);
         }
-        platform.window = reinterpret_cast<intptr_t>(host_window);
+        platform.window = reinterpret_cast<intptr_t>(window);
     }
     return true;
 }
 
 void platform_apply(const ScenarioFrame&) {}
 
-bool platform_wait_frame(const HostOptions& options) {
-    pump_messages();
+bool platform_wait_frame(const HostOptions& options, HostPlatform& platform) {
+    pump_messages(platform);
     if (options.live && _kbhit() != 0) {
         _getch();
-        key_pressed = true;
+        platform.stop = true;
     }
-    if (key_pressed) return true;
-    if (!ticking) {
-        QueryPerformanceFrequency(&frequency);
-        QueryPerformanceCounter(&next_tick);
-        ticking = true;
-        return false;
-    }
-    next_tick.QuadPart += frequency.QuadPart / FRAMES_PER_SECOND;
+    if (platform.stop) return true;
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    if (now.QuadPart < next_tick.QuadPart) {
-        Sleep(static_cast<DWORD>((next_tick.QuadPart - now.QuadPart) * 1000 / frequency.QuadPart));
-    } else {
-        next_tick = now;  // fell behind: do not rush to catch up
+    if (platform.ticks_per_second == 0) {
+        LARGE_INTEGER frequency;
+        QueryPerformanceFrequency(&frequency);
+        platform.ticks_per_second = frequency.QuadPart;
+        platform.next_tick = now.QuadPart;
+        return false;
     }
-    pump_messages();
-    return key_pressed;
+    platform.next_tick += platform.ticks_per_second / FRAMES_PER_SECOND;
+    if (now.QuadPart < platform.next_tick) {
+        Sleep(static_cast<DWORD>((platform.next_tick - now.QuadPart) * 1000 / platform.ticks_per_second));
+    } else {
+        platform.next_tick = now.QuadPart;  // fell behind: do not rush to catch up
+    }
+    pump_messages(platform);
+    return platform.stop;
 }
 
 void platform_close(HostPlatform& platform) {
-    if (host_window != nullptr) DestroyWindow(host_window);
-    host_window = nullptr;
-    if (plugin_module != nullptr) FreeLibrary(plugin_module);
-    plugin_module = nullptr;
+    if (platform.window != 0) DestroyWindow(reinterpret_cast<HWND>(platform.window));
+    if (platform.library != nullptr) FreeLibrary(static_cast<HMODULE>(platform.library));
     platform = HostPlatform{};
 }
 
 bool platform_has_scenarios() { return false; }
 
 bool platform_plugin_version(const HostOptions& options, std::string& version, std::string& where, std::string& error) {
-    const std::string path = options.plugin_path.empty() ? beside_executable("joybits.dll") : options.plugin_path;
-    HMODULE module = LoadLibraryA(path.c_str());
-    if (module == nullptr) {
-        error = path + ": cannot load the plug-in (error " + std::to_string(GetLastError()) + ")";
-        return false;
-    }
+    std::string path;
+    HMODULE module = load_plugin(options, path, error);
+    if (module == nullptr) return false;
     wchar_t file[MAX_PATH];
     const DWORD length = GetModuleFileNameW(module, file, MAX_PATH);
     std::string found = length == 0 || length >= MAX_PATH ? path : utf16_to_utf8(reinterpret_cast<const char16_t*>(file), length);
