@@ -87,7 +87,7 @@ TokenWord compile_token(TextBuffer& token) {
 // Cuts text (a mapping text before its first '/') into tokens at its commas and hands
 // each to visit(index, start, end, token), token holding its bytes with blanks and tabs
 // left out, until visit returns false. A last piece with nothing but blanks in it is no
-// token: the text ends with a comma. Blanks and tabs are never commas, so the commas cut
+// token: the text ends with a comma, which stored texts do and hosts accept. Blanks and tabs are never commas, so the commas cut
 // at are those of the text as handed over.
 template <typename Visit>
 void cut_tokens(const TextBuffer& text, Visit visit) {
@@ -130,6 +130,8 @@ CompileResult compile_mapping(const TextBuffer& text, MappingTable& table) {
     // syntax error nor a failed allocation part-way leaves a half-built table served.
     int32_t count = 0;
     cut_tokens(result.echo, [&](int32_t index, int32_t start, int32_t, TextBuffer& token) {
+        // Past the last entry nothing is read, so nothing is refused: longer stored texts
+        // have always configured.
         if (index >= MAX_ENTRIES) return false;
         TokenWord compiled = compile_token(token);
         if (compiled.refused != SyntaxReason::none) {
