@@ -7,14 +7,18 @@
 // between them exactly when the table came out empty because of an error; the answer
 // handed back as the next mapping text gives the same answer and the same table; every
 // entry word is well formed; polls return the count and reads give 0 or 1 (1 past the
-// end); constants keep their bits; after a release nothing is left held or misused.
+// end); constants keep their bits; after a release nothing is left held or misused; the
+// token list the readers beside the plug-in take agrees with the configure: the same
+// refusal, the same words, and spans that follow one another comma by comma.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "mapping/compiler.h"
 #include "plugin/plugin.h"
 #include "sim/sim_platform.h"
 
@@ -59,6 +63,24 @@ void check_words() {
     }
 }
 
+void check_tokens(const std::string& chosen, bool refused, const MappingEntry* words, int32_t count) {
+    const std::vector<TokenSpan> tokens = mapping_tokens(TextBuffer(chosen.c_str()));
+    check(refused == (!tokens.empty() && tokens.back().refused != SyntaxReason::none),
+          "the token list and the configure disagree on a refusal", chosen);
+    if (!refused) check(static_cast<int32_t>(tokens.size() < MAX_ENTRIES ? tokens.size() : MAX_ENTRIES) == count,
+                        "the token list and the table differ in length", chosen);
+    int32_t at = 0;
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        const TokenSpan& t = tokens[i];
+        check(t.start == at && t.start <= t.number_start && t.number_start <= t.end, "a token's span is out of order", chosen);
+        check(t.end == static_cast<int32_t>(chosen.size()) || chosen[static_cast<size_t>(t.end)] == ',' ||
+                  chosen[static_cast<size_t>(t.end)] == '/',
+              "a token ends at neither a comma, a '/' nor the end", chosen);
+        if (!refused && static_cast<int32_t>(i) < count) check(t.word == words[i], "a token's word is not the table's", chosen);
+        at = t.end + 1;
+    }
+}
+
 void set_up_platform() {
     sim_reset();
     sim_set_logging(false);
@@ -92,6 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     MappingEntry words[MAX_ENTRIES];
     std::memcpy(words, tested.table.entries, sizeof(MappingEntry) * static_cast<size_t>(count));
+    check_tokens(chosen, tail != HELP, words, count);
 
     // Handed back unchanged, the answer compiles to the same table and gives itself again.
     std::string again = configure(answer.c_str());
