@@ -65,18 +65,19 @@ void check_words() {
 
 void check_tokens(const std::string& chosen, bool refused, const MappingEntry* words, int32_t count) {
     const std::vector<TokenSpan> tokens = mapping_tokens(TextBuffer(chosen.c_str()));
-    check(refused == (!tokens.empty() && tokens.back().refused != SyntaxReason::none),
+    const auto listed = static_cast<int32_t>(tokens.size());
+    check(refused == (listed > 0 && tokens.back().refused != SyntaxReason::none),
           "the token list and the configure disagree on a refusal", chosen);
-    if (!refused) check(static_cast<int32_t>(tokens.size() < MAX_ENTRIES ? tokens.size() : MAX_ENTRIES) == count,
-                        "the token list and the table differ in length", chosen);
+    check(refused || (listed < MAX_ENTRIES ? listed : MAX_ENTRIES) == count,
+          "the token list and the table differ in length", chosen);
     int32_t at = 0;
-    for (size_t i = 0; i < tokens.size(); ++i) {
-        const TokenSpan& t = tokens[i];
-        check(t.start == at && t.start <= t.number_start && t.number_start <= t.end, "a token's span is out of order", chosen);
-        check(t.end == static_cast<int32_t>(chosen.size()) || chosen[static_cast<size_t>(t.end)] == ',' ||
-                  chosen[static_cast<size_t>(t.end)] == '/',
-              "a token ends at neither a comma, a '/' nor the end", chosen);
-        if (!refused && static_cast<int32_t>(i) < count) check(t.word == words[i], "a token's word is not the table's", chosen);
+    for (int32_t i = 0; i < listed; ++i) {
+        const TokenSpan& t = tokens[static_cast<size_t>(i)];
+        check(t.start == at && t.start <= t.number_start && t.number_start <= t.end, "a token's span is out of order",
+              chosen);
+        const char after = t.end < static_cast<int32_t>(chosen.size()) ? chosen[static_cast<size_t>(t.end)] : ',';
+        check(after == ',' || after == '/', "a token ends at neither a comma, a '/' nor the end", chosen);
+        check(refused || i >= count || t.word == words[i], "a token's word is not the table's", chosen);
         at = t.end + 1;
     }
 }

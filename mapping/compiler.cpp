@@ -87,8 +87,8 @@ TokenWord compile_token(TextBuffer& token) {
 // Cuts text (a mapping text before its first '/') into tokens at its commas and hands
 // each to visit(index, start, end, token), token holding its bytes with blanks and tabs
 // left out, until visit returns false. A last piece with nothing but blanks in it is no
-// token: the text ends with a comma, which stored texts do and hosts accept. Blanks and tabs are never commas, so the commas cut
-// at are those of the text as handed over.
+// token: the text ends with a comma, which stored texts do and hosts accept. Blanks and
+// tabs are never commas, so the commas cut at are those of the text as handed over.
 template <typename Visit>
 void cut_tokens(const TextBuffer& text, Visit visit) {
     TextBuffer token;
