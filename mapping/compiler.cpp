@@ -20,15 +20,16 @@ int axis_at(const TextBuffer& token, int32_t pos, int32_t& length) {
     return -1;
 }
 
-// The number written from position pos of the token on, read as atoi reads it.
+// The number written from position pos of the token on (at most its length), read as
+// atoi reads it.
 uint32_t number_at(const TextBuffer& token, int32_t pos, uint32_t mask) {
-    return static_cast<uint32_t>(token.mid(pos).to_int()) & mask;
+    return static_cast<uint32_t>(parse_int(token.c_str() + pos)) & mask;
 }
 
 struct TokenWord {
     SyntaxReason refused;  // none when the token compiled
     MappingEntry word;
-    int32_t number_at = -1;  // where the number begins in the token, '!' included; -1 for none
+    int32_t number_pos = -1;  // where the number begins in the token, '!' included; -1 for none
 };
 
 // The reason for a token refused at a byte where the grammar wanted `wanted`: a line end
@@ -74,13 +75,16 @@ TokenWord compile_controller_token(const TextBuffer& token, bool invert) {
 TokenWord compile_token(TextBuffer& token) {
     if (token.length == 0) return {SyntaxReason::empty_token, 0};
     bool invert = token.at(0) == '!';
-    if (invert) token = token.mid(1);
+    if (invert) {  // the '!' taken out in place, the terminating zero moved with the rest
+        std::memmove(token.data, token.data + 1, static_cast<size_t>(token.length));
+        token.set_length(token.length - 1);
+    }
     if (invert && token.length == 0) return {SyntaxReason::nothing_after_invert, 0};
     // The constants ignore the invert flag.
     if (equals(token, "a")) return {SyntaxReason::none, CONSTANT_0};
     if (equals(token, "p")) return {SyntaxReason::none, CONSTANT_1};
     TokenWord compiled = compile_controller_token(token, invert);
-    if (invert && compiled.number_at >= 0) ++compiled.number_at;
+    if (invert && compiled.number_pos >= 0) ++compiled.number_pos;
     return compiled;
 }
 
@@ -158,7 +162,7 @@ std::vector<TokenSpan> mapping_tokens(const TextBuffer& text) {
             return true;
         }
         TokenWord compiled = compile_token(token);
-        int32_t number = compiled.number_at < 0 ? end : offset_in_text(body, start, end, compiled.number_at);
+        int32_t number = compiled.number_pos < 0 ? end : offset_in_text(body, start, end, compiled.number_pos);
         spans.push_back({start, end, number, compiled.word, compiled.refused});
         return compiled.refused == SyntaxReason::none;
     });
