@@ -43,6 +43,7 @@ struct Model {
 
 TextBuffer g_slots[SLOTS];
 Model g_models[SLOTS];
+Model g_before[SLOTS];
 
 struct Input {
     const uint8_t* data;
@@ -196,7 +197,8 @@ struct Step {
     int j;
     int k;
     int64_t fail_at;
-    Model before[SLOTS];
+    Model* before;  // the models before the operation: g_before, kept from step to step
+    //                 so that copying them into it reuses the strings' storage
     StringArg arg;
     std::string expected;
     TextBuffer r;
@@ -470,7 +472,7 @@ constexpr void (*OPERATIONS[])(Step&) = {
 void run_operation(Input& in) {
     constexpr size_t count = sizeof(OPERATIONS) / sizeof(OPERATIONS[0]);
     Step st{in, static_cast<uint8_t>(next_byte(in) % count), next_byte(in) % SLOTS, next_byte(in) % SLOTS,
-            next_byte(in) % SLOTS, 0, {}, {}, {}, {}};
+            next_byte(in) % SLOTS, 0, g_before, {}, {}, {}};
     uint8_t fail_byte = next_byte(in);
     st.fail_at = fail_byte < 200 ? 0 : fail_byte - 199;  // mostly no failure
     for (int s = 0; s < SLOTS; ++s) {
