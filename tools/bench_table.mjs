@@ -16,6 +16,8 @@ const builds = process.argv.slice(2).map((arg) => {
   for (const file of fs.readdirSync(folder).filter((f) => /^bench_\w+\.json$/.test(f)).sort()) {
     // Google Benchmark writes NaN (and -nan) for the cv of a counter that is always 0.
     const text = fs.readFileSync(path.join(folder, file), 'utf8').replace(/:\s*-?nan\b/gi, ': null');
+    // A program whose benchmarks the filter left out writes nothing, or no benchmark.
+    if (text.trim() === '') continue;
     const results = JSON.parse(text);
     for (const b of results.benchmarks.filter((r) => r.run_type === 'iteration')) {
       const run = runs.get(b.run_name) ?? { times: [], allocs: 0, entries: 0 };

@@ -10,7 +10,8 @@
 // their spread (min..max); the JSON holds every repetition and the mean, median, stddev
 // and cv aggregates.
 //
-// Options: --benchmark_filter=TEXT (a substring of the name), --benchmark_repetitions=N,
+// Options: --benchmark_filter=TEXT (a substring of the name, or several separated by '|'
+// as in the regular expression of the native runs), --benchmark_repetitions=N,
 // --benchmark_min_time=SECONDS, --benchmark_out=FILE; the others are accepted and ignored.
 #pragma once
 
@@ -279,6 +280,19 @@ inline Options parse_options(int argc, char** argv) {
 
 // Runs one instance: calibration, one unmeasured run, the repetitions. Appends its JSON
 // records and prints its console line; false if it stopped with an error.
+// Whether a benchmark's name holds the filter, or one of its '|'-separated parts.
+inline bool filter_matches(const std::string& filter, const std::string& name) {
+    size_t start = 0;
+    for (;;) {
+        const size_t bar = filter.find('|', start);
+        if (name.find(filter.substr(start, bar == std::string::npos ? bar : bar - start)) != std::string::npos) {
+            return true;
+        }
+        if (bar == std::string::npos) return false;
+        start = bar + 1;
+    }
+}
+
 inline bool run_instance(const Family& family, const std::string& name, std::vector<int64_t> args, int family_index,
                          int instance, const Options& options, std::string& json) {
     auto once = [&](int64_t iterations) {
@@ -359,7 +373,7 @@ inline int run_all(int argc, char** argv) {
         bool any = false;
         int instance = 0;
         for (auto& [name, args] : instances) {
-            if (name.find(options.filter) == std::string::npos) continue;
+            if (!filter_matches(options.filter, name)) continue;
             any = true;
             ok = run_instance(*family, name, args, family_index, instance++, options, json) && ok;
         }
