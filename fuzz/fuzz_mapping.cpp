@@ -66,7 +66,7 @@ void check_words() {
 void check_tokens(const std::string& chosen, bool refused, const MappingEntry* words, int32_t count) {
     const std::vector<TokenSpan> tokens = mapping_tokens(TextBuffer(chosen.c_str()));
     const auto listed = static_cast<int32_t>(tokens.size());
-    check(refused == (listed > 0 && tokens.back().refused != SyntaxReason::none),
+    check(refused == (refused_token(tokens) != nullptr),
           "the token list and the configure disagree on a refusal", chosen);
     check(refused || (listed < MAX_ENTRIES ? listed : MAX_ENTRIES) == count,
           "the token list and the table differ in length", chosen);

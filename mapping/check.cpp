@@ -80,7 +80,7 @@ std::vector<MappingWarning> check_mapping(const std::string& text, int attached_
     std::vector<MappingWarning> warnings;
     const TextBuffer whole(text.c_str());
     const std::vector<TokenSpan> tokens = mapping_tokens(whole);
-    if (!tokens.empty() && tokens.back().refused != SyntaxReason::none) return warnings;
+    if (refused_token(tokens) != nullptr) return warnings;
 
     std::map<MappingEntry, int32_t> first_with_test;
     for (int32_t index = 0; index < static_cast<int32_t>(tokens.size()); ++index) {
@@ -98,9 +98,8 @@ std::vector<MappingWarning> check_mapping(const std::string& text, int attached_
         const auto seen = first_with_test.emplace(token.word, index);
         if (!seen.second) warn("the same test as token " + std::to_string(seen.first->second + 1));
     }
-    // The last token ends at a comma rather than at the end of the text before its '/'.
-    const int32_t slash = whole.find('/');
-    if (!tokens.empty() && tokens.back().end < (slash >= 0 ? slash : whole.length)) {
+    // The last token ends at a comma rather than at a '/' or the end of the text.
+    if (!tokens.empty() && whole.at(tokens.back().end) == ',') {
         warnings.push_back({static_cast<int32_t>(tokens.size()), tokens.back().end, 1,
                             "a comma at the end: accepted, but no token follows it"});
     }

@@ -35,7 +35,7 @@ struct TokenWord {
 // The reason for a token refused at a byte where the grammar wanted `wanted`: a line end
 // there is named as such.
 TokenWord refused(char at, SyntaxReason wanted) {
-    return {at == '\n' || at == '\r' ? SyntaxReason::line_end : wanted, 0, -1};
+    return {at == '\n' || at == '\r' ? SyntaxReason::line_end : wanted, 0};
 }
 
 // A controller token: 'j', the controller digit, then a button or an axis with its form.
@@ -88,6 +88,12 @@ TokenWord compile_token(TextBuffer& token) {
     return compiled;
 }
 
+// The mapping text before its first '/', which opens the comment.
+TextBuffer before_comment(const TextBuffer& text) {
+    int32_t slash = text.find('/');
+    return slash >= 0 ? text.left(slash) : text.mid(0);
+}
+
 // Cuts text (a mapping text before its first '/') into tokens at its commas and hands
 // each to visit(index, start, end, token), token holding its bytes with blanks and tabs
 // left out, until visit returns false. A last piece with nothing but blanks in it is no
@@ -127,8 +133,7 @@ CompileResult compile_mapping(const TextBuffer& text, MappingTable& table) {
     CompileResult result;
     table.count = 0;
 
-    int32_t slash = text.find('/');
-    result.echo = slash >= 0 ? text.left(slash) : text.mid(0);
+    result.echo = before_comment(text);
 
     // The count is published only once the whole text has compiled, so that neither a
     // syntax error nor a failed allocation part-way leaves a half-built table served.
@@ -154,8 +159,7 @@ CompileResult compile_mapping(const TextBuffer& text, MappingTable& table) {
 
 std::vector<TokenSpan> mapping_tokens(const TextBuffer& text) {
     std::vector<TokenSpan> spans;
-    int32_t slash = text.find('/');
-    TextBuffer body = slash >= 0 ? text.left(slash) : text.mid(0);
+    TextBuffer body = before_comment(text);
     cut_tokens(body, [&](int32_t index, int32_t start, int32_t end, TextBuffer& token) {
         if (index >= MAX_ENTRIES) {
             spans.push_back({start, end, end, 0, SyntaxReason::none});

@@ -49,3 +49,8 @@ struct TokenSpan {
 // beside the plug-in (the check, the host tool, the playground); the plug-in itself calls
 // compile_mapping, which builds no list.
 std::vector<TokenSpan> mapping_tokens(const TextBuffer& text);
+
+// The refused token of such a list (its last), or null when the text compiles.
+inline const TokenSpan* refused_token(const std::vector<TokenSpan>& tokens) {
+    return tokens.empty() || tokens.back().refused == SyntaxReason::none ? nullptr : &tokens.back();
+}

@@ -97,8 +97,9 @@ AnswerShape answer_shape(const std::string& answer) {
 TokenError locate_syntax_error(const std::string& mapping) {
     TokenError error;
     const std::vector<TokenSpan> tokens = mapping_tokens(TextBuffer(mapping.c_str()));
-    if (tokens.empty() || tokens.back().refused == SyntaxReason::none) return error;
-    const TokenSpan& refused = tokens.back();
+    const TokenSpan* refused_at = refused_token(tokens);
+    if (refused_at == nullptr) return error;
+    const TokenSpan& refused = *refused_at;
     error.found = true;
     error.index = static_cast<int>(tokens.size());
     error.offset = static_cast<size_t>(refused.start);

@@ -48,14 +48,14 @@ const char* hand_over(std::string json) {
 
 extern "C" {
 
-// {"commands":{"set_window":N,...},"slots":N,"buttons":N,"axes":["x",...],"axis_min":N,"axis_max":N}:
+// {"commands":{"set_window":N,...},"slots":N,"axes":["x",...],"axis_min":N,"axis_max":N}:
 // what the page must agree on with the plug-in, from the plug-in's own headers.
 EMSCRIPTEN_KEEPALIVE const char* playground_facts() {
     const auto number = [](int value) { return std::to_string(value); };
     std::string json = "{\"commands\":{\"set_window\":" + number(CMD_SET_WINDOW) + ",\"release\":" +
                        number(CMD_RELEASE) + ",\"configure\":" + number(CMD_CONFIGURE) + ",\"poll\":" +
                        number(CMD_POLL) + ",\"next_bit\":" + number(CMD_NEXT_BIT) + "},\"slots\":" +
-                       number(SLOT_COUNT) + ",\"buttons\":" + number(BUTTON_COUNT) + ",\"axes\":[";
+                       number(SLOT_COUNT) + ",\"axes\":[";
     for (int axis = 0; axis < AXIS_COUNT; ++axis) json += (axis == 0 ? "" : ",") + quoted(AXIS_NAMES[axis].letters);
     return hand_over(json + "],\"axis_min\":" + number(AXIS_MIN) + ",\"axis_max\":" + number(AXIS_MAX) + "}");
 }
