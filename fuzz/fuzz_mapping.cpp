@@ -60,6 +60,8 @@ void check_words() {
         check(entry_controller(e) >= 1 && entry_controller(e) <= 8, "controller number out of range");
         check(static_cast<int>(entry_kind(e)) < ENTRY_KIND_COUNT, "kind out of range");
         check(((e >> 18) & 3u) == 0, "bits 18-19 not zero");
+        check(kind_pov_direction(entry_kind(e)) < 0 || (entry_operand(e) >= POV_NUMBER_MIN && entry_operand(e) <= POV_NUMBER_MAX),
+              "a point of view's number out of range");
     }
 }
 

@@ -36,7 +36,7 @@ std::string range_problem(EntryKind kind, int32_t written) {
         if (reads == written) return "";
         return "button " + std::to_string(written) + " reads button " + std::to_string(reads) + " (buttons are 1 to " + std::to_string(BUTTON_COUNT) + ")";
     }
-    if (static_cast<int>(kind) % 3 == static_cast<int>(AxisForm::bit)) {
+    if (kind_form(kind) == AxisForm::bit) {
         if (written >= 0 && written <= 15) return "";
         return "bit " + std::to_string(written) + " becomes bit " +
                std::to_string(static_cast<uint32_t>(written) & BIT_NUMBER_MASK) + " (bits are 0 to 15)";
@@ -60,11 +60,14 @@ std::vector<std::string> token_problems(const std::string& text, const TokenSpan
         }
         return problems;
     }
-    const std::string number = at(token.number_start);
-    const std::string unreadable = number_problem(number);
-    if (!unreadable.empty()) problems.push_back(unreadable);
-    const std::string wrapped = range_problem(entry_kind(token.word), parse_int(number.c_str()));
-    if (!wrapped.empty()) problems.push_back(wrapped);
+    // A point of view's number is one digit, which the compiler keeps to 1 to 4.
+    if (kind_pov_direction(entry_kind(token.word)) < 0) {
+        const std::string number = at(token.number_start);
+        const std::string unreadable = number_problem(number);
+        if (!unreadable.empty()) problems.push_back(unreadable);
+        const std::string wrapped = range_problem(entry_kind(token.word), parse_int(number.c_str()));
+        if (!wrapped.empty()) problems.push_back(wrapped);
+    }
     const auto controller = static_cast<int>(entry_controller(token.word));
     if (attached >= 0 && controller > attached) {
         problems.push_back("j" + std::to_string(controller) + " is not attached (" +

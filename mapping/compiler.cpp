@@ -6,13 +6,14 @@
 
 namespace {
 
-// The axis whose letters stand at position pos of the token, with their length; -1 for
-// none. No axis's letters begin another's, so at most one matches.
+// The axis (sliders included) whose letters stand at position pos of the token, with
+// their length; -1 for none. No axis's letters begin another's, so at most one matches.
 int axis_at(const TextBuffer& token, int32_t pos, int32_t& length) {
-    for (int axis = 0; axis < AXIS_COUNT; ++axis) {
-        auto n = static_cast<int32_t>(std::strlen(AXIS_NAMES[axis].letters));
+    for (int axis = 0; axis < MAPPED_AXIS_COUNT; ++axis) {
+        const char* letters = mapped_axis_letters(axis);
+        auto n = static_cast<int32_t>(std::strlen(letters));
         int32_t i = 0;
-        while (i < n && token.at(pos + i) == AXIS_NAMES[axis].letters[i]) ++i;
+        while (i < n && token.at(pos + i) == letters[i]) ++i;
         if (i < n) continue;
         length = n;
         return axis;
@@ -38,7 +39,24 @@ TokenWord refused(char at, SyntaxReason wanted) {
     return {at == '\n' || at == '\r' ? SyntaxReason::line_end : wanted, 0};
 }
 
-// A controller token: 'j', the controller digit, then a button or an axis with its form.
+// A point of view's token after "j<n>h": its number 1 to 4, one direction letter, and
+// nothing after it.
+TokenWord compile_pov_token(const TextBuffer& token, uint32_t controller, bool invert) {
+    const char number = token.at(3);
+    if (number < '0' + static_cast<int>(POV_NUMBER_MIN) || number > '0' + static_cast<int>(POV_NUMBER_MAX)) {
+        return refused(number, SyntaxReason::pov_number);
+    }
+    const char letter = token.at(4);
+    const char* direction = letter == '\0' ? nullptr : std::strchr(POV_DIRECTIONS, letter);
+    if (direction == nullptr) return refused(letter, SyntaxReason::pov_direction);
+    if (token.length > 5) return refused(token.at(5), SyntaxReason::after_pov_direction);
+    return {SyntaxReason::none,
+            make_entry(controller, pov_kind(static_cast<int>(direction - POV_DIRECTIONS)),
+                       static_cast<uint32_t>(number - '0'), invert)};
+}
+
+// A controller token: 'j', the controller digit, then a button, a point of view, or an
+// axis with its form.
 // Each position is read only after every earlier one matched; the position just past the
 // last byte reads the terminating zero, which matches nothing.
 TokenWord compile_controller_token(const TextBuffer& token, bool invert) {
@@ -53,6 +71,7 @@ TokenWord compile_controller_token(const TextBuffer& token, bool invert) {
         return {SyntaxReason::none,
                 make_entry(controller, EntryKind::button, number_at(token, 3, BUTTON_NUMBER_MASK), invert), 3};
     }
+    if (token.at(2) == 'h') return compile_pov_token(token, controller, invert);
     int32_t letters = 0;
     int axis = axis_at(token, 2, letters);
     if (axis < 0) {

@@ -16,8 +16,11 @@ enum class SyntaxReason : uint8_t {
     line_end,              // a line end where the grammar wants a letter or a digit
     not_a_token,           // neither a, p, nor a token starting with j
     controller_number,     // not 1 to 8 after j
-    axis_or_button,        // not b, x, y, z or r after the controller number
+    axis_or_button,        // not b, x, y, z, r, u, v or h after the controller number
     rotation_axis,         // not x, y or z after r
+    pov_number,            // not 1 to 4 after h
+    pov_direction,         // not u, r, d or l after the point of view's number
+    after_pov_direction,   // anything after the direction
 };
 
 struct CompileResult {

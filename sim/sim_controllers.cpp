@@ -138,6 +138,12 @@ void sim_set_axis(int controller, SimAxis axis, LONG position) {
     set_axis_field(controller_at(controller).input, static_cast<int>(axis), position);
 }
 
+void sim_set_pov(int controller, int index, DWORD value) {
+    Controller& c = controller_at(controller);
+    if (index < 0 || index >= static_cast<int>(c.pov_count)) usage_error("no such point of view", c.name);
+    c.input.rgdwPOV[index] = value;
+}
+
 void sim_set_button(int controller, int index, bool pressed) {
     if (index < 0 || index >= 128) usage_error("no such button", controller_at(controller).name);
     controller_at(controller).input.rgbButtons[index] = pressed ? 0x80 : 0x00;

@@ -181,6 +181,10 @@ SIM_API GUID sim_instance_guid(int controller);
 SIM_API void sim_set_axis(int controller, SimAxis axis, LONG position);
 // index 0..127 into rgbButtons (the mapping language's b1 is index 0).
 SIM_API void sim_set_button(int controller, int index, bool pressed);
+// index into rgdwPOV of one of the controller's points of view, in the order they were
+// added (the mapping language's h1 is index 0): hundredths of a degree clockwise from up,
+// or 0xFFFFFFFF for centred, which every point of view reads until set.
+SIM_API void sim_set_pov(int controller, int index, DWORD value);
 
 // --- Inspection --------------------------------------------------------------------
 

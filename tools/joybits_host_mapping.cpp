@@ -29,9 +29,15 @@ std::string reason_text(SyntaxReason reason) {
     case SyntaxReason::controller_number:
         return "the controller number after j must be 1 to " + std::to_string(SLOT_COUNT);
     case SyntaxReason::axis_or_button:
-        return "expected b, x, y, z or r after the controller number";
+        return "expected b, x, y, z, r, u, v or h after the controller number";
     case SyntaxReason::rotation_axis:
         return "expected x, y or z after r";
+    case SyntaxReason::pov_number:
+        return "the point of view's number after h must be 1 to " + std::to_string(POV_COUNT);
+    case SyntaxReason::pov_direction:
+        return "expected u, r, d or l (up, right, down, left) after the point of view's number";
+    case SyntaxReason::after_pov_direction:
+        return "nothing may follow a point of view's direction";
     }
     return "not refused";
 }
@@ -50,12 +56,18 @@ std::string describe_entry(MappingEntry entry) {
     text += std::to_string(entry_controller(entry));
     const int kind = static_cast<int>(entry_kind(entry));
     if (kind == static_cast<int>(EntryKind::button)) return text + " button " + std::to_string(entry_operand(entry));
-    if (kind > static_cast<int>(EntryKind::button)) {
+    const int direction = kind_pov_direction(entry_kind(entry));
+    if (direction >= 0) {
+        static const char* const DIRECTION_NAMES[POV_DIRECTION_COUNT] = {"up", "right", "down", "left"};
+        return text + " point of view " + std::to_string(entry_operand(entry)) + " " + DIRECTION_NAMES[direction];
+    }
+    const int axis = kind_axis(entry_kind(entry));
+    if (axis < 0) {
         return text + " unknown kind " + std::to_string(kind) + " operand " + std::to_string(entry_operand(entry));
     }
     text += ' ';
-    text += AXES[kind / 3].letters;
-    switch (static_cast<AxisForm>(kind % 3)) {
+    text += mapped_axis_letters(axis);
+    switch (kind_form(entry_kind(entry))) {
     case AxisForm::below:
         return text + " < " + std::to_string(entry_threshold(entry));
     case AxisForm::above:

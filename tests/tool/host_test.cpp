@@ -125,7 +125,8 @@ TEST(HostMappingErrors, NameTheFirstFailingTokenAndItsPosition) {
         {"p,!!j1b1,j9", 2, 2, "!!j1b1", "only one '!'"},
         {"j1x>1, J1b1", 2, 6, " J1b1", "starting with j"},
         {"j1rx3,j1r", 2, 6, "j1r", "expected x, y or z after r"},
-        {"j1q", 1, 0, "j1q", "expected b, x, y, z or r"},
+        {"j1q", 1, 0, "j1q", "expected b, x, y, z, r, u, v or h"},
+        {"j1h5u", 1, 0, "j1h5u", "point of view's number after h must be 1 to 4"},
         {"!", 1, 0, "!", "nothing after '!'"},
     };
     for (const Case& c : cases) {
@@ -224,7 +225,10 @@ TEST(HostTable, DecodesEveryKindOfEntry) {
 
     // Words the compiler never writes still get a readable meaning.
     EXPECT_EQ(describe_entry(0x00000003u), "constant 1");
-    EXPECT_EQ(describe_entry(make_entry(3, static_cast<EntryKind>(25), 7, false)), "j3 unknown kind 25 operand 7");
+    EXPECT_EQ(describe_entry(make_entry(3, static_cast<EntryKind>(29), 7, false)), "j3 unknown kind 29 operand 7");
+    EXPECT_EQ(describe_entry(make_entry(3, EntryKind::u_above, 7, false)), "j3 u > 7");
+    EXPECT_EQ(describe_entry(make_entry(2, EntryKind::v_bit, 7, true)), "!j2 v bit 7");
+    EXPECT_EQ(describe_entry(make_entry(4, EntryKind::pov_down, 2, false)), "j4 point of view 2 down");
 
     // The default mapping is what a null argument configures.
     const HostRun defaults = run_host({"--table"});
