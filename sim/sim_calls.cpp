@@ -29,9 +29,7 @@ Injection injection_for(SimMethod method, int controller) {
     return injection;
 }
 
-}  // namespace
-
-void begin_call(Call& call, Core* core, SimMethod method, int controller, const char* format, va_list args) {
+void start_call(Call& call, Core* core, SimMethod method, int controller, const char* format, va_list args) {
     call.core = core;
     call.method = method;
     ++platform.calls[static_cast<int>(method)];
@@ -53,6 +51,15 @@ void begin_call(Call& call, Core* core, SimMethod method, int controller, const 
     }
 }
 
+}  // namespace
+
+void begin_call(Call& call, Core* core, SimMethod method, int controller, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    start_call(call, core, method, controller, format, args);
+    va_end(args);
+}
+
 bool admit(Call& call, Core* core, SimMethod method, int controller, void** out, const char* format, ...) {
     call = Call{};
     if (core != nullptr && core->retired) {
@@ -69,7 +76,7 @@ bool admit(Call& call, Core* core, SimMethod method, int controller, void** out,
     }
     va_list args;
     va_start(args, format);
-    begin_call(call, core, method, controller, format, args);
+    start_call(call, core, method, controller, format, args);
     va_end(args);
     if (!call.injection.refuses()) return true;
     if (out != nullptr) *out = nullptr;

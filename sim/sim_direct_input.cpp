@@ -1,7 +1,6 @@
 // The DLL's own functions (DirectInput8Create, and GetModuleHandleW outside Windows), the
 // DirectInput interface and the joystick configuration interface.
 #include <cinttypes>
-#include <cstdarg>
 #include <cstdio>
 
 #include "sim/sim_objects.h"
@@ -32,23 +31,11 @@ DIDEVICEINSTANCEW instance_of(const Controller& c) {
 }  // namespace
 
 #if !defined(_WIN32)
-namespace {
-
-void begin_module_call(Call& call, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void begin_module_call(Call& call, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    begin_call(call, nullptr, SimMethod::GetModuleHandleW, ANY_CONTROLLER, format, args);
-    va_end(args);
-}
-
-}  // namespace
-
 // Not a COM method: nothing to admit, and its answer is a handle (null for any injected
 // failure), which the log writes as such.
 extern "C" HMODULE WINAPI GetModuleHandleW(LPCWSTR module_name) {
     Call call;
-    begin_module_call(call, "%s", module_name == nullptr ? "null" : "name");
+    begin_call(call, nullptr, SimMethod::GetModuleHandleW, ANY_CONTROLLER, "%s", module_name == nullptr ? "null" : "name");
     HMODULE module = nullptr;
     if (module_name == nullptr && !call.injection.refuses()) module = reinterpret_cast<HMODULE>(SIM_HOST_MODULE);
     char handle[24];

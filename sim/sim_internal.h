@@ -183,7 +183,8 @@ struct Call {
 // Starts a call: counts it, logs "object.Method(arguments)", records it, and finds the
 // result a rule injects for that controller. Only GetModuleHandleW, whose answer is no
 // result code, starts itself; every method is admitted.
-void begin_call(Call& call, Core* core, SimMethod method, int controller, const char* format, va_list args);
+void begin_call(Call& call, Core* core, SimMethod method, int controller, const char* format, ...)
+    __attribute__((format(printf, 5, 6)));
 // The one admission step of every method. False when the method must not run, with its
 // answer in call.answer: a call on a retired object (from before the last reset) is
 // answered quietly and goes nowhere (DI_OK from Unacquire, which a plug-in letting old
