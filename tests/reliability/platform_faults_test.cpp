@@ -23,7 +23,7 @@ const int MAPPING_ENTRIES = 4;
 struct PlatformCall {
     std::string method;
     int nth;
-    SimCall made;
+    SimCall recorded;
 };
 
 std::vector<PlatformCall> injectable_calls() {
@@ -36,12 +36,12 @@ std::vector<PlatformCall> injectable_calls() {
     return calls;
 }
 
-std::vector<SimCall> clean_record_of(void (*run)()) {
+// A clean configure, then run with the record emptied before it.
+void record_clean_run(void (*run)()) {
     set_up_three_controllers();
     configure(MAPPING);
     sim_clear_log();
     run();
-    return sim_call_record();
 }
 
 // The slots as one line: r ready, n held but not ready, - empty.
@@ -122,7 +122,7 @@ void two_polls() {
 }
 
 TEST(PlatformFaults, EveryPollCallFailingInTurn) {
-    clean_record_of(two_polls);
+    record_clean_run(two_polls);
     const std::vector<PlatformCall> calls = injectable_calls();
     device(CMD_RELEASE);
     // First poll: Poll fails on each unacquired device and Acquire follows; second poll:
@@ -130,7 +130,7 @@ TEST(PlatformFaults, EveryPollCallFailingInTurn) {
     ASSERT_EQ(calls.size(), 12u);
 
     for (const PlatformCall& call : calls) {
-        const std::string object = call.made.object;
+        const std::string object = call.recorded.object;
         const std::string where = "failing " + call.method + " #" + std::to_string(call.nth) + " on " + object;
         set_up_three_controllers();
         for (int c = 0; c < 3; ++c) sim_set_button(c, 0, true);
@@ -141,7 +141,7 @@ TEST(PlatformFaults, EveryPollCallFailingInTurn) {
         // have succeeded: a Poll that fails anyway before the first Acquire changes nothing.
         std::string expected;
         for (int s = 0; s < 3; ++s) {
-            bool hit = object == "dev" + std::to_string(s + 1) && SUCCEEDED(call.made.result);
+            bool hit = object == "dev" + std::to_string(s + 1) && SUCCEEDED(call.recorded.result);
             expected += hit ? '0' : '1';
         }
         expected += '1';
