@@ -189,8 +189,8 @@ void begin_call(Call& call, Core* core, SimMethod method, int controller, const 
 // answer in call.answer: a call on a retired object (from before the last reset) is
 // answered quietly and goes nowhere (DI_OK from Unacquire, which a plug-in letting old
 // objects go calls, E_POINTER from the rest); a call on a released object is misuse,
-// E_POINTER; an injected failure sets *out to null (when out and *out exist) and is the
-// answer, logged. Otherwise the call has begun.
+// E_POINTER; an injected failure is the answer, logged, and sets *out to null (out: the
+// method's out pointer, or null for a method without one). Otherwise the call has begun.
 bool admit(Call& call, Core* core, SimMethod method, int controller, void** out, const char* format, ...)
     __attribute__((format(printf, 6, 7)));
 // Ends a call: an injected failure is the answer, an injected success replaces a success;
