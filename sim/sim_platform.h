@@ -64,8 +64,9 @@
 //
 // Record of calls. The same calls, as the log has them, kept for tests to read without
 // parsing the log's text (sim_call_record): the method, the object it was made on, the
-// controller it concerns and its answer. It follows the log: kept while logging is on,
-// emptied by sim_clear_log, at most SIM_MAX_RECORDED calls.
+// controller it concerns and its answer, in the order the calls started. It follows the
+// log: kept while logging is on, emptied by sim_clear_log, at most SIM_MAX_RECORDED
+// calls; misuse is in sim_problems, not here.
 //
 // Injected results. sim_fail("Poll", 2, DIERR_INPUTLOST) makes the 2nd Poll from now on
 // (on any device) answer DIERR_INPUTLOST; with times = 3 the 2nd, 3rd and 4th do,
