@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 source tools/build-step.sh
-bash tools/install-deps.sh
+bash tools/install-deps.sh --package
 
 out=build/packages
 mkdir -p "$out"
