@@ -29,20 +29,21 @@ std::string number_problem(const std::string& written) {
     return "\"" + written + "\" reads as " + value + ": \"" + written.substr(i) + "\" after the digits is ignored";
 }
 
-// What a number becomes in the entry word, when that is not what was written.
-std::string range_problem(EntryKind kind, int32_t written) {
+// What a number becomes in the entry word, when that is not what was written; shown: the
+// number as the warning quotes it (as typed when it is only digits).
+std::string range_problem(EntryKind kind, int32_t written, const std::string& shown) {
     if (kind == EntryKind::button) {
         const int32_t reads = static_cast<int32_t>((static_cast<uint32_t>(written) - 1u) & BUTTON_NUMBER_MASK) + 1;
         if (reads == written) return "";
-        return "button " + std::to_string(written) + " reads button " + std::to_string(reads) + " (buttons are 1 to " + std::to_string(BUTTON_COUNT) + ")";
+        return "button " + shown + " reads button " + std::to_string(reads) + " (buttons are 1 to " + std::to_string(BUTTON_COUNT) + ")";
     }
     if (static_cast<int>(kind) % 3 == static_cast<int>(AxisForm::bit)) {
         if (written >= 0 && written <= 15) return "";
-        return "bit " + std::to_string(written) + " becomes bit " +
+        return "bit " + shown + " becomes bit " +
                std::to_string(static_cast<uint32_t>(written) & BIT_NUMBER_MASK) + " (bits are 0 to 15)";
     }
     if (written >= AXIS_MIN && written <= AXIS_MAX) return "";
-    return "threshold " + std::to_string(written) + " becomes " +
+    return "threshold " + shown + " becomes " +
            std::to_string(static_cast<int16_t>(static_cast<uint16_t>(written))) + " (thresholds are " +
            std::to_string(AXIS_MIN) + " to " + std::to_string(AXIS_MAX) + ")";
 }
@@ -63,7 +64,9 @@ std::vector<std::string> token_problems(const std::string& text, const TokenSpan
     const std::string number = at(token.number_start);
     const std::string unreadable = number_problem(number);
     if (!unreadable.empty()) problems.push_back(unreadable);
-    const std::string wrapped = range_problem(entry_kind(token.word), parse_int(number.c_str()));
+    const int32_t value = parse_int(number.c_str());
+    const std::string wrapped =
+        range_problem(entry_kind(token.word), value, unreadable.empty() ? number : std::to_string(value));
     if (!wrapped.empty()) problems.push_back(wrapped);
     const auto controller = static_cast<int>(entry_controller(token.word));
     if (attached >= 0 && controller > attached) {
@@ -81,6 +84,16 @@ std::vector<MappingWarning> check_mapping(const std::string& text, int attached_
     const TextBuffer whole(text.c_str());
     const std::vector<TokenSpan> tokens = mapping_tokens(whole);
     if (refused_token(tokens) != nullptr) return warnings;
+    if (text.empty()) {
+        warnings.push_back({0, 0, 0, "the mapping text is empty: the plug-in configures its default mapping instead"});
+        return warnings;
+    }
+    if (text.find_first_not_of(" \t") == std::string::npos) {
+        warnings.push_back({0, 0, static_cast<int32_t>(text.size()),
+                            "the mapping text is only blanks: no token, so no entry (not the default mapping, which "
+                            "only an empty text gives), and every bit a host reads is 1"});
+        return warnings;
+    }
 
     std::map<MappingEntry, int32_t> first_with_test;
     for (int32_t index = 0; index < static_cast<int32_t>(tokens.size()); ++index) {

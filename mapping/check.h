@@ -1,9 +1,9 @@
 // Warnings for mapping texts that the plug-in accepts but that probably do not mean what
 // they say: a number that reads as another one, a threshold or bit number that wraps, an
 // inverted constant, a controller nobody attached, tokens past the last entry, a
-// trailing comma, the same test twice. It reads the text with the plug-in's own compiler
-// and changes nothing the plug-in does; it is not part of the plug-in's library (the host
-// tool and the playground use it).
+// trailing comma, the same test twice, an empty or blank text. It reads the text with the
+// plug-in's own compiler and changes nothing the plug-in does; it is not part of the
+// plug-in's library (the host tool and the playground use it).
 #pragma once
 
 #include <cstdint>

@@ -23,7 +23,7 @@ std::string reason_text(SyntaxReason reason) {
     case SyntaxReason::second_invert:
         return "only one '!' may stand before a token";
     case SyntaxReason::line_end:
-        return "the token holds a line end; only blanks and tabs are left out of a mapping text";
+        return "a line end inside the mapping: a mapping text is one line (only blanks and tabs are left out)";
     case SyntaxReason::not_a_token:
         return "a token is a, p, or a controller token starting with j";
     case SyntaxReason::controller_number:

@@ -112,7 +112,8 @@ EMSCRIPTEN_KEEPALIVE const char* playground_describe(const char* host_text, int 
         json += "null";
     }
     json += ",\"warnings\":[";
-    const std::vector<MappingWarning> warnings = check_mapping(mapping, controllers);
+    // The host's own text, so that an empty or blank one is warned about.
+    const std::vector<MappingWarning> warnings = check_mapping(host_text != nullptr ? host_text : mapping, controllers);
     for (size_t i = 0; i < warnings.size(); ++i) {
         const MappingWarning& w = warnings[i];
         json += std::string(i == 0 ? "" : ",") + "{\"index\":" + std::to_string(w.token_index + 1) +

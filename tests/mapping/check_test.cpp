@@ -56,7 +56,10 @@ TEST(MappingCheck, NamesTokensThatDoNotMeanWhatTheySay) {
 TEST(MappingCheck, QuietOnSoundTextsAndSilentOnSyntaxErrors) {
     EXPECT_TRUE(check_mapping(DEFAULT_MAPPING, 2).empty());
     EXPECT_TRUE(check_mapping("j1x>-32768, j1x<\t32767, j8rz15, j1b128 / comment,,zz", 8).empty());
-    EXPECT_TRUE(check_mapping("", 0).empty());
+    // An empty text is the default mapping; blanks alone are no entry at all.
+    EXPECT_EQ(warnings_of(""), (std::vector<std::string>{
+                                   "0@0+0: the mapping text is empty: the plug-in configures its default mapping instead"}));
+    EXPECT_EQ(warnings_of(" \t").size(), 1u);
     EXPECT_TRUE(check_mapping("p,,j1b1", 2).empty()) << "a syntax error is the compiler's to report";
     // Without a count of controllers, none is said to be missing.
     EXPECT_TRUE(check_mapping("j8b1", -1).empty());

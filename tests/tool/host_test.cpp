@@ -132,7 +132,10 @@ TEST(HostMappingErrors, NameTheFirstFailingTokenAndItsPosition) {
         const HostRun run = run_host({"--mapping", c.mapping});
         EXPECT_EQ(run.status, EXIT_MAPPING_ERROR) << c.mapping;
         // The plug-in's own answer comes first, unchanged.
-        EXPECT_EQ(run.out, std::string(c.mapping) + SYNTAX_ERROR_MARK + TWO_PAD_HELP + "\n") << c.mapping;
+        EXPECT_EQ(lines_of(run.out).at(0), std::string(c.mapping) + SYNTAX_ERROR_MARK + TWO_PAD_HELP) << c.mapping;
+        // Then what a host reads: every bit 1.
+        const std::string reads = lines_of(run.out).at(1);
+        EXPECT_EQ(reads.substr(0, reads.find("  (")).find_first_not_of("a host reads: 1"), std::string::npos) << reads;
         const TokenError token = locate_syntax_error(c.mapping);
         ASSERT_TRUE(token.found) << c.mapping;
         EXPECT_EQ(token.index, c.index) << c.mapping;
@@ -160,9 +163,17 @@ TEST(HostMappingErrors, MappingFilesGiveLineAndColumnAndRefuseNulBytes) {
     const TempFile file("mapping.txt", "p,a,\tj1b1,\nj2b1\n");
     HostRun run = run_host({"--mapping-file", file.name().c_str(), "--frames", "1"});
     EXPECT_EQ(run.status, EXIT_MAPPING_ERROR);
-    EXPECT_NE(run.err.find("token 4 \"\\nj2b1\" at byte 10 (" + file.name() + ":line 1, column 11): the token holds a line end"),
+    EXPECT_NE(run.err.find("token 4 \"\\nj2b1\" at byte 10 (" + file.name() + ":line 1, column 11): a line end inside the mapping"),
               std::string::npos)
         << run.err;
+    // What a host reads after the syntax error: all 1, one bit per token.
+    EXPECT_EQ(lines_of(run.out).back(), "a host reads: 1111  (after a syntax error)");
+
+    // A byte order mark is named.
+    const TempFile bom("bom.txt", "\xEF\xBB\xBFj1b1\n");
+    run = run_host({"--mapping-file", bom.name().c_str()});
+    EXPECT_EQ(run.status, EXIT_MAPPING_ERROR);
+    EXPECT_NE(run.err.find("starts with a UTF-8 byte order mark (EF BB BF)"), std::string::npos) << run.err;
 
     // The line end at the very end of a file is not part of the text.
     const TempFile good("good.txt", "p,a,\tj1b1 , j2b1\r\n\n");
@@ -192,6 +203,15 @@ TEST(HostCheck, ListsWarningsBesideTheAnswerAndTheTable) {
     run = run_host({"--check"});
     EXPECT_EQ(run.status, EXIT_OK);
     EXPECT_EQ(lines_of(run.out).at(1), "no warnings");
+    // An empty text is the default mapping, blanks alone are no entry at all; a wrapped
+    // number is quoted as typed.
+    run = run_host({"--mapping", "", "--check"});
+    EXPECT_NE(lines_of(run.out).at(1).find("the mapping text is empty: the plug-in configures its default mapping"),
+              std::string::npos);
+    run = run_host({"--mapping", "  \t", "--check"});
+    EXPECT_NE(lines_of(run.out).at(1).find("the mapping text is only blanks: no token, so no entry"), std::string::npos);
+    run = run_host({"--mapping", "j1x>99999999999", "--check"});
+    EXPECT_NE(run.out.find("threshold 99999999999 becomes -1"), std::string::npos) << run.out;
     run = run_host({"--mapping", "j1x20,zz", "--check"});
     EXPECT_EQ(run.status, EXIT_MAPPING_ERROR) << "a syntax error is reported as without --check";
 
@@ -302,6 +322,11 @@ TEST(HostScenario, ScriptsControllersAndListsThemAsThePluginNumbersThem) {
     EXPECT_EQ(lines[2], "frame 1:   111  j8 b8 down, j8 rz=-32768");
     EXPECT_EQ(lines[3], "frame 2:   111");
 
+    // Names are UTF-8 in and out.
+    const TempFile named("named.json", "{\"controllers\": [{\"name\": \"P\xC3\xA4" "dchen \xE2\x9C\x93\"}]}");
+    run = run_host({"--scenario", named.name().c_str(), "--list", "--json"});
+    EXPECT_EQ(nlohmann::json::parse(run.out)["controllers"][0]["name"], "P\xC3\xA4" "dchen \xE2\x9C\x93");
+
     const TempFile none("none.json", "{\"controllers\": []}");
     run = run_host({"--scenario", none.name().c_str(), "--list"});
     EXPECT_EQ(run.out, "no game controller attached\n");
@@ -332,14 +357,19 @@ TEST(HostCommandLine, RefusesBadOptionsAndExplainsItself) {
     EXPECT_EQ(lines_of(version.out).at(0), std::string("joybits-host ") + JOYBITS_VERSION);
     EXPECT_EQ(lines_of(version.out).at(1).rfind(std::string("plug-in ") + JOYBITS_VERSION + " (", 0), 0u) << version.out;
 
+    EXPECT_EQ(run_host({"--frames", "abc"}).err.rfind("--frames: \"abc\" is not a whole number from 0 to 1000000", 0), 0u);
+    EXPECT_EQ(run_host({"--version", "--json"}).err, "joybits-host: --version takes no --json\n");
+
     const HostRun help = run_host({"--help"});
     EXPECT_EQ(help.status, EXIT_OK);
     for (const char* option : {"--mapping-file", "--scenario", "--frames", "--bits", "--table", "--json", "--list"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
+    EXPECT_NE(help.out.find("--mapping-file FILE"), std::string::npos);
     for (std::initializer_list<const char*> args :
          {std::initializer_list<const char*>{"--frames", "-1"}, {"--bits", "x"}, {"--nonsense"},
-          {"--mapping", "a", "--mapping-file", "f"}, {"--live"}}) {
+          {"--mapping", "a", "--mapping-file", "f"}, {"--live"}, {"--plugin", "joybits.dll"}, {"--version", "--json"},
+          {"--list", "--mapping", "a"}}) {
         const HostRun run = run_host(args);
         EXPECT_EQ(run.status, EXIT_INPUT_ERROR) << *args.begin();
         EXPECT_NE(run.err, "") << *args.begin();
