@@ -21,11 +21,13 @@ struct ListedController {
     std::vector<std::string> axes;
     int other_axes = 0;
     int buttons = 0;
+    bool taken = true;  // false past the eighth: the plug-in has no slot for it
 };
 
 struct ListState {
     IDirectInput8W* direct_input = nullptr;
     std::vector<ListedController> listed;
+    size_t taken = 0;
     ListedController* current = nullptr;
     bool out_of_storage = false;
 };
@@ -63,16 +65,27 @@ BOOL CALLBACK on_object(const DIDEVICEOBJECTINSTANCEW* object, LPVOID context) {
 }
 
 // As the plug-in does: a controller whose device cannot be created takes no number, and
-// the enumeration stops when the eighth is taken.
+// none is taken after the eighth (those are listed as not taken).
 BOOL CALLBACK on_device(const DIDEVICEINSTANCEW* instance, LPVOID context) {
     auto* state = static_cast<ListState*>(context);
     if (instance == nullptr) return DIENUM_CONTINUE;
+    if (state->taken >= static_cast<size_t>(SLOT_COUNT)) {
+        try {
+            state->listed.push_back(
+                ListedController{product_name(*instance), guid_text(instance->guidInstance), {}, 0, 0, false});
+        } catch (...) {
+            state->out_of_storage = true;
+            return DIENUM_STOP;
+        }
+        return DIENUM_CONTINUE;
+    }
     IDirectInputDevice8W* device = nullptr;
     if (FAILED(state->direct_input->CreateDevice(instance->guidInstance, &device, nullptr)) || device == nullptr) {
         return DIENUM_CONTINUE;
     }
     try {
-        state->listed.push_back(ListedController{product_name(*instance), guid_text(instance->guidInstance), {}, 0, 0});
+        state->listed.push_back(ListedController{product_name(*instance), guid_text(instance->guidInstance), {}, 0, 0, true});
+        ++state->taken;
         state->current = &state->listed.back();
         device->EnumObjects(on_object, state, DIDFT_ALL);
         state->current = nullptr;
@@ -80,8 +93,7 @@ BOOL CALLBACK on_device(const DIDEVICEINSTANCEW* instance, LPVOID context) {
         state->out_of_storage = true;
     }
     device->Release();
-    if (state->out_of_storage) return DIENUM_STOP;
-    return state->listed.size() >= static_cast<size_t>(SLOT_COUNT) ? DIENUM_STOP : DIENUM_CONTINUE;
+    return state->out_of_storage ? DIENUM_STOP : DIENUM_CONTINUE;
 }
 
 }  // namespace
@@ -110,6 +122,10 @@ bool list_controllers(std::ostream& out, bool json, std::string& error) {
         nlohmann::json list = nlohmann::json::array();
         for (size_t i = 0; i < state.listed.size(); ++i) {
             const ListedController& c = state.listed[i];
+            if (!c.taken) {
+                list.push_back({{"number", nullptr}, {"name", c.name}, {"guid", c.guid}, {"taken", false}});
+                continue;
+            }
             list.push_back({{"number", i + 1}, {"name", c.name}, {"guid", c.guid}, {"axes", c.axes},
                             {"other_axes", c.other_axes}, {"buttons", c.buttons}});
         }
@@ -120,6 +136,10 @@ bool list_controllers(std::ostream& out, bool json, std::string& error) {
     if (state.listed.empty()) out << "no game controller attached\n";
     for (size_t i = 0; i < state.listed.size(); ++i) {
         const ListedController& c = state.listed[i];
+        if (!c.taken) {
+            out << "--  " << c.name << "  " << c.guid << "  not taken: the plug-in has " << SLOT_COUNT << " slots\n";
+            continue;
+        }
         out << "j" << i + 1 << "  " << c.name << "  " << c.guid << "  axes:";
         if (c.axes.empty()) out << " none";
         for (const std::string& axis : c.axes) out << " " << axis;

@@ -290,7 +290,7 @@ TEST(HostScenario, MalformedFilesNameTheFileTheLineAndTheProblem) {
 }
 
 TEST(HostScenario, ScriptsControllersAndListsThemAsThePluginNumbersThem) {
-    // Ten controllers: the plug-in takes eight, and so does the list.
+    // Ten controllers: the plug-in takes eight; the list shows the other two as not taken.
     std::string text = "{\"controllers\": [";
     for (int i = 1; i <= 10; ++i) {
         text += std::string(i > 1 ? "," : "") + "{\"name\": \"Stick " + std::to_string(i) +
@@ -302,13 +302,16 @@ TEST(HostScenario, ScriptsControllersAndListsThemAsThePluginNumbersThem) {
     HostRun run = run_host({"--scenario", file.name().c_str(), "--list"});
     ASSERT_EQ(run.status, EXIT_OK) << run.err;
     std::vector<std::string> lines = lines_of(run.out);
-    ASSERT_EQ(lines.size(), 8u);
+    ASSERT_EQ(lines.size(), 10u);
     EXPECT_EQ(lines[0].rfind("j1  Stick 1  {", 0), 0u) << lines[0];
     EXPECT_NE(lines[7].find("  axes: rz x  buttons: 8"), std::string::npos) << lines[7];
+    EXPECT_EQ(lines[8].rfind("--  Stick 9  {", 0), 0u) << lines[8];
+    EXPECT_NE(lines[8].find("}  not taken: the plug-in has 8 slots"), std::string::npos) << lines[8];
 
     run = run_host({"--scenario", file.name().c_str(), "--list", "--json"});
     const auto listed = nlohmann::json::parse(run.out)["controllers"];
-    ASSERT_EQ(listed.size(), 8u);
+    ASSERT_EQ(listed.size(), 10u);
+    EXPECT_TRUE(listed[9]["number"].is_null());
     EXPECT_EQ(listed[2]["name"], "Stick 3");
     EXPECT_EQ(listed[2]["buttons"], 3);
     EXPECT_NE(listed[0]["guid"], listed[1]["guid"]);
