@@ -271,14 +271,17 @@ function loop() {
   requestAnimationFrame(loop);
 }
 
-// The mapping in the address; one that cannot be decoded (a bare '%') is taken as it stands.
+// The mapping in the address: each run of escapes that decodes is decoded, and anything
+// else (a bare '%', as in "j1x>50%") is taken as it stands.
 function mappingFromAddress() {
   if (location.hash.length <= 1) return null;
-  try {
-    return decodeURIComponent(location.hash.slice(1));
-  } catch {
-    return location.hash.slice(1);
-  }
+  return location.hash.slice(1).replace(/(%[0-9A-Fa-f]{2})+/g, (escapes) => {
+    try {
+      return decodeURIComponent(escapes);
+    } catch {
+      return escapes;
+    }
+  });
 }
 
 // --- Start -----------------------------------------------------------------------------
