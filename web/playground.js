@@ -4,12 +4,13 @@ import createPlayground from './joybits_playground.js';
 
 const plugin = await createPlayground();
 
-// The command codes, the slots and the axes, as the module's own headers have them.
+// The command codes, the slots, the axes and what the first poll gives, as the module's own
+// headers have them.
 const FACTS = JSON.parse(plugin.UTF8ToString(plugin._playground_facts()));
 const {
   set_window: CMD_SET_WINDOW, release: CMD_RELEASE, configure: CMD_CONFIGURE, poll: CMD_POLL, next_bit: CMD_NEXT_BIT,
 } = FACTS.commands;
-const { axes: AXES, slots: MAX_CONTROLLERS, axis_min: AXIS_MIN, axis_max: AXIS_MAX } = FACTS;
+const { axes: AXES, slots: MAX_CONTROLLERS, axis_min: AXIS_MIN, axis_max: AXIS_MAX, first_poll: FIRST_POLL } = FACTS;
 const BUTTONS = 16;  // the buttons of each of the page's virtual pads
 const GROUP = 16;
 
@@ -33,9 +34,10 @@ function configureText(text) {
   return plugin.UTF8ToString(answer);
 }
 
+// The module's report of the mapping the plug-in compiles for text: {mapping, table,
+// syntax_error, warnings}, with the lines to show.
 function describe(text) {
-  const json = plugin.ccall('playground_describe', 'number', ['string', 'number'], [text, state.controllers.length]);
-  return JSON.parse(plugin.UTF8ToString(json));
+  return JSON.parse(plugin.UTF8ToString(plugin.ccall('playground_describe', 'number', ['string'], [text])));
 }
 
 // --- The controllers -------------------------------------------------------------------
@@ -152,25 +154,28 @@ function applyPad() {
 
 function markedText(text, info) {
   const marks = info.warnings.map((w) => ({ from: w.offset, to: w.offset + w.length, kind: 'warning', title: w.message }));
-  if (info.error) {
-    marks.push({ from: info.error.offset, to: info.error.offset + Math.max(info.error.token.length, 1), kind: 'error',
-                 title: info.error.reason });
+  const error = info.syntax_error;
+  if (error) {
+    marks.push({ from: error.offset, to: error.offset + Math.max(error.length, 1), kind: 'error', title: error.reason });
   }
   marks.sort((a, b) => a.from - b.from);
+  // The offsets count the bytes of the text as the plug-in gets it (UTF-8).
+  const bytes = new TextEncoder().encode(text);
+  const cut = (from, to = bytes.length) => new TextDecoder().decode(bytes.subarray(from, to));
   const pre = $('marked');
   pre.replaceChildren();
   let at = 0;
   for (const m of marks) {
     if (m.from < at) continue;
-    pre.append(text.slice(at, m.from));
+    pre.append(cut(at, m.from));
     const mark = document.createElement('mark');
     mark.className = m.kind;
     mark.title = m.title;
-    mark.textContent = text.slice(m.from, m.to) || ' ';
+    mark.textContent = cut(m.from, m.to) || ' ';
     pre.append(mark);
     at = m.to;
   }
-  pre.append(text.slice(at));
+  pre.append(cut(at));
 }
 
 function configure() {
@@ -178,21 +183,17 @@ function configure() {
   state.polls = 0;
   $('answer').textContent = answer;
   const info = describe(state.mapping);
-  const text = state.mapping === '' || state.mapping.startsWith('/') ? answer.split('//')[0] : state.mapping;
-  markedText(text, info);
+  markedText(info.mapping, info);
   const error = $('error');
-  error.hidden = !info.error;
-  if (info.error) {
-    error.textContent = `syntax error in token ${info.error.index} "${info.error.token}" at byte ${info.error.offset}: ` +
-                        `${info.error.reason}`;
-  }
+  error.hidden = !info.syntax_error;
+  if (info.syntax_error) error.textContent = info.syntax_error.text;
   const list = $('warnings');
   list.replaceChildren(...info.warnings.map((w) => {
     const li = document.createElement('li');
-    li.textContent = `token ${w.index} "${text.substr(w.offset, w.length)}" at byte ${w.offset}: ${w.message}`;
+    li.textContent = w.text;
     return li;
   }));
-  state.entries = info.entries;
+  state.entries = info.table;
   renderTable();
   renderLamps('');
 }
@@ -240,7 +241,7 @@ function renderLamps(bits) {
     cell.classList.toggle('on', bits[i] === '1');
   });
   $('frame').textContent = state.polls === 0 ? 'configured, not polled yet'
-    : state.polls === 1 ? 'frame 1: the first poll acquires the controllers (no fresh state)'
+    : state.polls === 1 ? `frame 1 (${FIRST_POLL})`
     : `frame ${state.polls}`;
 }
 
@@ -292,7 +293,7 @@ state.mapping = shared ?? '';
 rebuildControllers();
 if (shared === null) {
   // The default mapping, as the plug-in answers it: the editor starts with its text.
-  state.mapping = $('answer').textContent.split('//')[0];
+  state.mapping = describe('').mapping;
   configure();
 }
 $('mapping').value = state.mapping;

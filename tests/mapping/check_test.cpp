@@ -7,13 +7,18 @@
 #include "mapping/check.h"
 #include "mapping/mapping_entry.h"
 #include "plugin/joybits.h"
+#include "text/text_buffer.h"
 
 namespace {
+
+std::vector<MappingWarning> check(const std::string& text, int attached, std::vector<ControllerObjects> objects = {}) {
+    return check_mapping(text, mapping_tokens(TextBuffer(text.c_str())), AttachedControllers{attached, objects});
+}
 
 // "index@offset: message" per warning, for compact expectations.
 std::vector<std::string> warnings_of(const std::string& text, int attached = 2) {
     std::vector<std::string> lines;
-    for (const MappingWarning& w : check_mapping(text, attached)) {
+    for (const MappingWarning& w : check(text, attached)) {
         lines.push_back(std::to_string(w.token_index) + "@" + std::to_string(w.offset) + "+" +
                         std::to_string(w.length) + ": " + w.message);
     }
@@ -54,12 +59,12 @@ TEST(MappingCheck, NamesTokensThatDoNotMeanWhatTheySay) {
 }
 
 TEST(MappingCheck, QuietOnSoundTextsAndSilentOnSyntaxErrors) {
-    EXPECT_TRUE(check_mapping(DEFAULT_MAPPING, 2).empty());
-    EXPECT_TRUE(check_mapping("j1x>-32768, j1x<\t32767, j8rz15, j1b128 / comment,,zz", 8).empty());
-    EXPECT_TRUE(check_mapping("", 0).empty());
-    EXPECT_TRUE(check_mapping("p,,j1b1", 2).empty()) << "a syntax error is the compiler's to report";
+    EXPECT_TRUE(check(DEFAULT_MAPPING, 2).empty());
+    EXPECT_TRUE(check("j1x>-32768, j1x<\t32767, j8rz15, j1b128 / comment,,zz", 8).empty());
+    EXPECT_TRUE(check("", 0).empty());
+    EXPECT_TRUE(check("p,,j1b1", 2).empty()) << "a syntax error is the compiler's to report";
     // Without a count of controllers, none is said to be missing.
-    EXPECT_TRUE(check_mapping("j8b1", -1).empty());
+    EXPECT_TRUE(check("j8b1", -1).empty());
 }
 
 TEST(MappingCheck, CountsTheControllersOfAnAnswer) {

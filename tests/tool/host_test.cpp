@@ -134,7 +134,7 @@ TEST(HostMappingErrors, NameTheFirstFailingTokenAndItsPosition) {
         EXPECT_EQ(run.status, EXIT_MAPPING_ERROR) << c.mapping;
         // The plug-in's own answer comes first, unchanged.
         EXPECT_EQ(run.out, std::string(c.mapping) + SYNTAX_ERROR_MARK + TWO_PAD_HELP + "\n") << c.mapping;
-        const TokenError token = locate_syntax_error(c.mapping);
+        const TokenError token = mapping_report(c.mapping, {}).error;
         ASSERT_TRUE(token.found) << c.mapping;
         EXPECT_EQ(token.index, c.index) << c.mapping;
         EXPECT_EQ(token.offset, c.offset) << c.mapping;
@@ -151,7 +151,7 @@ TEST(HostMappingErrors, NameTheFirstFailingTokenAndItsPosition) {
     for (int i = 0; i < MAX_ENTRIES; ++i) long_text += "a,";
     long_text += "zz";
     for (const std::string& valid : {std::string("a,p,"), std::string("j1b3q, j1x>=5/,,zz"), long_text}) {
-        EXPECT_FALSE(locate_syntax_error(valid).found) << valid;
+        EXPECT_FALSE(mapping_report(valid.c_str(), {}).error.found) << valid;
         const HostRun run = run_host({"--mapping", valid.c_str(), "--frames", "1"});
         EXPECT_EQ(run.status, EXIT_OK) << valid;
     }
