@@ -129,10 +129,15 @@ int load_inputs(HostOptions& options, Scenario& scenario, std::ostream& err) {
     return EXIT_INPUT_ERROR;
 }
 
-// The report of the mapping the plug-in compiled, over the controllers its answer lists.
+// The report of the mapping the plug-in compiled, over the controllers its answer lists,
+// with what each has when the platform's enumeration finds as many.
 MappingReport report_for(const HostOptions& options, const std::string& answer) {
     AttachedControllers attached;
     attached.count = controllers_in_answer(answer);
+    std::string ignored;
+    if (!attached_objects(attached.objects, ignored) || static_cast<int32_t>(attached.objects.size()) != attached.count) {
+        attached.objects.clear();
+    }
     return mapping_report(options.mapping ? options.mapping->c_str() : nullptr, attached);
 }
 

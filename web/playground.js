@@ -10,14 +10,22 @@ const FACTS = JSON.parse(plugin.UTF8ToString(plugin._playground_facts()));
 const {
   set_window: CMD_SET_WINDOW, release: CMD_RELEASE, configure: CMD_CONFIGURE, poll: CMD_POLL, next_bit: CMD_NEXT_BIT,
 } = FACTS.commands;
-const { axes: AXES, slots: MAX_CONTROLLERS, axis_min: AXIS_MIN, axis_max: AXIS_MAX, first_poll: FIRST_POLL } = FACTS;
+const {
+  axes: AXES, povs: POVS, slots: MAX_CONTROLLERS, axis_min: AXIS_MIN, axis_max: AXIS_MAX, first_poll: FIRST_POLL,
+} = FACTS;
 const BUTTONS = 16;  // the buttons of each of the page's virtual pads
 const GROUP = 16;
+// A point of view's positions as a 3 x 3 grid: hundredths of a degree clockwise from up,
+// -1 in the middle for centred.
+const HAT_GRID = [31500, 0, 4500, 27000, -1, 9000, 22500, 18000, 13500];
+const HAT_SIGNS = ['\u2196', '\u2191', '\u2197', '\u2190', '\u00b7', '\u2192', '\u2199', '\u2193', '\u2198'];
+// The standard Gamepad layout's D-pad buttons (up, down, left, right) as a hat's angle.
+const DPAD = { up: 12, down: 13, left: 14, right: 15 };
 
 const $ = (id) => document.getElementById(id);
 
 const state = {
-  controllers: [],      // {id, axes: [6 positions], buttons: [BUTTONS booleans]}
+  controllers: [],      // {id, axes: [positions], povs: [angles or -1], buttons: [BUTTONS booleans]}
   mapping: '',
   entries: [],
   polls: 0,             // polls since the last configure
@@ -43,11 +51,12 @@ function describe(text) {
 // --- The controllers -------------------------------------------------------------------
 
 function newController() {
-  return { id: -1, axes: AXES.map(() => 0), buttons: Array(BUTTONS).fill(false) };
+  return { id: -1, axes: AXES.map(() => 0), povs: Array(POVS).fill(-1), buttons: Array(BUTTONS).fill(false) };
 }
 
 function applyController(c) {
   c.axes.forEach((position, axis) => plugin._playground_set_axis(c.id, axis, position));
+  c.povs.forEach((angle, pov) => plugin._playground_set_pov(c.id, pov, angle));
   c.buttons.forEach((pressed, i) => plugin._playground_set_button(c.id, i + 1, pressed ? 1 : 0));
 }
 
@@ -104,6 +113,22 @@ function renderControllers() {
       row.append(name, slider, value);
       card.append(row);
     });
+    c.povs.forEach((angle, pov) => {
+      const hat = document.createElement('div');
+      hat.className = 'hat';
+      hat.dataset.pov = String(pov + 1);
+      hat.setAttribute('aria-label', `j${index + 1} h${pov + 1}`);
+      HAT_GRID.forEach((position, i) => {
+        const b = document.createElement('button');
+        b.type = 'button';
+        b.textContent = HAT_SIGNS[i];
+        b.dataset.angle = String(position);
+        b.setAttribute('aria-pressed', String(position === angle));
+        b.addEventListener('click', () => setHat(c, pov, position));
+        hat.append(b);
+      });
+      card.append(hat);
+    });
     const buttons = document.createElement('div');
     buttons.className = 'buttons';
     c.buttons.forEach((pressed, i) => {
@@ -125,8 +150,25 @@ function renderControllers() {
   $('add-controller').disabled = state.controllers.length >= MAX_CONTROLLERS;
 }
 
+function setHat(c, pov, angle) {
+  c.povs[pov] = angle;
+  plugin._playground_set_pov(c.id, pov, angle);
+  const index = state.controllers.indexOf(c) + 1;
+  document.querySelectorAll(`.controller[data-controller="${index}"] .hat[data-pov="${pov + 1}"] button`)
+    .forEach((b) => b.setAttribute('aria-pressed', String(Number(b.dataset.angle) === angle)));
+}
+
+// The hat's angle for the D-pad buttons held: one of eight, or -1 with none (or with
+// only opposite ones).
+function dpadAngle(buttons) {
+  const held = (b) => (buttons[b]?.pressed ? 1 : 0);
+  const x = held(DPAD.right) - held(DPAD.left);
+  const y = held(DPAD.down) - held(DPAD.up);
+  return HAT_GRID[(y + 1) * 3 + (x + 1)];
+}
+
 // A connected pad (the Gamepad API) drives j1: axes scaled to the plug-in's range, a
-// pressed button pressed.
+// pressed button pressed, the D-pad buttons the first point of view too.
 function applyPad() {
   const pads = navigator.getGamepads ? Array.from(navigator.getGamepads()).filter(Boolean) : [];
   $('pad').textContent = pads.length ? `pad: ${pads[0].id}` : 'no pad connected';
@@ -148,6 +190,7 @@ function applyPad() {
     plugin._playground_set_button(c.id, i + 1, button.pressed ? 1 : 0);
     card?.querySelector(`button[data-button="${i + 1}"]`)?.setAttribute('aria-pressed', String(button.pressed));
   });
+  if (POVS > 0) setHat(c, 0, dpadAngle(pads[0].buttons));
 }
 
 // --- The mapping -----------------------------------------------------------------------
