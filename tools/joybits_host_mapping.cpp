@@ -123,11 +123,11 @@ std::string format_table(const MappingReport& report) {
         const MappingEntry word = report.entries[i].word;
         text += index + entry_word_text(word) + "  " + describe_entry(word);
         for (; next < warnings.size() && warnings[next].token_index == static_cast<int32_t>(i); ++next) {
-            text += "  ! " + warnings[next].message;
+            text += "  ! " + escape_bytes(warnings[next].message);
         }
         text += "\n";
     }
-    for (; next < warnings.size(); ++next) text += "     ! " + warnings[next].message + "\n";
+    for (; next < warnings.size(); ++next) text += "     ! " + escape_bytes(warnings[next].message) + "\n";
     return text;
 }
 
@@ -135,7 +135,7 @@ std::string warning_text(const MappingReport& report, const MappingWarning& warn
     const std::string token =
         report.mapping.substr(static_cast<size_t>(warning.offset), static_cast<size_t>(warning.length));
     return "token " + std::to_string(warning.token_index + 1) + " \"" + escape_bytes(token) + "\" at byte " +
-           std::to_string(warning.offset) + ": " + warning.message;
+           std::to_string(warning.offset) + ": " + escape_bytes(warning.message);
 }
 
 std::string syntax_error_text(const TokenError& error, const std::string& place) {

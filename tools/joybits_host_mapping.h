@@ -48,9 +48,10 @@ std::string entry_word_text(MappingEntry entry);
 // The meaning of one entry word: "constant 1", "j1 y > 8000", "!j2 button 3", "j1 x bit 4".
 std::string describe_entry(MappingEntry entry);
 // One --table line per entry: index, hex word, meaning, and the entry's warnings beside
-// it; warnings of no entry (a trailing comma, ignored tokens) follow the table.
+// it; warnings of no entry (a trailing comma, ignored tokens) follow the table. The
+// warnings' bytes are escaped as the tokens' are, so that each stays on its line.
 std::string format_table(const MappingReport& report);
-// "token 2 "j1x>=5" at byte 2: ...", the token's bytes escaped.
+// "token 2 "j1x>=5" at byte 2: ...", the token's and the message's bytes escaped.
 std::string warning_text(const MappingReport& report, const MappingWarning& warning);
 // "syntax error in token 2 "j9b1" at byte 2 (place): reason"; without the parenthesis
 // when place is empty.
