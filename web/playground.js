@@ -19,7 +19,7 @@ const GROUP = 16;
 // -1 in the middle for centred.
 const HAT_GRID = [31500, 0, 4500, 27000, -1, 9000, 22500, 18000, 13500];
 const HAT_SIGNS = ['\u2196', '\u2191', '\u2197', '\u2190', '\u00b7', '\u2192', '\u2199', '\u2193', '\u2198'];
-// The standard Gamepad layout's D-pad buttons (up, down, left, right) as a hat's angle.
+// The standard Gamepad layout's D-pad buttons, which drive the first point of view too.
 const DPAD = { up: 12, down: 13, left: 14, right: 15 };
 
 const $ = (id) => document.getElementById(id);
