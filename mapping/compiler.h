@@ -10,7 +10,7 @@
 // Why a token was refused, by the first of its bytes that the grammar could not take.
 enum class SyntaxReason : uint8_t {
     none,
-    empty_token,           // nothing between two commas, or before the first, or after a last one
+    empty_token,           // nothing between two commas, or before the first (a last comma ends no token)
     nothing_after_invert,  // "!" alone
     second_invert,         // "!!..."
     line_end,              // a line end where the grammar wants a letter or a digit

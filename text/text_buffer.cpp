@@ -281,6 +281,8 @@ TextBuffer TextBuffer::mid(int32_t pos) const {
 
 TextBuffer TextBuffer::from_int(int32_t value) {
     TextBuffer r;
+    // A block of 35 bytes, far more than the 11 characters of the longest number, so that
+    // a prefix and a suffix (a "j" and a ":" around a slot's number) go into the same block.
     r.set_length(34);
     char digits[12];
     int n = 0;
@@ -294,6 +296,7 @@ TextBuffer TextBuffer::from_int(int32_t value) {
     while (n > 0) r.data[i++] = digits[--n];
     r.data[i] = 0;
     r.data[magnitude(r.capacity) - 1] = 0;
+    // Measured up to the first zero, as every text's length is (no zero stands before it).
     r.length = static_cast<int32_t>(std::strlen(r.data));
     r.make_temporary();
     return r;

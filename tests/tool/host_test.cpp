@@ -14,6 +14,7 @@
 #include "controllers/guid.h"
 #include "joybits_version.h"
 #include "plugin/joybits.h"
+#include "tests/support/expected_output.h"
 #include "tools/joybits_host.h"
 #include "tools/joybits_host_mapping.h"
 #include "tools/joybits_host_scenario.h"
@@ -335,33 +336,18 @@ TEST(HostTexts, GroupsEscapesAndConversions) {
     EXPECT_EQ(answer_shape(""), AnswerShape::failure);
 }
 
-// tests/tool/cases.txt: each case is a line "$ ARGS", then what the tool must print for
-// them, compared whole: its standard output, its standard error, and "exit N" when the
-// status is not 0. Lines starting with '#' and blank lines between cases are comments.
+// tests/tool/cases.txt: the tool's outputs for the command lines its sections name.
 TEST(HostCases, PrintWhatTheScriptSays) {
-    std::ifstream file(JOYBITS_SOURCE_DIR "/tests/tool/cases.txt");
-    ASSERT_TRUE(file) << "tests/tool/cases.txt";
-    struct Case {
-        std::string command;
-        std::string expected;
-    };
-    std::vector<Case> cases;
-    for (std::string line; std::getline(file, line);) {
-        if (line.rfind("$ ", 0) == 0) {
-            cases.push_back({line.substr(2), ""});
-        } else if (!cases.empty() && !(line.empty() || line[0] == '#') ) {
-            cases.back().expected += line + "\n";
-        }
-    }
+    const auto cases = expected_sections("tool/cases.txt");
     EXPECT_GT(cases.size(), 10u);
-    for (const Case& c : cases) {
-        const std::vector<std::string> words = words_of(c.command);
+    for (const auto& [command, expected] : cases) {
+        const std::vector<std::string> words = words_of(command);
         std::vector<const char*> argv{"joybits-host"};
         for (const std::string& w : words) argv.push_back(w.c_str());
         std::ostringstream out;
         std::ostringstream err;
         const int status = host_main(static_cast<int>(argv.size()), argv.data(), out, err);
         const std::string printed = out.str() + err.str() + (status != 0 ? "exit " + std::to_string(status) + "\n" : "");
-        EXPECT_EQ(printed, c.expected) << "$ " << c.command;
+        EXPECT_EQ(printed, expected) << "> " << command;
     }
 }
