@@ -65,19 +65,22 @@ std::string listed(const std::vector<std::string>& names) {
     return text.empty() ? "none" : text;
 }
 
+// "4", or "none".
+std::string counted(int32_t n) { return n == 0 ? "none" : std::to_string(n); }
+
 // The control of its controller that a word reads, when the controller lacks it.
 std::string missing_problem(MappingEntry word, const ControllerObjects& has) {
     const std::string pad = "j" + std::to_string(entry_controller(word));
     const EntryKind kind = entry_kind(word);
     if (kind == EntryKind::button) {
         if (entry_button(word) <= has.buttons) return "";
-        return pad + " has no button " + std::to_string(entry_button(word)) + " (it has " +
-               std::to_string(has.buttons) + "): it is never pressed";
+        return pad + " has no button " + std::to_string(entry_button(word)) + " (it has " + counted(has.buttons) +
+               "): it is never pressed";
     }
     if (kind_pov_direction(kind) >= 0) {
         if (static_cast<int32_t>(entry_operand(word)) <= has.povs) return "";
-        return pad + " has no point of view " + std::to_string(entry_operand(word)) + " (it has " +
-               std::to_string(has.povs) + "): it reads centred";
+        return pad + " has no point of view " + std::to_string(entry_operand(word)) + " (it has " + counted(has.povs) +
+               "): it reads centred";
     }
     const int axis = kind_axis(kind);
     if (axis < 0 || has.axes[axis]) return "";
