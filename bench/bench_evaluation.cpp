@@ -39,7 +39,8 @@ MappingTable full_table() {
     MappingTable table{};
     for (int i = 0; i < MAX_ENTRIES; ++i) {
         auto controller = static_cast<uint32_t>(i % SLOT_COUNT + 1);
-        auto kind = static_cast<EntryKind>(i % ENTRY_KIND_COUNT);
+        // The kinds of the six axes and the button: the mix the figures have always been of.
+        auto kind = static_cast<EntryKind>(i % (static_cast<int>(EntryKind::button) + 1));
         uint32_t operand = 0;
         if (kind == EntryKind::button) {
             operand = static_cast<uint32_t>(i) & BUTTON_NUMBER_MASK;

@@ -1,6 +1,6 @@
 # Cross build for Windows with Debian's mingw-w64 compilers (posix thread model). The
-# toolchain files of the two architectures set JOYBITS_MINGW_ARCH and JOYBITS_WINE and
-# include this one.
+# toolchain files of the two architectures set JOYBITS_MINGW_ARCH and JOYBITS_WINE_LOADER
+# (the name of the architecture's Wine loader) and include this one.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR ${JOYBITS_MINGW_ARCH})
 set(triple ${JOYBITS_MINGW_ARCH}-w64-mingw32)
@@ -22,6 +22,12 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# Wine's loader of the architecture itself, not the wrapper script: the wrapper picks the
-# 32-bit loader whenever it is installed, even on a kernel that cannot run it.
+# Wine's programs, named here alone: the loader of the architecture itself, which runs the
+# tests (not the wrapper script: the wrapper picks the 32-bit loader whenever it is
+# installed, even on a kernel that cannot run it); the 64-bit loader and the server, which
+# make the virtual pads' prefix in both presets (tests/vpad/).
+set(JOYBITS_WINE_DIR /usr/lib/wine)
+set(JOYBITS_WINE ${JOYBITS_WINE_DIR}/${JOYBITS_WINE_LOADER})
+set(JOYBITS_WINE64 ${JOYBITS_WINE_DIR}/wine64)
+set(JOYBITS_WINESERVER ${JOYBITS_WINE_DIR}/wineserver)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${JOYBITS_WINE})

@@ -30,6 +30,16 @@ static_assert(sizeof(AXES) / sizeof(AXES[0]) == AXIS_COUNT);
 static_assert(sizeof(DIJOYSTATE2::rgbButtons) == BUTTON_COUNT);
 static_assert(AXES[5].offset == offsetof(DIJOYSTATE2, lRz) && AXES[3].offset == offsetof(DIJOYSTATE2, lRx));
 
+// Where each axis a mapping reads in the three forms stands in DIJOYSTATE2: the six axes,
+// then the sliders.
+constexpr uint32_t mapped_axis_offset(int axis) {
+    return axis < AXIS_COUNT ? AXES[axis].offset
+                             : static_cast<uint32_t>(offsetof(DIJOYSTATE2, rglSlider)) + 4u * static_cast<uint32_t>(axis - AXIS_COUNT);
+}
+static_assert(mapped_axis_offset(AXIS_COUNT + 1) == offsetof(DIJOYSTATE2, rglSlider) + 4);
+static_assert(sizeof(DIJOYSTATE2::rglSlider) / sizeof(LONG) == SLIDER_COUNT);
+static_assert(sizeof(DIJOYSTATE2::rgdwPOV) / sizeof(DWORD) == POV_COUNT);
+
 // The axis value of a state record.
 inline LONG axis_value(const DIJOYSTATE2& state, int axis) {
     LONG value;

@@ -29,6 +29,27 @@ inline constexpr AxisName AXIS_NAMES[AXIS_COUNT] = {
     {"rx", "rx[<N,>N,n],"}, {"ry", "ry[<N,>N,n],"}, {"rz", "rz[<N,>N,n],"},
 };
 
+// The two sliders (rglSlider: throttles, pedals), read in the three forms of an axis as
+// "u" and "v", the names the system's joystick settings give the fifth and sixth axes. A
+// controller without them reads 0. They add nothing to the help list, which hosts show
+// and store as it has always been.
+inline constexpr int SLIDER_COUNT = 2;
+inline constexpr const char* SLIDER_LETTERS[SLIDER_COUNT] = {"u", "v"};
+
+// Every axis a mapping reads in the three forms: the six axes, then the two sliders.
+inline constexpr int MAPPED_AXIS_COUNT = AXIS_COUNT + SLIDER_COUNT;
+constexpr const char* mapped_axis_letters(int axis) {
+    return axis < AXIS_COUNT ? AXIS_NAMES[axis].letters : SLIDER_LETTERS[axis - AXIS_COUNT];
+}
+
+// Points of view (rgdwPOV: a D-pad, a hat) j<n>h1..h4, each read as four directions, in
+// the order of their kinds: up, right, down, left. A controller with fewer reads the
+// missing ones as centred. Like the sliders, they add nothing to the help list.
+inline constexpr int POV_COUNT = 4;
+inline constexpr char POV_DIRECTIONS[] = "urdl";
+inline constexpr int POV_DIRECTION_COUNT = 4;
+static_assert(sizeof(POV_DIRECTIONS) == POV_DIRECTION_COUNT + 1);
+
 // The help list: HELP_HEAD, then for each ready slot "j<n>:" with its axes' fragments and
 // HELP_BUTTONS; every part starts after a '/' that opens a comment, so the list is a
 // comment in the mapping language.

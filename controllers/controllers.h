@@ -1,6 +1,6 @@
 // The controller set: the DirectInput interface and eight controller slots, filled in
 // the order DirectInput enumerates the attached game controllers. This header is all
-// the entry point needs from controllers/: open, release, capture.
+// the entry point needs from controllers/: reset, open, release, capture.
 #pragma once
 
 #include "controllers/directinput.h"

@@ -60,6 +60,8 @@ void check_words() {
         check(entry_controller(e) >= 1 && entry_controller(e) <= 8, "controller number out of range");
         check(static_cast<int>(entry_kind(e)) < ENTRY_KIND_COUNT, "kind out of range");
         check(((e >> 18) & 3u) == 0, "bits 18-19 not zero");
+        check(kind_pov_direction(entry_kind(e)) < 0 || (entry_operand(e) >= POV_NUMBER_MIN && entry_operand(e) <= POV_NUMBER_MAX),
+              "a point of view's number out of range");
     }
 }
 
@@ -73,8 +75,8 @@ void check_tokens(const std::string& chosen, bool refused, const MappingEntry* w
     int32_t at = 0;
     for (int32_t i = 0; i < listed; ++i) {
         const TokenSpan& t = tokens[static_cast<size_t>(i)];
-        check(t.start == at && t.start <= t.number_start && t.number_start <= t.end, "a token's span is out of order",
-              chosen);
+        check(t.start == at && t.start <= t.number_start && t.number_start <= t.number_end && t.number_end <= t.end,
+              "a token's span is out of order", chosen);
         const char after = t.end < static_cast<int32_t>(chosen.size()) ? chosen[static_cast<size_t>(t.end)] : ',';
         check(after == ',' || after == '/', "a token ends at neither a comma, a '/' nor the end", chosen);
         check(refused || i >= count || t.word == words[i], "a token's word is not the table's", chosen);

@@ -10,14 +10,17 @@
 // Why a token was refused, by the first of its bytes that the grammar could not take.
 enum class SyntaxReason : uint8_t {
     none,
-    empty_token,           // nothing between two commas, or before the first, or after a last one
+    empty_token,           // nothing between two commas, or before the first (a last comma ends no token)
     nothing_after_invert,  // "!" alone
     second_invert,         // "!!..."
     line_end,              // a line end where the grammar wants a letter or a digit
     not_a_token,           // neither a, p, nor a token starting with j
     controller_number,     // not 1 to 8 after j
-    axis_or_button,        // not b, x, y, z or r after the controller number
+    axis_or_button,        // not b, x, y, z, r, u, v or h after the controller number
     rotation_axis,         // not x, y or z after r
+    pov_number,            // not 1 to 4 after h
+    pov_direction,         // not u, r, d or l after the point of view's number
+    after_pov_direction,   // anything after the direction
 };
 
 struct CompileResult {
@@ -39,6 +42,9 @@ struct TokenSpan {
     int32_t start;         // its first byte, just after the comma before it
     int32_t end;           // just past its last byte: the comma after it, the first '/', or the end
     int32_t number_start;  // where the number of a controller token begins; end when it has none
+    int32_t number_end;    // the first byte after its digits other than a blank; end when none follows
+                           // them, number_start when it has no digit
+    int32_t number;        // the number as read (0 without digits), before the word keeps its low bits
     MappingEntry word;     // 0 when refused, and for a token past the first MAX_ENTRIES
     SyntaxReason refused;  // none when it compiled
 };

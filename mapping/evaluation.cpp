@@ -21,12 +21,14 @@ namespace {
 //   bit       the axis                       value << (31 - n)    0                A < 0: bit n
 //   button    button byte (operand-1) & 127  value << 24          0                A < 0: bit 7
 //
-// where n is operand & 31. All of it is exact in 32 bits for every value and operand
+// where n is operand & 31. The sliders are axes here. All of it is exact in 32 bits for every value and operand
 // (the threshold is 16-bit, so threshold + 1 cannot overflow), so the 32-bit build needs
 // no 64-bit arithmetic. A table of entries mixes kinds, and the outcome of a comparison
 // changes from entry to entry and from poll to poll, so a branch on either would often be
-// mispredicted, and a switch over the forms costs more instructions than this. The only
-// branch left skips constants and controllers that were not read in this poll.
+// mispredicted, and a switch over the forms costs more instructions than this. The other
+// branches skip constants and controllers that were not read in this poll, and take a
+// point of view's direction (an arc on a circle, below) aside, which a table without one
+// never does.
 struct KindRule {
     uint32_t field;           // byte offset in DIJOYSTATE2 of the value
     uint32_t index_mask;      // 127 for a button: the value is at field + ((operand - 1) & 127)
@@ -36,22 +38,44 @@ struct KindRule {
     int32_t threshold_bias;   // 1 for "above"
     uint32_t flip;            // 1 for "above": the result is the comparison's opposite
     uint32_t writes;          // 1; 0 for a kind the compiler never writes: the word is left alone
+    uint32_t pov_start;       // for a point of view's direction: where its arc starts; 0 otherwise
 };
 
 constexpr uint32_t BUTTONS_OFFSET = offsetof(DIJOYSTATE2, rgbButtons);
 static_assert(BUTTONS_OFFSET + BUTTON_COUNT + sizeof(int32_t) <= sizeof(DIJOYSTATE2),
               "a value read at any button byte stays inside the record");
 
+// A point of view reads an angle in hundredths of a degree clockwise from up, or centred:
+// 36000 and more, or low 16 bits 0xFFFF (which no angle below 36000 has, so the first test
+// covers both). Each direction is on over 135 degrees, so that a diagonal turns on both of
+// its neighbours: up from 292.5 round to 67.5 degrees, right from 22.5 to 157.5, and so on.
+constexpr uint32_t POV_TURN = 36000;
+constexpr uint32_t POV_ARC = 13500;
+constexpr uint32_t POV_ARC_STARTS[POV_DIRECTION_COUNT] = {29250, 2250, 11250, 20250};  // u, r, d, l
+constexpr uint32_t POVS_OFFSET = offsetof(DIJOYSTATE2, rgdwPOV);
+
+// Whether the direction whose arc starts at start is on for that value.
+constexpr uint32_t pov_on(uint32_t value, uint32_t start) {
+    if (value >= POV_TURN) return 0;
+    const uint32_t past_start = value >= start ? value - start : value + POV_TURN - start;
+    return past_start < POV_ARC ? 1 : 0;
+}
+static_assert(pov_on(0, 29250) == 1 && pov_on(6749, 29250) == 1 && pov_on(6750, 29250) == 0 &&
+              pov_on(29249, 29250) == 0 && pov_on(35999, 29250) == 1 && pov_on(0xFFFF, 29250) == 0);
+
 // One rule per value of the kind byte, so that any word finds one.
 constexpr std::array<KindRule, 256> make_rules() {
     std::array<KindRule, 256> rules{};
-    for (int axis = 0; axis < AXIS_COUNT; ++axis) {
-        const uint32_t field = AXES[axis].offset;
-        rules[static_cast<size_t>(axis_kind(axis, AxisForm::below))] = {field, 0, 0, 0, -1, 0, 0, 1};
-        rules[static_cast<size_t>(axis_kind(axis, AxisForm::above))] = {field, 0, 0, 0, -1, 1, 1, 1};
-        rules[static_cast<size_t>(axis_kind(axis, AxisForm::bit))] = {field, 0, 31, 31, 0, 0, 0, 1};
+    for (int axis = 0; axis < MAPPED_AXIS_COUNT; ++axis) {
+        const uint32_t field = mapped_axis_offset(axis);
+        rules[static_cast<size_t>(axis_kind(axis, AxisForm::below))] = {field, 0, 0, 0, -1, 0, 0, 1, 0};
+        rules[static_cast<size_t>(axis_kind(axis, AxisForm::above))] = {field, 0, 0, 0, -1, 1, 1, 1, 0};
+        rules[static_cast<size_t>(axis_kind(axis, AxisForm::bit))] = {field, 0, 31, 31, 0, 0, 0, 1, 0};
     }
-    rules[static_cast<size_t>(EntryKind::button)] = {BUTTONS_OFFSET, BUTTON_NUMBER_MASK, 24, 0, 0, 0, 0, 1};
+    rules[static_cast<size_t>(EntryKind::button)] = {BUTTONS_OFFSET, BUTTON_NUMBER_MASK, 24, 0, 0, 0, 0, 1, 0};
+    for (int d = 0; d < POV_DIRECTION_COUNT; ++d) {
+        rules[static_cast<size_t>(pov_kind(d))] = {POVS_OFFSET, 0, 0, 0, 0, 0, 0, 1, POV_ARC_STARTS[d]};
+    }
     return rules;
 }
 
@@ -59,7 +83,9 @@ constexpr std::array<KindRule, 256> KIND_RULES = make_rules();
 static_assert(KIND_RULES[static_cast<size_t>(EntryKind::x_above)].flip == 1);
 static_assert(KIND_RULES[static_cast<size_t>(EntryKind::ry_above)].field == offsetof(DIJOYSTATE2, lRy));
 static_assert(KIND_RULES[static_cast<size_t>(EntryKind::rz_bit)].bit_mask == 31);
-static_assert(KIND_RULES[ENTRY_KIND_COUNT].writes == 0, "every kind after the button is unknown");
+static_assert(KIND_RULES[static_cast<size_t>(EntryKind::v_below)].field == offsetof(DIJOYSTATE2, rglSlider) + 4);
+static_assert(KIND_RULES[static_cast<size_t>(EntryKind::pov_left)].pov_start == 20250);
+static_assert(KIND_RULES[ENTRY_KIND_COUNT].writes == 0, "every kind after the last is unknown");
 
 }  // namespace
 
@@ -77,6 +103,13 @@ int32_t evaluate_entries(MappingTable& table, const StateSnapshot& snapshot) noe
         const unsigned char* record = records[entry_controller(e)];
         if (record == nullptr) continue;
         const KindRule& rule = KIND_RULES[static_cast<size_t>(entry_kind(e))];
+        if (rule.pov_start != 0) {
+            // A point of view: its number, 1 to 4, picks the value.
+            uint32_t value;
+            std::memcpy(&value, record + POVS_OFFSET + 4 * ((entry_operand(e) - 1u) & (POV_COUNT - 1)), sizeof value);
+            *entry = e ^ ((pov_on(value, rule.pov_start) ^ (e >> 1) ^ e) & 1u);
+            continue;
+        }
         // The operand sign-extended: its low bits, all that the button index and the bit
         // number read, are the operand's own.
         const int32_t threshold = entry_threshold(e);

@@ -14,7 +14,10 @@
 
 using MappingEntry = uint32_t;
 
-// 3 x axis + form for the six axes (x, y, z, rx, ry, rz; forms below, above, bit), 18 for a button.
+// 3 x axis + form for the six axes (x, y, z, rx, ry, rz; forms below, above, bit), 18 for a
+// button; then 19 + 3 x slider + form for the sliders u and v, and 25 + direction for a
+// point of view's up, right, down and left (its operand is the point of view's number,
+// 1 to 4, as written).
 enum class EntryKind : uint8_t {
     x_below, x_above, x_bit,
     y_below, y_above, y_bit,
@@ -23,10 +26,14 @@ enum class EntryKind : uint8_t {
     ry_below, ry_above, ry_bit,
     rz_below, rz_above, rz_bit,
     button,
+    u_below, u_above, u_bit,
+    v_below, v_above, v_bit,
+    pov_up, pov_right, pov_down, pov_left,
 };
-inline constexpr int ENTRY_KIND_COUNT = 19;
+inline constexpr int ENTRY_KIND_COUNT = 29;
 static_assert(static_cast<int>(EntryKind::button) == 3 * AXIS_COUNT);
-static_assert(static_cast<int>(EntryKind::button) + 1 == ENTRY_KIND_COUNT);
+static_assert(static_cast<int>(EntryKind::v_bit) + 1 == static_cast<int>(EntryKind::pov_up));
+static_assert(static_cast<int>(EntryKind::pov_up) + POV_DIRECTION_COUNT == ENTRY_KIND_COUNT);
 
 enum class AxisForm : uint8_t { below = 0, above = 1, bit = 2 };
 
@@ -43,17 +50,59 @@ constexpr MappingEntry make_entry(uint32_t controller, EntryKind kind, uint32_t 
            (invert ? 2u : 0u);
 }
 
+inline constexpr uint32_t POV_NUMBER_MIN = 1;
+inline constexpr uint32_t POV_NUMBER_MAX = POV_COUNT;
+
+// The kind of an axis of the mapping language (0 to MAPPED_AXIS_COUNT - 1: the six axes,
+// then the sliders) in one of its forms.
 constexpr EntryKind axis_kind(int axis, AxisForm form) {
-    return static_cast<EntryKind>(3 * axis + static_cast<int>(form));
+    const int first = axis < AXIS_COUNT ? 3 * axis : static_cast<int>(EntryKind::u_below) + 3 * (axis - AXIS_COUNT);
+    return static_cast<EntryKind>(first + static_cast<int>(form));
 }
 static_assert(axis_kind(0, AxisForm::below) == EntryKind::x_below && axis_kind(5, AxisForm::bit) == EntryKind::rz_bit,
               "the axes are in the order of their kinds");
+static_assert(axis_kind(AXIS_COUNT, AxisForm::below) == EntryKind::u_below &&
+                  axis_kind(MAPPED_AXIS_COUNT - 1, AxisForm::bit) == EntryKind::v_bit,
+              "the sliders follow the button in the order of their kinds");
+
+// The axis an axis kind reads (as axis_kind numbers it), -1 for any other kind.
+constexpr int kind_axis(EntryKind kind) {
+    const int k = static_cast<int>(kind);
+    if (k < static_cast<int>(EntryKind::button)) return k / 3;
+    if (k >= static_cast<int>(EntryKind::u_below) && k <= static_cast<int>(EntryKind::v_bit)) {
+        return AXIS_COUNT + (k - static_cast<int>(EntryKind::u_below)) / 3;
+    }
+    return -1;
+}
+// The form of an axis kind.
+constexpr AxisForm kind_form(EntryKind kind) {
+    const int k = static_cast<int>(kind);
+    return static_cast<AxisForm>(k < static_cast<int>(EntryKind::button) ? k % 3 : (k - static_cast<int>(EntryKind::u_below)) % 3);
+}
+static_assert(kind_axis(EntryKind::v_above) == AXIS_COUNT + 1 && kind_form(EntryKind::v_above) == AxisForm::above);
+static_assert(kind_axis(EntryKind::button) == -1 && kind_axis(EntryKind::pov_up) == -1);
+
+constexpr EntryKind pov_kind(int direction) {
+    return static_cast<EntryKind>(static_cast<int>(EntryKind::pov_up) + direction);
+}
+// The direction (an index into POV_DIRECTIONS) a point-of-view kind reads, -1 for any other kind.
+constexpr int kind_pov_direction(EntryKind kind) {
+    const int d = static_cast<int>(kind) - static_cast<int>(EntryKind::pov_up);
+    return d >= 0 && d < POV_DIRECTION_COUNT ? d : -1;
+}
+static_assert(kind_pov_direction(pov_kind(3)) == 3 && kind_pov_direction(EntryKind::v_bit) == -1);
 
 constexpr uint32_t entry_controller(MappingEntry e) { return e >> 28; }
 constexpr EntryKind entry_kind(MappingEntry e) { return static_cast<EntryKind>((e >> 20) & 0xFF); }
 constexpr uint32_t entry_operand(MappingEntry e) { return (e >> 2) & OPERAND_MASK; }
 // The operand as a signed 16-bit number: its bits moved to the top, then back with the sign.
 constexpr int32_t entry_threshold(MappingEntry e) { return static_cast<int32_t>(e << 14) >> 16; }
+// The button a button word reads, 1 to BUTTON_COUNT: its state byte is (operand - 1) & 127,
+// so operand 0 reads the last one.
+constexpr int32_t entry_button(MappingEntry e) {
+    return static_cast<int32_t>((entry_operand(e) - 1u) & BUTTON_NUMBER_MASK) + 1;
+}
+static_assert(BUTTON_NUMBER_MASK + 1 == BUTTON_COUNT);
 constexpr bool entry_inverted(MappingEntry e) { return (e & 2u) != 0; }
 constexpr uint32_t entry_result(MappingEntry e) { return e & 1u; }
 constexpr bool entry_is_constant(MappingEntry e) { return entry_controller(e) == 0; }

@@ -14,7 +14,9 @@ struct PluginState {
     HWND window = nullptr;
     ControllerSet controllers;
     MappingTable table;
-    int32_t cursor = 0;  // index of the last bit handed out; -1 after each poll
+    // Index of the last bit handed out; -1 after each poll. It starts at 0, not -1, as hosts
+    // have always found it: a next-bit command before any poll reads entry 1.
+    int32_t cursor = 0;
     TextBuffer result;   // the text returned by the configure command
 };
 

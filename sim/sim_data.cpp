@@ -19,12 +19,15 @@ const GUID GUID_Button = {0xA36D02F0, 0xC9F3, 0x11CF, {0xBF, 0xC7, 0x44, 0x45, 0
 const GUID GUID_POV = {0xA36D02F2, 0xC9F3, 0x11CF, {0xBF, 0xC7, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
 #endif
 
+#define FIELD_OFFSET_OF(field) static_cast<DWORD>(offsetof(DIJOYSTATE2, field))
 const sim::AxisField sim::AXIS_FIELD_TABLE[sim::AXIS_FIELDS] = {
-    {&GUID_XAxis, offsetof(DIJOYSTATE2, lX)},          {&GUID_YAxis, offsetof(DIJOYSTATE2, lY)},
-    {&GUID_ZAxis, offsetof(DIJOYSTATE2, lZ)},          {&GUID_RxAxis, offsetof(DIJOYSTATE2, lRx)},
-    {&GUID_RyAxis, offsetof(DIJOYSTATE2, lRy)},        {&GUID_RzAxis, offsetof(DIJOYSTATE2, lRz)},
-    {&GUID_Slider, offsetof(DIJOYSTATE2, rglSlider)},  {&GUID_Slider, offsetof(DIJOYSTATE2, rglSlider) + 4},
+    {&GUID_XAxis, FIELD_OFFSET_OF(lX)},          {&GUID_YAxis, FIELD_OFFSET_OF(lY)},
+    {&GUID_ZAxis, FIELD_OFFSET_OF(lZ)},          {&GUID_RxAxis, FIELD_OFFSET_OF(lRx)},
+    {&GUID_RyAxis, FIELD_OFFSET_OF(lRy)},        {&GUID_RzAxis, FIELD_OFFSET_OF(lRz)},
+    {&GUID_Slider, FIELD_OFFSET_OF(rglSlider[0])}, {&GUID_Slider, FIELD_OFFSET_OF(rglSlider[1])},
 };
+const DWORD sim::POV_OFFSET = FIELD_OFFSET_OF(rgdwPOV);
+const DWORD sim::BUTTON_OFFSET = FIELD_OFFSET_OF(rgbButtons);
 
 namespace {
 
@@ -43,15 +46,21 @@ struct ObjectFormats {
 // buttons, then velocity, acceleration and force axes and sliders.
 ObjectFormats make_joystick2_objects() {
     ObjectFormats f{};
-    const GUID* axes[8];
-    for (int i = 0; i < 8; ++i) axes[i] = sim::AXIS_FIELD_TABLE[i].type;
     int n = 0;
-    for (DWORD i = 0; i < 8; ++i) f.items[n++] = {axes[i], 4 * i, ANY_AXIS, sim::ASPECT_POSITION};
-    for (DWORD i = 0; i < 4; ++i) f.items[n++] = {&GUID_POV, 32 + 4 * i, ANY_POV, 0};
-    for (DWORD i = 0; i < 128; ++i) f.items[n++] = {nullptr, 48 + i, ANY_BUTTON, 0};
-    const DWORD aspects[3] = {ASPECT_VELOCITY, ASPECT_ACCEL, ASPECT_FORCE};
-    for (DWORD a = 0; a < 3; ++a) {
-        for (DWORD i = 0; i < 8; ++i) f.items[n++] = {axes[i], 176 + 32 * a + 4 * i, ANY_AXIS, aspects[a]};
+    for (const sim::AxisField& axis : sim::AXIS_FIELD_TABLE) {
+        f.items[n++] = {axis.type, axis.offset, ANY_AXIS, sim::ASPECT_POSITION};
+    }
+    for (DWORD i = 0; i < 4; ++i) f.items[n++] = {&GUID_POV, sim::POV_OFFSET + 4 * i, ANY_POV, 0};
+    for (DWORD i = 0; i < 128; ++i) f.items[n++] = {nullptr, sim::BUTTON_OFFSET + i, ANY_BUTTON, 0};
+    const struct {
+        DWORD start;
+        DWORD aspect;
+    } aspects[3] = {{FIELD_OFFSET_OF(lVX), ASPECT_VELOCITY}, {FIELD_OFFSET_OF(lAX), ASPECT_ACCEL},
+                    {FIELD_OFFSET_OF(lFX), ASPECT_FORCE}};
+    for (const auto& a : aspects) {
+        for (const sim::AxisField& axis : sim::AXIS_FIELD_TABLE) {
+            f.items[n++] = {axis.type, a.start + axis.offset, ANY_AXIS, a.aspect};
+        }
     }
     return f;
 }

@@ -21,22 +21,6 @@ LONG scaled(LONG position, LONG min, LONG max) {
     return static_cast<LONG>(min + (offset * span + whole / 2) / whole);
 }
 
-template <typename F>
-void for_each_live_device(F f) {
-    for (SimDevice& d : devices.items) {
-        if (live(d.core)) f(d);
-    }
-}
-
-SimDevice* device_named(const char* name) {
-    int number = 0;
-    if (std::sscanf(name, "dev%d", &number) != 1) return nullptr;
-    for (SimDevice& d : devices.items) {
-        if (!d.core.retired && d.core.number == number) return &d;
-    }
-    return nullptr;
-}
-
 // The data format of DIJOYSTATE2, recognised by its shape: the plug-in's copy of
 // c_dfDIJoystick2 lives in the plug-in, not here.
 bool is_joystick2_format(const DIDATAFORMAT& format) {
@@ -117,9 +101,9 @@ HRESULT SimDevice::EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKW callback, LPVOID c
     char context_text[24];
     pointer_text(context, context_text);
     Call call;
-    if (!begin_call(call, &core, M_ENUM_OBJECTS, controller, "context=%s, flags=0x%" PRIX32, context_text,
-                    static_cast<uint32_t>(flags))) {
-        return E_POINTER;
+    if (!admit(call, &core, SimMethod::EnumObjects, controller, nullptr, "context=%s, flags=0x%" PRIX32, context_text,
+               static_cast<uint32_t>(flags))) {
+        return call.answer;
     }
     if (callback == nullptr) return end_call(call, DIERR_INVALIDPARAM);
     const Controller& ctl = platform.controllers[controller];
@@ -145,8 +129,7 @@ HRESULT SimDevice::SetProperty(REFGUID property, LPCDIPROPHEADER header) {
     char arguments[160];
     property_text(property, header, arguments);
     Call call;
-    if (!begin_call(call, &core, M_SET_PROPERTY, controller, "%s", arguments)) return E_POINTER;
-    if (call.injection.refuses()) return end_call(call, call.injection.result);
+    if (!admit(call, &core, SimMethod::SetProperty, controller, nullptr, "%s", arguments)) return call.answer;
     if (header == nullptr) return end_call(call, E_POINTER);
     if (&property != &DIPROP_RANGE) return end_call(call, DIERR_UNSUPPORTED);
     if (header->dwSize != sizeof(DIPROPRANGE) || header->dwHeaderSize != sizeof(DIPROPHEADER)) {
@@ -176,8 +159,7 @@ HRESULT SimDevice::SetProperty(REFGUID property, LPCDIPROPHEADER header) {
 
 HRESULT SimDevice::Acquire() {
     Call call;
-    if (!begin_call(call, &core, M_ACQUIRE, controller, "%s", "")) return E_POINTER;
-    if (call.injection.refuses()) return end_call(call, call.injection.result);
+    if (!admit(call, &core, SimMethod::Acquire, controller, nullptr, "%s", "")) return call.answer;
     if (!format_set) return end_call(call, DIERR_INVALIDPARAM);
     if (acquired) return end_call(call, DI_NOEFFECT);
     if (!platform.controllers[controller].attached) return end_call(call, static_cast<HRESULT>(DIERR_UNPLUGGED));  // unsigned in some headers
@@ -197,8 +179,7 @@ HRESULT SimDevice::Acquire() {
 
 HRESULT SimDevice::Unacquire() {
     Call call;
-    if (!begin_call(call, &core, M_UNACQUIRE, controller, "%s", "")) return call.retired ? DI_OK : E_POINTER;
-    if (call.injection.refuses()) return end_call(call, call.injection.result);
+    if (!admit(call, &core, SimMethod::Unacquire, controller, nullptr, "%s", "")) return call.answer;
     HRESULT hr = acquired ? DI_OK : DI_NOEFFECT;
     acquired = false;
     lost = false;
@@ -207,10 +188,9 @@ HRESULT SimDevice::Unacquire() {
 
 HRESULT SimDevice::GetDeviceState(DWORD size, LPVOID data) {
     Call call;
-    if (!begin_call(call, &core, M_GET_DEVICE_STATE, controller, "size=%" PRIu32, static_cast<uint32_t>(size))) {
-        return E_POINTER;
+    if (!admit(call, &core, SimMethod::GetDeviceState, controller, nullptr, "size=%" PRIu32, static_cast<uint32_t>(size))) {
+        return call.answer;
     }
-    if (call.injection.refuses()) return end_call(call, call.injection.result);
     if (data == nullptr || !format_set || size != sizeof(DIJOYSTATE2)) return end_call(call, DIERR_INVALIDPARAM);
     if (!acquired) return end_call(call, lost ? DIERR_INPUTLOST : DIERR_NOTACQUIRED);
     const Controller& ctl = platform.controllers[controller];
@@ -240,8 +220,7 @@ HRESULT SimDevice::SetDataFormat(LPCDIDATAFORMAT format) {
                       static_cast<uint32_t>(format->dwFlags));
     }
     Call call;
-    if (!begin_call(call, &core, M_SET_DATA_FORMAT, controller, "%s", arguments)) return E_POINTER;
-    if (call.injection.refuses()) return end_call(call, call.injection.result);
+    if (!admit(call, &core, SimMethod::SetDataFormat, controller, nullptr, "%s", arguments)) return call.answer;
     if (format == nullptr) return end_call(call, E_POINTER);
     if (acquired) return end_call(call, DIERR_ACQUIRED);
     if (!is_joystick2_format(*format)) return end_call(call, DIERR_INVALIDPARAM);
@@ -253,11 +232,10 @@ HRESULT SimDevice::SetCooperativeLevel(HWND window, DWORD flags) {
     char window_text[24];
     pointer_text(window, window_text);
     Call call;
-    if (!begin_call(call, &core, M_SET_COOPERATIVE_LEVEL, controller, "hwnd=%s, flags=%" PRIu32, window_text,
-                    static_cast<uint32_t>(flags))) {
-        return E_POINTER;
+    if (!admit(call, &core, SimMethod::SetCooperativeLevel, controller, nullptr, "hwnd=%s, flags=%" PRIu32, window_text,
+               static_cast<uint32_t>(flags))) {
+        return call.answer;
     }
-    if (call.injection.refuses()) return end_call(call, call.injection.result);
     if (acquired) return end_call(call, DIERR_ACQUIRED);
     bool one_exclusivity = ((flags & DISCL_EXCLUSIVE) != 0) != ((flags & DISCL_NONEXCLUSIVE) != 0);
     bool one_ground = ((flags & DISCL_FOREGROUND) != 0) != ((flags & DISCL_BACKGROUND) != 0);
@@ -269,8 +247,7 @@ HRESULT SimDevice::SetCooperativeLevel(HWND window, DWORD flags) {
 
 HRESULT SimDevice::Poll() {
     Call call;
-    if (!begin_call(call, &core, M_POLL, controller, "%s", "")) return E_POINTER;
-    if (call.injection.refuses()) return end_call(call, call.injection.result);
+    if (!admit(call, &core, SimMethod::Poll, controller, nullptr, "%s", "")) return call.answer;
     if (!acquired) {
         HRESULT hr = lost ? DIERR_INPUTLOST : DIERR_NOTACQUIRED;
         lost = false;
@@ -280,35 +257,3 @@ HRESULT SimDevice::Poll() {
 }
 
 }  // namespace sim
-
-// --- Scripting: devices ------------------------------------------------------------------
-
-void sim_set_attached(int controller, bool attached) {
-    controller_at(controller).attached = attached;
-    if (!attached) for_each_live_device([&](SimDevice& d) { if (d.controller == controller) d.lose(); });
-}
-
-void sim_set_foreground(bool foreground) {
-    platform.foreground = foreground;
-    if (!foreground) for_each_live_device([](SimDevice& d) { if ((d.cooperation & DISCL_FOREGROUND) != 0) d.lose(); });
-}
-
-void sim_lose_input(int controller) {
-    controller_at(controller);
-    for_each_live_device([&](SimDevice& d) { if (d.controller == controller) d.lose(); });
-}
-
-bool sim_acquired(const char* device) {
-    SimDevice* d = device_named(device);
-    return d != nullptr && live(d->core) && d->acquired;
-}
-
-bool sim_axis_range(const char* device, SimAxis axis, LONG& min, LONG& max) {
-    SimDevice* d = device_named(device);
-    if (d == nullptr) return false;
-    int o = platform.controllers[d->controller].axis_object[static_cast<int>(axis)];
-    if (o < 0 || !d->ranges[o].set) return false;
-    min = d->ranges[o].min;
-    max = d->ranges[o].max;
-    return true;
-}

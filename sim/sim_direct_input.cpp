@@ -51,14 +51,16 @@ DIDEVICEINSTANCEW instance_of(const Controller& c) {
 }  // namespace
 
 #if !defined(_WIN32)
+// Not a COM method: nothing to admit, and its answer is a handle (null for any injected
+// failure), which the log writes as such.
 extern "C" HMODULE WINAPI GetModuleHandleW(LPCWSTR module_name) {
     Call call;
-    begin_call(call, nullptr, M_GET_MODULE_HANDLE, ANY_CONTROLLER, "%s", module_name == nullptr ? "null" : "name");
+    begin_call(call, nullptr, SimMethod::GetModuleHandleW, ANY_CONTROLLER, "%s", module_name == nullptr ? "null" : "name");
     HMODULE module = nullptr;
     if (module_name == nullptr && !call.injection.refuses()) module = reinterpret_cast<HMODULE>(SIM_HOST_MODULE);
     char handle[24];
     pointer_text(module, handle);
-    log_text_result(call, handle);
+    end_call_as(call, module != nullptr ? S_OK : E_FAIL, handle);
     return module;
 }
 #endif
@@ -72,11 +74,13 @@ extern "C" HRESULT WINAPI DirectInput8Create(HINSTANCE instance, DWORD version, 
     char outer_text[24];
     pointer_text(outer, outer_text);
     Call call;
-    begin_call(call, nullptr, M_CREATE, ANY_CONTROLLER, "instance=%s, version=0x%" PRIX32 ", riid=%s, outer=%s",
-               instance_text, static_cast<uint32_t>(version), iid, outer_text);
+    if (!admit(call, nullptr, SimMethod::DirectInput8Create, ANY_CONTROLLER, out,
+               "instance=%s, version=0x%" PRIX32 ", riid=%s, outer=%s", instance_text, static_cast<uint32_t>(version),
+               iid, outer_text)) {
+        return call.answer;
+    }
     if (out == nullptr) return end_call(call, E_POINTER);
     *out = nullptr;
-    if (call.injection.refuses()) return end_call(call, call.injection.result);
     if (instance == nullptr) return end_call(call, DIERR_INVALIDPARAM);
     if (version < DIRECTINPUT_VERSION) return end_call(call, DIERR_OLDDIRECTINPUTVERSION);
     if (version > DIRECTINPUT_VERSION) return end_call(call, DIERR_BETADIRECTINPUTVERSION);
@@ -94,10 +98,11 @@ namespace sim {
 HRESULT SimDirectInput::QueryInterface(REFIID riid, void** object) {
     if (!same_guid(riid, IID_IDirectInputJoyConfig8)) return query_self(*this, riid, object, IID_IDirectInput8W);
     Call call;
-    if (!begin_call(call, &core, M_QUERY_INTERFACE, ANY_CONTROLLER, "IID_IDirectInputJoyConfig8")) return E_POINTER;
+    if (!admit(call, &core, SimMethod::QueryInterface, ANY_CONTROLLER, object, "IID_IDirectInputJoyConfig8")) {
+        return call.answer;
+    }
     if (object == nullptr) return end_call(call, E_POINTER);
     *object = nullptr;
-    if (call.injection.refuses()) return end_call(call, call.injection.result);
     SimJoyConfig* made = joy_configs.take();
     if (made == nullptr) return end_call(call, E_OUTOFMEMORY);
     *object = static_cast<IDirectInputJoyConfig8*>(made);
@@ -111,10 +116,12 @@ HRESULT SimDirectInput::CreateDevice(REFGUID instance, LPDIRECTINPUTDEVICE8W* de
     pointer_text(outer, outer_text);
     int controller = controller_with_instance(instance);
     Call call;
-    if (!begin_call(call, &core, M_CREATE_DEVICE, controller, "%s, outer=%s", guid, outer_text)) return E_POINTER;
+    if (!admit(call, &core, SimMethod::CreateDevice, controller, reinterpret_cast<void**>(device), "%s, outer=%s", guid,
+               outer_text)) {
+        return call.answer;
+    }
     if (device == nullptr) return end_call(call, E_POINTER);
     *device = nullptr;
-    if (call.injection.refuses()) return end_call(call, call.injection.result);
     if (outer != nullptr) return end_call(call, DIERR_NOAGGREGATION);
     if (controller < 0 || !platform.controllers[controller].attached) return end_call(call, DIERR_DEVICENOTREG);
     SimDevice* made = devices.take();
@@ -128,9 +135,9 @@ HRESULT SimDirectInput::CreateDevice(REFGUID instance, LPDIRECTINPUTDEVICE8W* de
 HRESULT SimDirectInput::EnumDevices(DWORD device_type, LPDIENUMDEVICESCALLBACKW callback, LPVOID context,
                                     DWORD flags) {
     Call call;
-    if (!begin_call(call, &core, M_ENUM_DEVICES, ANY_CONTROLLER, "type=%" PRIu32 ", flags=%" PRIu32,
-                    static_cast<uint32_t>(device_type), static_cast<uint32_t>(flags))) {
-        return E_POINTER;
+    if (!admit(call, &core, SimMethod::EnumDevices, ANY_CONTROLLER, nullptr, "type=%" PRIu32 ", flags=%" PRIu32,
+               static_cast<uint32_t>(device_type), static_cast<uint32_t>(flags))) {
+        return call.answer;
     }
     if (callback == nullptr) return end_call(call, DIERR_INVALIDPARAM);
     if (device_type != DI8DEVCLASS_ALL && device_type != DI8DEVCLASS_GAMECTRL) return end_call(call, DI_OK);

@@ -1,15 +1,16 @@
-// What the files of the simulated platform share: the platform record, the objects'
-// common core, and the one path every simulated call takes (admission, log, injected
-// result, the method's own rule, the success override, the logged result).
+// What the files of the simulated platform share. They stand in layers, each calling only
+// the ones below it, as Wine's dinput does:
 //
-//   sim_data.cpp         the platform's predefined identifiers and c_dfDIJoystick2
-//   sim_controllers.cpp  virtual controllers, their objects and input state
-//   sim_calls.cpp        the call path: admission, misuse, the call log, injection rules
-//   sim_objects.cpp      object pools, IUnknown, reference inspection, sim_problems
-//   sim_direct_input.cpp DirectInput8Create, IDirectInput8W, IDirectInputJoyConfig8
-//   sim_device.cpp       IDirectInputDevice8W
+//   sim_script.cpp        top: the scripting API of sim_platform.h
+//   sim_direct_input.cpp  the objects: DirectInput8Create, IDirectInput8W,
+//   sim_device.cpp          IDirectInputJoyConfig8, IDirectInputDevice8W, and their pools
+//   sim_objects.cpp         and reference counts (sim_objects.h)
+//   sim_calls.cpp         the calls: admission, injection rules, the result of each call
+//   sim_record.cpp        bottom: the platform record, its controllers, the log and the
+//   sim_data.cpp            record of calls, usage_error; the identifiers and c_dfDIJoystick2
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 
@@ -18,31 +19,28 @@
 
 namespace sim {
 
-// Indexes into SIM_METHOD_NAMES, for the methods the simulation gives a rule of its own.
-enum Method : int {
-    M_GET_MODULE_HANDLE, M_CREATE, M_QUERY_INTERFACE, M_CREATE_DEVICE, M_ENUM_DEVICES, M_ENUM_OBJECTS,
-    M_SET_PROPERTY, M_SET_DATA_FORMAT, M_SET_COOPERATIVE_LEVEL, M_ACQUIRE, M_UNACQUIRE, M_POLL,
-    M_GET_DEVICE_STATE, M_ADD_REF, M_RELEASE, M_FIRST_NOT_IMPLEMENTED,
-};
-static_assert(M_ADD_REF == SIM_INJECTABLE_METHODS, "the injectable methods come first");
-static_assert(M_CREATE_DEVICE == SIM_DEVICE_METHODS_FROM, "rules for one controller start at CreateDevice");
+// --- The record (sim_record.cpp, sim_data.cpp) ---------------------------------------
 
+[[noreturn]] void usage_error(const char* what, const char* detail);
 // Looks a method up by name; an unknown name aborts (a misspelt rule must not make a test
 // vacuous).
-int method_named(const char* name);
+SimMethod method_named(const char* name);
 
 constexpr int ANY_CONTROLLER = -1;
 constexpr int NO_RULES = -2;  // a call that no rule applies to
 constexpr int AXIS_FIELDS = 8;  // SimAxis: six axes and two sliders
 
-// What the platform itself knows of an axis field: its object type and its place in
-// DIJOYSTATE2. The simulated platform keeps its own table, so that a wrong fact in the
-// plug-in's axis table shows as a disagreement instead of being shared.
+// Where DIJOYSTATE2 keeps each kind of object, written here alone: what the platform
+// itself knows, in a table of its own, so that a wrong fact in the plug-in's axis table
+// shows as a disagreement instead of being shared. The axis fields of the other aspects
+// (velocity, acceleration, force) follow the same order from their own start.
 struct AxisField {
     const GUID* type;
-    size_t offset;  // of its LONG in DIJOYSTATE2
+    DWORD offset;  // of its LONG in DIJOYSTATE2
 };
 extern const AxisField AXIS_FIELD_TABLE[AXIS_FIELDS];
+extern const DWORD POV_OFFSET;     // rgdwPOV, four DWORDs
+extern const DWORD BUTTON_OFFSET;  // rgbButtons, one byte each
 
 // The positions tests give, like a HID axis's logical range, which a device scales to the
 // range set on the axis.
@@ -50,8 +48,6 @@ constexpr LONG POSITION_MIN = -32768;
 constexpr LONG POSITION_MAX = 32767;
 constexpr int JOYSTICK2_OBJECT_COUNT = 164;
 constexpr DWORD ASPECT_POSITION = 0x100;
-
-// --- Virtual controllers -------------------------------------------------------------
 
 struct SimObjectInfo {
     GUID type;
@@ -83,11 +79,10 @@ int controller_with_instance(const GUID& instance);
 LONG get_axis_field(const DIJOYSTATE2& state, int field);
 void set_axis_field(DIJOYSTATE2& state, int field, LONG value);
 
-// --- Objects -------------------------------------------------------------------------
-
 enum class Kind { direct_input, device, joy_config };
 constexpr int KIND_COUNT = 3;
 
+// What every object has: its kind, number and references.
 struct Core {
     Kind kind;
     int number = 0;   // 1, 2, ... since the last reset; 0: never used
@@ -99,18 +94,9 @@ inline bool live(const Core& c) { return !c.retired && c.refs > 0; }
 
 // "di1", "dev2", "joyconfig3".
 void object_name(const Core& core, char (&out)[24]);
-// Gives a pool entry its next number and one reference.
-void start_object(Core& core);
-// Retires every object (sim_reset).
-void retire_objects();
-
-ULONG add_ref(Core& core);
-ULONG release(Core& core);
-
-// --- The platform record -------------------------------------------------------------
 
 struct Rule {
-    int method;
+    SimMethod method;
     int controller;
     int nth;
     int times;
@@ -142,6 +128,8 @@ struct Platform {
     size_t log_length = 0;
     size_t last_line = NO_LINE;
     char log[LOG_CAPACITY];
+    size_t recorded = 0;
+    SimCall record[SIM_MAX_RECORDED];
 };
 
 extern Platform platform;
@@ -150,52 +138,69 @@ extern Platform platform;
 // run with the log off (a fuzzer's) makes millions of calls.
 inline bool logged() { return platform.logging && !platform.log_full; }
 
-[[noreturn]] void usage_error(const char* what, const char* detail);
+// The log's primitives: text added to the current line, a line ended, a whole line.
+void log_append(const char* format, va_list args);
+void log_raw(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void end_line();
+void log_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// "di1." before a method's name; nothing for the functions of the DLL itself.
+void log_object_prefix(const Core* core);
+// "DI_OK", "DIERR_INPUTLOST", ... or "0x8000FFFF".
+void result_text(HRESULT result, char (&out)[40]);
+// "0x1234" or "null" (nothing while the log is off).
+void pointer_text(const void* p, char (&out)[24]);
+// A GUID by name where the platform knows it ("GUID_XAxis", a controller's quoted name),
+// else in braces.
+void guid_name(const GUID& g, char (&out)[80]);
+// Copies a text of the simulation into a caller's buffer as the sim_copy_ functions
+// promise; answers length.
+size_t copy_out(const char* text, size_t length, char* out, size_t capacity);
 
-// --- The call path -------------------------------------------------------------------
+// --- The calls (sim_calls.cpp) -------------------------------------------------------
 
 // A result a rule forces on a call.
 struct Injection {
     bool forced = false;
     HRESULT result = 0;
     int callbacks = 0;  // enumerations: callbacks made before an injected failure
-    // An injected failure takes the call's place: it has no effect.
-    bool refuses() const { return forced && FAILED(result); }
+    // An injected failure takes the call's place (it has no effect), unless it lets an
+    // enumeration make some callbacks first.
+    bool refuses() const { return forced && FAILED(result) && callbacks == 0; }
     // Whether an enumeration may make one more callback after `made` of them.
-    bool allows_callback(int made) const { return !refuses() || made < callbacks; }
+    bool allows_callback(int made) const { return !forced || SUCCEEDED(result) || made < callbacks; }
 };
 
 // One simulated call in progress.
 struct Call {
-    Core* core;  // null for the functions of the DLL itself
-    int method;
-    size_t line;  // its log line, or NO_LINE
+    Core* core = nullptr;  // null for the functions of the DLL itself
+    SimMethod method = SimMethod::GetModuleHandleW;
+    size_t line = NO_LINE;        // its log line
+    size_t recorded = SIZE_MAX;   // its entry in the record of calls
     Injection injection;
-    bool retired;  // a call on an object from before the last reset: answered quietly
+    HRESULT answer = S_OK;  // when the call was not admitted: what the method answers
 };
 
-// Admits a call: counts it, logs "object.Method(arguments)", and finds the injected result
-// for that controller. False when the object is retired or released (the latter is
-// misuse): the caller answers without doing anything.
-bool begin_call(Call& call, Core* core, int method, int controller, const char* format, ...)
+// Starts a call: counts it, logs "object.Method(arguments)", records it, and finds the
+// result a rule injects for that controller. Only GetModuleHandleW, whose answer is no
+// result code, starts itself; every method is admitted.
+void begin_call(Call& call, Core* core, SimMethod method, int controller, const char* format, ...)
     __attribute__((format(printf, 5, 6)));
+// The one admission step of every method. False when the method must not run, with its
+// answer in call.answer: a call on a retired object (from before the last reset) is
+// answered quietly and goes nowhere (DI_OK from Unacquire, which a plug-in letting old
+// objects go calls, E_POINTER from the rest); a call on a released object is misuse,
+// E_POINTER; an injected failure is the answer, logged, and sets *out to null (out: the
+// method's out pointer, or null for a method without one). Otherwise the call has begun.
+bool admit(Call& call, Core* core, SimMethod method, int controller, void** out, const char* format, ...)
+    __attribute__((format(printf, 6, 7)));
 // Ends a call: an injected failure is the answer, an injected success replaces a success;
-// logs the result (and the object made, if any). Returns the answer.
+// logs and records the result (and the object made, if any). Returns the answer.
 HRESULT end_call(Call& call, HRESULT result, const Core* made = nullptr);
+// Ends a call whose answer the log writes as text (a count, a handle); records result.
+void end_call_as(Call& call, HRESULT result, const char* text);
 // A method the plug-in never calls: logged, counted, E_NOTIMPL.
-HRESULT not_implemented(Core& core, int method);
-
-// The log's own texts.
-void log_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void log_text_result(Call& call, const char* text);
+HRESULT not_implemented(Core& core, SimMethod method);
 void note_misuse(const Core& core, const char* what);
-// Copies a text of the simulation into a caller's buffer as the sim_copy_ functions
-// promise; answers length.
-size_t copy_out(const char* text, size_t length, char* out, size_t capacity);
-// "0x1234" or "null".
-void pointer_text(const void* p, char (&out)[24]);
-// A GUID by name where the platform knows it ("GUID_XAxis", a controller's quoted name),
-// else in braces.
-void guid_name(const GUID& g, char (&out)[80]);
+void add_rule(int controller, const char* method, int nth, HRESULT result, int times, int callbacks);
 
 }  // namespace sim

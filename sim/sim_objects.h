@@ -1,6 +1,7 @@
 // The simulated COM objects and the pools they live in. Each class implements its
 // interface method for method, in the order of the interface's table; the methods the
-// plug-in never calls answer E_NOTIMPL through not_implemented.
+// plug-in never calls answer E_NOTIMPL through not_implemented. Every method starts with
+// its one admission step (admit) and ends with end_call.
 #pragma once
 
 #include <cstddef>
@@ -9,9 +10,16 @@
 
 namespace sim {
 
+// Gives a pool entry its next number and one reference.
+void start_object(Core& core);
+// Retires every object (sim_reset).
+void retire_objects();
+ULONG add_ref(Core& core);
+ULONG release(Core& core);
+
 // The methods the plug-in never calls, one line each.
 #define SIM_NOT_IMPLEMENTED(name, ...) \
-    HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override { return not_implemented(core, method_named(#name)); }
+    HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override { return not_implemented(core, SimMethod::name); }
 
 // The Windows headers give the interfaces no destructor; COM objects are never deleted
 // through them (here not at all: they live in pools).
@@ -151,16 +159,33 @@ extern Pool<SimDirectInput, DIRECT_INPUT_POOL> direct_inputs;
 extern Pool<SimDevice, DEVICE_POOL> devices;
 extern Pool<SimJoyConfig, JOY_CONFIG_POOL> joy_configs;
 
+// Calls f with the core of every object of the pools.
+template <typename F>
+void for_each_core(F f) {
+    for (const SimDirectInput& o : direct_inputs.items) f(o.core);
+    for (const SimDevice& o : devices.items) f(o.core);
+    for (const SimJoyConfig& o : joy_configs.items) f(o.core);
+}
+
+template <typename F>
+void for_each_live_device(F f) {
+    for (SimDevice& d : devices.items) {
+        if (live(d.core)) f(d);
+    }
+}
+
+// The device of that name ("dev2") made since the last reset, or nullptr.
+SimDevice* device_named(const char* name);
+
 // QueryInterface for an object that offers only itself under one identifier.
 template <typename Self>
 HRESULT query_self(Self& self, REFIID riid, void** object, const GUID& own) {
-    Call call;
     char iid[80] = "";
     if (logged()) guid_name(riid, iid);
-    if (!begin_call(call, &self.core, M_QUERY_INTERFACE, ANY_CONTROLLER, "%s", iid)) return E_POINTER;
+    Call call;
+    if (!admit(call, &self.core, SimMethod::QueryInterface, ANY_CONTROLLER, object, "%s", iid)) return call.answer;
     if (object == nullptr) return end_call(call, E_POINTER);
     *object = nullptr;
-    if (call.injection.refuses()) return end_call(call, call.injection.result);
     if (!same_guid(riid, own)) return end_call(call, E_NOINTERFACE);
     ++self.core.refs;
     *object = &self;

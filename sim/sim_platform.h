@@ -62,6 +62,12 @@
 // controller's quoted name, other GUIDs by name or in braces. Logging can be switched off
 // (the benchmarks do); call counts (sim_calls) are kept either way.
 //
+// Record of calls. The same calls, as the log has them, kept for tests to read without
+// parsing the log's text (sim_call_record): the method, the object it was made on, the
+// controller it concerns and its answer, in the order the calls started. It follows the
+// log: kept while logging is on, emptied by sim_clear_log, at most SIM_MAX_RECORDED
+// calls; misuse is in sim_problems, not here.
+//
 // Injected results. sim_fail("Poll", 2, DIERR_INPUTLOST) makes the 2nd Poll from now on
 // (on any device) answer DIERR_INPUTLOST; with times = 3 the 2nd, 3rd and 4th do,
 // with SIM_FOREVER every one from the 2nd on. An injected failure replaces the call: it
@@ -69,10 +75,8 @@
 // success code lets the call do its work and replaces its result when that was a
 // success. sim_fail_on restricts the rule to the devices of one controller (and to its
 // CreateDevice); sim_fail_enum lets EnumDevices or EnumObjects run some callbacks before
-// failing. Method names: GetModuleHandleW (any failure makes it return null),
-// DirectInput8Create, QueryInterface, CreateDevice, EnumDevices, EnumObjects,
-// SetProperty, SetDataFormat, SetCooperativeLevel, Acquire, Unacquire, Poll,
-// GetDeviceState. An unknown name aborts the program (a misspelt rule must not make a
+// failing. Method names: those of SimMethod before AddRef (a failure injected into
+// GetModuleHandleW makes it return null). An unknown name aborts the program (a misspelt rule must not make a
 // test vacuous).
 //
 // On Windows the simulation is a dinput8.dll of its own, with the real interfaces of the
@@ -115,26 +119,35 @@ inline constexpr bool SIM_HAS_MODULE_HANDLE = false;
 inline constexpr bool SIM_HAS_MODULE_HANDLE = true;
 #endif
 
-// The platform calls by the names the log, sim_calls and the rules use. The first
-// SIM_INJECTABLE_METHODS take injected results (sim_fail); the first three of them are
-// made before any device exists, so rules for one controller (sim_fail_on) take the
-// others. The rest are counted and logged only; those after Release are the methods
-// the plug-in never calls, which answer E_NOTIMPL.
-inline constexpr const char* SIM_METHOD_NAMES[] = {
-    "GetModuleHandleW", "DirectInput8Create", "QueryInterface", "CreateDevice", "EnumDevices", "EnumObjects",
-    "SetProperty", "SetDataFormat", "SetCooperativeLevel", "Acquire", "Unacquire", "Poll", "GetDeviceState",
-    "AddRef", "Release",
-    "GetCapabilities", "GetProperty", "GetDeviceData", "SetEventNotification", "GetObjectInfo", "GetDeviceInfo",
-    "RunControlPanel", "Initialize", "CreateEffect", "EnumEffects", "GetEffectInfo", "GetForceFeedbackState",
-    "SendForceFeedbackCommand", "EnumCreatedEffectObjects", "Escape", "SendDeviceData", "EnumEffectsInFile",
-    "WriteEffectToFile", "BuildActionMap", "SetActionMap", "GetImageInfo", "GetDeviceStatus", "FindDevice",
-    "EnumDevicesBySemantics", "ConfigureDevices", "SendNotify", "EnumTypes", "GetTypeInfo", "SetTypeInfo",
-    "DeleteType", "GetConfig", "SetConfig", "DeleteConfig", "GetUserValues", "SetUserValues", "AddNewHardware",
-    "OpenTypeKey", "OpenAppStatusKey",
-};
+// The platform calls, listed once: SimMethod and the names the log, the record,
+// sim_calls and the rules use. Those before AddRef take injected results (sim_fail);
+// those before CreateDevice are made before any device exists, so rules for one
+// controller (sim_fail_on) take the others. AddRef and Release are counted, logged and
+// recorded only; the methods after them are those the plug-in never calls, which answer
+// E_NOTIMPL.
+#define SIM_METHOD_TABLE(M)                                                                                        \
+    M(GetModuleHandleW) M(DirectInput8Create) M(QueryInterface) M(CreateDevice) M(EnumDevices) M(EnumObjects)     \
+    M(SetProperty) M(SetDataFormat) M(SetCooperativeLevel) M(Acquire) M(Unacquire) M(Poll) M(GetDeviceState)     \
+    M(AddRef) M(Release)                                                                                           \
+    M(GetCapabilities) M(GetProperty) M(GetDeviceData) M(SetEventNotification) M(GetObjectInfo) M(GetDeviceInfo)   \
+    M(RunControlPanel) M(Initialize) M(CreateEffect) M(EnumEffects) M(GetEffectInfo) M(GetForceFeedbackState)     \
+    M(SendForceFeedbackCommand) M(EnumCreatedEffectObjects) M(Escape) M(SendDeviceData) M(EnumEffectsInFile)      \
+    M(WriteEffectToFile) M(BuildActionMap) M(SetActionMap) M(GetImageInfo) M(GetDeviceStatus) M(FindDevice)       \
+    M(EnumDevicesBySemantics) M(ConfigureDevices) M(SendNotify) M(EnumTypes) M(GetTypeInfo) M(SetTypeInfo)        \
+    M(DeleteType) M(GetConfig) M(SetConfig) M(DeleteConfig) M(GetUserValues) M(SetUserValues) M(AddNewHardware)   \
+    M(OpenTypeKey) M(OpenAppStatusKey)
+
+#define SIM_METHOD_ENUMERATOR(name) name,
+enum class SimMethod { SIM_METHOD_TABLE(SIM_METHOD_ENUMERATOR) };
+#undef SIM_METHOD_ENUMERATOR
+#define SIM_METHOD_NAME(name) #name,
+inline constexpr const char* SIM_METHOD_NAMES[] = {SIM_METHOD_TABLE(SIM_METHOD_NAME)};
+#undef SIM_METHOD_NAME
 inline constexpr int SIM_METHOD_COUNT = static_cast<int>(sizeof(SIM_METHOD_NAMES) / sizeof(SIM_METHOD_NAMES[0]));
-inline constexpr int SIM_INJECTABLE_METHODS = 13;
-inline constexpr int SIM_DEVICE_METHODS_FROM = 3;
+inline constexpr int SIM_INJECTABLE_METHODS = static_cast<int>(SimMethod::AddRef);
+inline constexpr int SIM_DEVICE_METHODS_FROM = static_cast<int>(SimMethod::CreateDevice);
+
+inline const char* sim_method_name(SimMethod method) { return SIM_METHOD_NAMES[static_cast<int>(method)]; }
 
 enum class SimAxis { x, y, z, rx, ry, rz, slider0, slider1 };
 
@@ -181,6 +194,10 @@ SIM_API GUID sim_instance_guid(int controller);
 SIM_API void sim_set_axis(int controller, SimAxis axis, LONG position);
 // index 0..127 into rgbButtons (the mapping language's b1 is index 0).
 SIM_API void sim_set_button(int controller, int index, bool pressed);
+// index into rgdwPOV of one of the controller's points of view, in the order they were
+// added (the mapping language's h1 is index 0): hundredths of a degree clockwise from up,
+// or 0xFFFFFFFF for centred, which every point of view reads until set.
+SIM_API void sim_set_pov(int controller, int index, DWORD value);
 
 // --- Inspection --------------------------------------------------------------------
 
@@ -198,8 +215,32 @@ SIM_API int sim_misuse_count();
 
 // --- Call log ----------------------------------------------------------------------
 
+// Both switch and empty the record of calls too.
 SIM_API void sim_set_logging(bool on);
 SIM_API void sim_clear_log();
+
+// --- Record of calls ---------------------------------------------------------------
+
+inline constexpr size_t SIM_MAX_RECORDED = size_t{1} << 14;
+
+struct SimCall {
+    SimMethod method;
+    char object[24];  // "di1", "dev2", "joyconfig1"; "" for the DLL's own functions
+    int controller;   // the virtual controller of the device or of CreateDevice, else -1
+    // The answer: for AddRef and Release the count left, for GetModuleHandleW S_OK when it
+    // gave a handle and E_FAIL when it gave null.
+    HRESULT result;
+    bool injected;    // a rule forced the answer
+};
+
+// Copies up to capacity calls of the record, oldest first; answers how many it holds.
+SIM_API size_t sim_copy_calls(SimCall* out, size_t capacity);
+
+inline std::vector<SimCall> sim_call_record() {
+    std::vector<SimCall> calls(sim_copy_calls(nullptr, 0));
+    sim_copy_calls(calls.data(), calls.size());
+    return calls;
+}
 
 // --- Injected results --------------------------------------------------------------
 

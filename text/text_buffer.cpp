@@ -70,6 +70,12 @@ int32_t compare_bytes(int32_t n, const char* a, const char* b) noexcept {
 }
 
 int32_t parse_int(const char* s) noexcept {
+    const char* end = nullptr;
+    return parse_int(s, end);
+}
+
+int32_t parse_int(const char* s, const char*& end) noexcept {
+    end = s;
     if (s == nullptr) return 0;
     auto is_space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
     while (is_space(*s)) ++s;
@@ -78,10 +84,12 @@ int32_t parse_int(const char* s) noexcept {
     // Saturate one past the largest magnitude, so both limits come out exact.
     constexpr int64_t limit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
     int64_t value = 0;
+    const char* digits = s;
     for (; *s >= '0' && *s <= '9'; ++s) {
         value = value * 10 + (*s - '0');
         if (value > limit) value = limit;
     }
+    if (s != digits) end = s;
     if (negative) return static_cast<int32_t>(-value);
     return value >= limit ? std::numeric_limits<int32_t>::max() : static_cast<int32_t>(value);
 }
@@ -273,6 +281,8 @@ TextBuffer TextBuffer::mid(int32_t pos) const {
 
 TextBuffer TextBuffer::from_int(int32_t value) {
     TextBuffer r;
+    // A block of 35 bytes, far more than the 11 characters of the longest number, so that
+    // a prefix and a suffix (a "j" and a ":" around a slot's number) go into the same block.
     r.set_length(34);
     char digits[12];
     int n = 0;
@@ -286,6 +296,7 @@ TextBuffer TextBuffer::from_int(int32_t value) {
     while (n > 0) r.data[i++] = digits[--n];
     r.data[i] = 0;
     r.data[magnitude(r.capacity) - 1] = 0;
+    // Measured up to the first zero, as every text's length is (no zero stands before it).
     r.length = static_cast<int32_t>(std::strlen(r.data));
     r.make_temporary();
     return r;

@@ -70,6 +70,8 @@ struct TextBuffer {
     TextBuffer mid(int32_t pos) const;
     static TextBuffer from_int(int32_t value);
 
+    // Writable even on a const text: const is the record's (its fields), not its block's,
+    // as for a pointer; an empty text hands out the one writable EMPTY_VIEW byte.
     char& at(int32_t i) const noexcept;
     const char* c_str() const noexcept;
     int32_t to_int() const noexcept;  // as parse_int reads it; beyond 32 bits saturates
@@ -98,3 +100,6 @@ bool equals(const TextBuffer& a, const char* s) noexcept;
 // saturation reads the same on every build, and no threshold, bit or button number that
 // large means anything.
 int32_t parse_int(const char* s) noexcept;
+// The same, and where the reading stopped: just past the last digit, or s when there is
+// none (white space and a sign alone read as 0 and take nothing).
+int32_t parse_int(const char* s, const char*& end) noexcept;

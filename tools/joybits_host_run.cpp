@@ -13,6 +13,7 @@
 #include "joybits_version.h"
 #include "mapping/mapping_entry.h"
 #include "plugin/chosen_mapping.h"
+#include "plugin/joybits.h"
 #include "tools/joybits_host.h"
 #include "tools/joybits_host_mapping.h"
 #include "tools/joybits_host_platform.h"
@@ -52,25 +53,6 @@ bool read_mapping_file(const std::string& path, std::string& text, std::string& 
     return true;
 }
 
-void print_syntax_error(const TokenError& token, const std::optional<std::string>& file, std::ostream& err) {
-    if (!token.found) {
-        err << "joybits-host: the plug-in reports a syntax error, but no single token could be named\n";
-        return;
-    }
-    err << "joybits-host: syntax error in token " << token.index << " \"" << escape_bytes(token.token) << "\" at byte "
-        << token.offset << " (" << (file ? *file + ":" : "") << "line " << token.line << ", column " << token.column
-        << "): " << token.reason << "\n";
-    if (token.index == 1 && token.token.compare(0, sizeof UTF8_BYTE_ORDER_MARK - 1, UTF8_BYTE_ORDER_MARK) == 0) {
-        err << "joybits-host: the text starts with a UTF-8 byte order mark (EF BB BF), as older Notepad writes; "
-               "a mapping text holds none: save it as UTF-8 without one\n";
-    }
-}
-
-json token_json(const TokenError& token) {
-    return json{{"token", token.token}, {"index", token.index}, {"offset", token.offset},
-                {"line", token.line},   {"column", token.column}, {"reason", token.reason}};
-}
-
 const ScenarioFrame* frame_at(const Scenario& scenario, size_t& next, int frame) {
     while (next < scenario.frames.size() && scenario.frames[next].frame < frame) ++next;
     if (next < scenario.frames.size() && scenario.frames[next].frame == frame) return &scenario.frames[next];
@@ -98,7 +80,7 @@ int run_frames(const HostOptions& options, const Scenario& scenario, HostPlatfor
             out << dump(json{{"frame", frame}, {"count", count}, {"bits", bits}, {"changes", notes}}) << "\n";
             continue;
         }
-        if (frame == 0) notes.insert(notes.begin(), "(the first poll acquires the controllers: no fresh state)");
+        if (frame == 0) notes.insert(notes.begin(), std::string("(") + FIRST_POLL_NOTE + ")");
         std::string line = "frame " + std::to_string(frame) + ":";
         line.append(frame < 10 ? 3 : frame < 100 ? 2 : 1, ' ');
         line += bits.empty() ? "-" : group_bits(bits);
@@ -151,13 +133,36 @@ int load_inputs(HostOptions& options, Scenario& scenario, std::ostream& err) {
     return EXIT_INPUT_ERROR;
 }
 
+// The report of the mapping the plug-in compiled, over the controllers its answer lists,
+// with what each has when the platform's enumeration finds as many.
+MappingReport report_for(const HostOptions& options, const std::string& answer) {
+    AttachedControllers attached;
+    attached.count = controllers_in_answer(answer);
+    std::string ignored;
+    if (!attached_objects(attached.objects, ignored) || static_cast<int32_t>(attached.objects.size()) != attached.count) {
+        attached.objects.clear();
+    }
+    return mapping_report(options.mapping ? options.mapping->c_str() : nullptr, attached);
+}
+
 // The answer to a mapping with a syntax error, and where the error is.
 int report_syntax_error(const HostOptions& options, json& head, const std::string& answer, std::ostream& out,
                         std::ostream& err) {
-    const TokenError token = locate_syntax_error(chosen_mapping(options.mapping ? options.mapping->c_str() : nullptr));
-    head["syntax_error"] = token.found ? token_json(token) : json(true);
+    const MappingReport report = report_for(options, answer);
+    const TokenError& error = report.error;
+    head["syntax_error"] = error.found ? report_json(report)["syntax_error"] : json(true);
     out << (options.json ? dump(head) : answer) << "\n";
-    print_syntax_error(token, options.mapping_file, err);
+    if (!error.found) {
+        err << "joybits-host: the plug-in reports a syntax error, but no single token could be named\n";
+    } else {
+        const std::string place = (options.mapping_file ? *options.mapping_file + ":" : "") + "line " +
+                                  std::to_string(error.line) + ", column " + std::to_string(error.column);
+        err << "joybits-host: " << syntax_error_text(error, place) << "\n";
+        if (error.index == 1 && error.token.compare(0, sizeof UTF8_BYTE_ORDER_MARK - 1, UTF8_BYTE_ORDER_MARK) == 0) {
+            err << "joybits-host: the text starts with a UTF-8 byte order mark (EF BB BF), as older Notepad writes; "
+                   "a mapping text holds none: save it as UTF-8 without one\n";
+        }
+    }
     return EXIT_MAPPING_ERROR;
 }
 
@@ -178,50 +183,30 @@ void print_reads_after_error(const HostOptions& options, DeviceFunction device, 
     }
 }
 
-// The warnings of the mapping the plug-in compiled, for the controllers its answer lists.
-// The text checked is the one handed over, so that an empty or blank one is warned about.
-std::vector<MappingWarning> warnings_for(const HostOptions& options, const std::string& answer) {
-    return check_mapping(options.mapping ? *options.mapping : chosen_mapping(nullptr), controllers_in_answer(answer));
-}
-
-json warnings_json(const std::vector<MappingWarning>& warnings) {
-    json list = json::array();
-    for (const MappingWarning& w : warnings) {
-        list.push_back(json{{"index", w.token_index + 1}, {"offset", w.offset}, {"length", w.length}, {"message", w.message}});
-    }
-    return list;
-}
-
 // The answer, then every token that probably does not mean what it says.
 int report_check(const HostOptions& options, json& head, const std::string& answer, std::ostream& out) {
-    const std::vector<MappingWarning> warnings = warnings_for(options, answer);
+    const MappingReport report = report_for(options, answer);
     if (options.json) {
-        head["warnings"] = warnings_json(warnings);
+        head["warnings"] = report_json(report)["warnings"];
         out << dump(head) << "\n";
         return EXIT_OK;
     }
     out << answer << "\n";
-    const std::string mapping = options.mapping ? *options.mapping : chosen_mapping(nullptr);
-    for (const MappingWarning& w : warnings) out << format_warning(w, mapping) << "\n";
-    if (warnings.empty()) out << "no warnings\n";
+    for (const MappingWarning& w : report.warnings) out << "warning: " << warning_text(report, w) << "\n";
+    if (report.warnings.empty()) out << "no warnings\n";
     return EXIT_OK;
 }
 
 // The answer and the compiled entry words with their meanings, and the warnings beside them.
 int report_table(const HostOptions& options, json& head, const std::string& answer, std::ostream& out) {
-    MappingTable table;
-    compile_for_table(options.mapping, table);
-    const std::vector<MappingWarning> warnings = warnings_for(options, answer);
+    const MappingReport report = report_for(options, answer);
     if (!options.json) {
-        out << answer << "\n" << format_table(table, warnings);
+        out << answer << "\n" << format_table(report);
         return EXIT_OK;
     }
-    head["warnings"] = warnings_json(warnings);
-    json entries = json::array();
-    for (int32_t i = 0; i < table.count; ++i) {
-        entries.push_back(json{{"word", entry_word_text(table.entries[i])}, {"meaning", describe_entry(table.entries[i])}});
-    }
-    head["table"] = entries;
+    const json described = report_json(report);
+    head["warnings"] = described["warnings"];
+    head["table"] = described["table"];
     out << dump(head) << "\n";
     return EXIT_OK;
 }

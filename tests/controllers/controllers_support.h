@@ -5,6 +5,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,11 +51,26 @@ protected:
     TextBuffer text;
 };
 
-// The log lines that contain the fragment, in order.
-inline std::vector<std::string> log_lines_with(const std::string& fragment) {
-    std::vector<std::string> out;
-    for (const std::string& line : sim_log()) {
-        if (line.find(fragment) != std::string::npos) out.push_back(line);
+// The recorded calls made on an object ("" for any), of one method when given, in order.
+inline std::vector<SimCall> recorded(const std::string& object, std::optional<SimMethod> method = std::nullopt) {
+    std::vector<SimCall> out;
+    for (const SimCall& call : sim_call_record()) {
+        if ((object.empty() || object == call.object) && (!method || call.method == *method)) out.push_back(call);
     }
     return out;
+}
+
+inline std::vector<std::string> results(const std::vector<SimCall>& calls) {
+    std::vector<std::string> names;
+    for (const SimCall& call : calls) names.push_back(sim_result_name(call.result));
+    return names;
+}
+
+// The controllers whose devices were created, in order.
+inline std::vector<int> created_controllers() {
+    std::vector<int> created;
+    for (const SimCall& call : recorded("", SimMethod::CreateDevice)) {
+        if (SUCCEEDED(call.result)) created.push_back(call.controller);
+    }
+    return created;
 }

@@ -69,7 +69,7 @@ TEST_F(StateCaptureTest, ASlotThatIsNotReadyIsNeverTouched) {
     ASSERT_NE(set.slots[1].device, nullptr);
     poll();
     poll();
-    EXPECT_TRUE(log_lines_with("dev2").empty());
+    EXPECT_TRUE(recorded("dev2").empty());
     EXPECT_TRUE(snapshot.fresh[0]);
     EXPECT_FALSE(snapshot.fresh[1]);
 }
@@ -124,8 +124,7 @@ TEST_F(StateCaptureTest, OtherAcquireFailuresAreTriedOncePerPoll) {
     sim_set_foreground(false);
     poll();
     poll();
-    EXPECT_EQ(log_lines_with("Acquire"), (std::vector<std::string>{"dev1.Acquire() -> DIERR_OTHERAPPHASPRIO",
-                                                                   "dev1.Acquire() -> DIERR_OTHERAPPHASPRIO"}));
+    EXPECT_EQ(results(recorded("dev1", SimMethod::Acquire)), std::vector<std::string>(2, "DIERR_OTHERAPPHASPRIO"));
     EXPECT_FALSE(snapshot.fresh[0]);
     sim_set_foreground(true);
     poll();

@@ -120,6 +120,15 @@ TEST(CompilerGrammar, ControllerTokensAndTheirForms) {
         {"j1x\r5", make_entry(1, EntryKind::x_bit, 5, false)},
         {"j1b\n7", make_entry(1, EntryKind::button, 7, false)},
         {"j1y>\n9x", make_entry(1, EntryKind::y_above, 9, false)},
+        // The sliders read like an axis; a point of view takes its number as written.
+        {"j1u<-5", make_entry(1, EntryKind::u_below, 0xFFFB, false)},
+        {"!j2u>40000", make_entry(2, EntryKind::u_above, 40000, true)},
+        {"j3v20", make_entry(3, EntryKind::v_bit, 4, false)},
+        {"j4v", make_entry(4, EntryKind::v_bit, 0, false)},
+        {"j1h1u", make_entry(1, EntryKind::pov_up, 1, false)},
+        {"!j8 h 4 l", make_entry(8, EntryKind::pov_left, 4, true)},
+        {"j2h2r", make_entry(2, EntryKind::pov_right, 2, false)},
+        {"j2h3d", make_entry(2, EntryKind::pov_down, 3, false)},
     };
     for (const Case& c : cases) EXPECT_EQ(only_word(c.text), c.word) << c.text;
     EXPECT_EQ(only_word("j2ry>8000"), 0x20D07D00u);
@@ -209,6 +218,16 @@ TEST(CompilerErrors, NameTheRefusedTokenItsStartAndWhy) {
         {"j1\nb1", 0, 0, SyntaxReason::line_end},
         {"j1r\r", 0, 0, SyntaxReason::line_end},
         {"a,a,zz/,,", 2, 4, SyntaxReason::not_a_token},
+        {"j1h", 0, 0, SyntaxReason::pov_number},
+        {"p,j1h0u", 1, 2, SyntaxReason::pov_number},
+        {"j1h5u", 0, 0, SyntaxReason::pov_number},
+        {"j1h1", 0, 0, SyntaxReason::pov_direction},
+        {"j1h1U", 0, 0, SyntaxReason::pov_direction},
+        {"j1h1x", 0, 0, SyntaxReason::pov_direction},
+        {"j1h1u1", 0, 0, SyntaxReason::after_pov_direction},
+        {"j1h2ll", 0, 0, SyntaxReason::after_pov_direction},
+        {"j1h1u\n", 0, 0, SyntaxReason::line_end},
+        {"j1w", 0, 0, SyntaxReason::axis_or_button},
     };
     for (const Case& c : cases) {
         MappingTable table;
@@ -227,9 +246,15 @@ TEST(CompilerErrors, NameTheRefusedTokenItsStartAndWhy) {
     // comma ends no token, and the tokens past the first MAX_ENTRIES are listed unread.
     std::string spans;
     for (const TokenSpan& t : mapping_tokens(TextBuffer(" j1 b 3\t,!p,!j1x> 5 ,j8rz7,/x"))) {
-        spans += std::to_string(t.start) + "-" + std::to_string(t.end) + "#" + std::to_string(t.number_start) + " ";
+        spans += std::to_string(t.start) + "-" + std::to_string(t.end) + "#" + std::to_string(t.number_start) + "-" +
+                 std::to_string(t.number_end) + "=" + std::to_string(t.number) + " ";
     }
-    EXPECT_EQ(spans, "0-8#6 9-11#11 12-20#18 21-26#25 ");
+    EXPECT_EQ(spans, "0-8#6-8=3 9-11#11-11=0 12-20#18-20=5 21-26#25-26=7 ");
+    // Where the number reader stopped, and what it read: nothing for a sign alone.
+    const std::vector<TokenSpan> numbers = mapping_tokens(TextBuffer("j1x>+,j1b 12 q,j1y99999999999"));
+    EXPECT_TRUE(numbers[0].number_start == 4 && numbers[0].number_end == 4 && numbers[0].number == 0);
+    EXPECT_TRUE(numbers[1].number_start == 10 && numbers[1].number_end == 13 && numbers[1].number == 12);
+    EXPECT_TRUE(numbers[2].number_end == numbers[2].end && numbers[2].number == 2147483647);
     const std::vector<TokenSpan> long_list = mapping_tokens(TextBuffer((repeated("j1b1", MAX_ENTRIES) + "!!").c_str()));
     EXPECT_TRUE(long_list.size() == MAX_ENTRIES + 1 && long_list.back().refused == SyntaxReason::none &&
                 long_list.back().word == 0 && long_list[0].word == make_entry(1, EntryKind::button, 1, false));

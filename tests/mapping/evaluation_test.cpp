@@ -158,7 +158,7 @@ TEST(EvaluationDamage, WordsTheCompilerNeverWritesAreLeftAlone) {
     MappingTable table{};
     table.entries[0] = (9u << 28) | 1u;                                    // no ninth slot
     table.entries[1] = (15u << 28) | (18u << 20) | 3u;                     // nor a fifteenth
-    table.entries[2] = (1u << 28) | (19u << 20) | 2u;                      // no kind 19
+    table.entries[2] = (1u << 28) | (29u << 20) | 2u;                      // no kind 29
     table.entries[3] = (1u << 28) | (static_cast<uint32_t>(EntryKind::x_bit) << 20) | (40u << 2);  // shift 40
     table.count = 4;
     StateSnapshot s{};
@@ -167,7 +167,7 @@ TEST(EvaluationDamage, WordsTheCompilerNeverWritesAreLeftAlone) {
     evaluate_entries(table, s);
     EXPECT_EQ(table.entries[0], (9u << 28) | 1u);
     EXPECT_EQ(table.entries[1], (15u << 28) | (18u << 20) | 3u);
-    EXPECT_EQ(table.entries[2], (1u << 28) | (19u << 20) | 2u);
+    EXPECT_EQ(table.entries[2], (1u << 28) | (29u << 20) | 2u);
     EXPECT_EQ(entry_result(table.entries[3]), 1u);  // bit 40 & 31 = bit 8
 
     table.count = MAX_ENTRIES + 40;  // a count beyond the array is walked only up to its end
@@ -180,13 +180,25 @@ namespace {
 // controller entry against its controller's state, before inversion.
 uint32_t plain_reading(EntryKind kind, uint32_t operand, const DIJOYSTATE2& s) {
     const int32_t threshold = static_cast<int16_t>(static_cast<uint16_t>(operand));
-    const LONG axes[AXIS_COUNT] = {s.lX, s.lY, s.lZ, s.lRx, s.lRy, s.lRz};
+    const LONG axes[] = {s.lX, s.lY, s.lZ, s.lRx, s.lRy, s.lRz, s.rglSlider[0], s.rglSlider[1]};
     if (kind == EntryKind::button) {
         const uint32_t button = operand == 0 ? 128 : operand;  // b0 reads the last byte
         return (s.rgbButtons[(button - 1) % 128] & 0x80) != 0 ? 1 : 0;
     }
-    const LONG value = axes[static_cast<int>(kind) / 3];
-    switch (static_cast<AxisForm>(static_cast<int>(kind) % 3)) {
+    const int k = static_cast<int>(kind);
+    if (kind >= EntryKind::pov_up) {  // hats 1 to 4; up, right, down, left, each 135 degrees wide
+        const DWORD a = s.rgdwPOV[operand - 1];
+        if ((a & 0xFFFF) == 0xFFFF || a >= 36000) return 0;
+        switch (kind) {
+        case EntryKind::pov_up: return a < 6750 || a >= 29250;
+        case EntryKind::pov_right: return a >= 2250 && a < 15750;
+        case EntryKind::pov_down: return a >= 11250 && a < 24750;
+        default: return a >= 20250 && a < 33750;
+        }
+    }
+    const int after_button = k - 19;  // the sliders' kinds
+    const LONG value = axes[k < 18 ? k / 3 : 6 + after_button / 3];
+    switch (static_cast<AxisForm>(k < 18 ? k % 3 : after_button % 3)) {
     case AxisForm::below:
         return value < threshold ? 1 : 0;
     case AxisForm::above:
@@ -223,12 +235,20 @@ TEST(EvaluationAgainstThePlainRules, EveryKindOverRandomStatesAndWords) {
                 }
             }
             for (BYTE& b : d.rgbButtons) b = static_cast<BYTE>(any_byte(random));
+            for (LONG& f : d.rglSlider) f = axis(random);
+            // Centred in its three spellings, the borders of the directions, any angle.
+            const DWORD POV_VALUES[] = {0xFFFFFFFF, 0xFFFF, 36000, 0x1FFFF, 35999, 0, 2249, 2250, 6749, 6750, 11249,
+                                        11250, 15749, 15750, 20249, 20250, 24749, 24750, 29249, 29250, 33749, 33750};
+            for (DWORD& p : d.rgdwPOV) {
+                p = coin(random) == 0 ? word_part(random) % 36000 : POV_VALUES[word_part(random) % std::size(POV_VALUES)];
+            }
             s.fresh[slot] = coin(random) != 0;
         }
         for (int i = 0; i < MAX_ENTRIES; ++i) {
             auto kind = static_cast<EntryKind>((i + round) % ENTRY_KIND_COUNT);
             uint32_t operand = word_part(random);
             if (coin(random) == 0) operand = static_cast<uint32_t>(static_cast<uint16_t>(s.state[i % 8].lX));
+            if (kind >= EntryKind::pov_up) operand = operand % POV_COUNT + 1;  // the only numbers the compiler writes
             table.entries[i] = make_entry(static_cast<uint32_t>(i % SLOT_COUNT + 1), kind, operand, coin(random) < 2) |
                                static_cast<uint32_t>(coin(random) & 1);  // any result bit before
         }

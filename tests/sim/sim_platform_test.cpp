@@ -188,6 +188,12 @@ TEST_F(SimPlatform, MethodsThePluginNeverCallsAnswerNotImplemented) {
                                                    "dev1.Escape() -> DIERR_UNSUPPORTED",
                                                    "di1.RunControlPanel() -> DIERR_UNSUPPORTED"}));
     EXPECT_EQ(sim_calls("GetCapabilities"), 1);
+    // The record holds the same calls as the log.
+    const std::vector<SimCall> record = sim_call_record();
+    ASSERT_EQ(record.size(), 3u);
+    EXPECT_EQ(record[2].method, SimMethod::RunControlPanel);
+    EXPECT_STREQ(record[2].object, "di1");
+    EXPECT_EQ(record[2].result, E_NOTIMPL);
     device->Release();
     di->Release();
 }

@@ -188,6 +188,8 @@ bool send(Runner&, unsigned, Pad& pad) {
     sim_set_axis(pad.controller, sim_axis(pad.shape.axes[i]), pad.shape.bits == 8 ? -32768 + v * 257 : v);
   }
   for (unsigned b = 0; b < pad.shape.buttons; ++b) sim_set_button(pad.controller, static_cast<int>(b), pad.values.buttons[b]);
+  // An eight-way hat's position 0..7 is an angle in steps of 45 degrees; 8 is centred.
+  if (pad.shape.hat) sim_set_pov(pad.controller, 0, pad.values.hat < 8 ? static_cast<DWORD>(pad.values.hat) * 4500 : 0xFFFFFFFF);
   return true;
 }
 #else

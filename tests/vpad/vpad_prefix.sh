@@ -1,13 +1,14 @@
 #!/bin/sh
-# vpad_prefix.sh VPAD_DIR: makes the Wine prefix named by WINEPREFIX afresh (64-bit, with no
+# vpad_prefix.sh VPAD_DIR: makes the Wine prefix named by WINEPREFIX afresh with the loader
+# and server named by WINELOADER and WINESERVER (64-bit, with no
 # display: windows exist but nothing is drawn), then installs the virtual pad driver with
 # its anchor device, which proves that the driver starts. Fails when Wine or the driver does
 # not start.
 set -eu
 : "${WINEPREFIX:?WINEPREFIX must name the prefix folder}"
 dir=${1:?the folder of the driver and vpad_ctl.exe}
-wine=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver
+wine=${WINELOADER:?WINELOADER must name the 64-bit Wine loader}
+: "${WINESERVER:?WINESERVER must name the Wine server}"
 "$WINESERVER" -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
 mkdir -p "$WINEPREFIX"
