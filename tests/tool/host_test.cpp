@@ -327,6 +327,8 @@ TEST(HostCommandLine, RefusesBadOptionsAndExplainsItself) {
     for (const char* option : {"--mapping-file", "--scenario", "--frames", "--bits", "--table", "--json", "--list"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
+    EXPECT_NE(help.out.find("--mapping-file FILE"), std::string::npos);
+    EXPECT_NE(help.out.find("A mapping text is one line"), std::string::npos);
     for (std::initializer_list<const char*> args :
          {std::initializer_list<const char*>{"--frames", "-1"}, {"--bits", "x"}, {"--nonsense"},
           {"--mapping", "a", "--mapping-file", "f"}, {"--live"}, {"--plugin", "joybits.dll"}, {"--version", "--json"},
