@@ -26,21 +26,22 @@ std::string number_problem(const std::string& text, const TokenSpan& token) {
            without_blanks(text, token.number_end, token.end) + "\" after the digits is ignored";
 }
 
-// What a number becomes in the entry word, when that is not what was read.
-std::string range_problem(MappingEntry word, int32_t read) {
+// What a number becomes in the entry word, when that is not what was read; shown: the
+// number as the warning quotes it (as typed when it is digits alone).
+std::string range_problem(MappingEntry word, int32_t read, const std::string& shown) {
     const EntryKind kind = entry_kind(word);
     if (kind == EntryKind::button) {
         if (entry_button(word) == read) return "";
-        return "button " + std::to_string(read) + " reads button " + std::to_string(entry_button(word)) +
+        return "button " + shown + " reads button " + std::to_string(entry_button(word)) +
                " (buttons are 1 to " + std::to_string(BUTTON_COUNT) + ")";
     }
     if (kind_form(kind) == AxisForm::bit) {
         if (static_cast<int32_t>(entry_operand(word)) == read) return "";
-        return "bit " + std::to_string(read) + " becomes bit " + std::to_string(entry_operand(word)) +
+        return "bit " + shown + " becomes bit " + std::to_string(entry_operand(word)) +
                " (bits are 0 to " + std::to_string(BIT_NUMBER_MASK) + ")";
     }
     if (entry_threshold(word) == read) return "";
-    return "threshold " + std::to_string(read) + " becomes " + std::to_string(entry_threshold(word)) +
+    return "threshold " + shown + " becomes " + std::to_string(entry_threshold(word)) +
            " (thresholds are " + std::to_string(AXIS_MIN) + " to " + std::to_string(AXIS_MAX) + ")";
 }
 
@@ -110,7 +111,9 @@ std::vector<std::string> token_problems(const std::string& text, const TokenSpan
     // A point of view's number is one digit, which the compiler keeps to 1 to 4.
     if (kind_pov_direction(entry_kind(token.word)) < 0) {
         add(number_problem(text, token));
-        add(range_problem(token.word, token.number));
+        const bool digits_alone = token.number_end != token.number_start && token.number_end == token.end;
+        add(range_problem(token.word, token.number,
+                          digits_alone ? without_blanks(text, token.number_start, token.end) : std::to_string(token.number)));
         add(constant_test_problem(token.word));
     }
     const auto controller = static_cast<int32_t>(entry_controller(token.word));
@@ -129,6 +132,12 @@ std::vector<MappingWarning> check_mapping(const std::string& text, const std::ve
                                           const AttachedControllers& attached) {
     std::vector<MappingWarning> warnings;
     if (refused_token(tokens) != nullptr) return warnings;
+    if (!text.empty() && text.find_first_not_of(" \t") == std::string::npos) {
+        warnings.push_back({0, 0, static_cast<int32_t>(text.size()),
+                            "the mapping text is only blanks: no token, so no entry (not the default mapping, which "
+                            "only an empty text gives), and every bit a host reads is 1"});
+        return warnings;
+    }
 
     std::map<MappingEntry, int32_t> first_with_test;
     for (int32_t index = 0; index < static_cast<int32_t>(tokens.size()); ++index) {

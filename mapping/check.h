@@ -2,7 +2,7 @@
 // they say: a number that reads as another one, a threshold or bit number that wraps, a
 // test no value of an axis can change, an inverted constant, a controller nobody attached
 // or a control it lacks, tokens past the last entry, a trailing comma, the same test
-// twice. It reads the tokens as the plug-in's own compiler cut them and changes nothing
+// twice, a text of blanks alone. It reads the tokens as the plug-in's own compiler cut them and changes nothing
 // the plug-in does; it is not part of the plug-in's library (the host tool and the
 // playground use it).
 #pragma once

@@ -25,11 +25,13 @@ struct ListedController {
     std::vector<std::string> axes;  // the six axes' letters, in object order
     ControllerObjects objects;      // what the mapping language reads of it
     int other_axes = 0;             // axes of no other kind, and sliders past the second
+    bool taken = true;              // false past the eighth: the plug-in has no slot for it
 };
 
 struct ListState {
     IDirectInput8W* direct_input = nullptr;
     std::vector<ListedController> listed;
+    size_t taken = 0;
     ListedController* current = nullptr;
     bool out_of_storage = false;
 };
@@ -79,12 +81,23 @@ BOOL CALLBACK on_object(const DIDEVICEOBJECTINSTANCEW* object, LPVOID context) {
 BOOL CALLBACK on_device(const DIDEVICEINSTANCEW* instance, LPVOID context) {
     auto* state = static_cast<ListState*>(context);
     if (instance == nullptr) return DIENUM_CONTINUE;
+    if (state->taken >= static_cast<size_t>(SLOT_COUNT)) {
+        try {
+            state->listed.push_back(
+                ListedController{product_name(*instance), guid_text(instance->guidInstance), {}, {}, 0, false});
+        } catch (...) {
+            state->out_of_storage = true;
+            return DIENUM_STOP;
+        }
+        return DIENUM_CONTINUE;
+    }
     IDirectInputDevice8W* device = nullptr;
     if (FAILED(state->direct_input->CreateDevice(instance->guidInstance, &device, nullptr)) || device == nullptr) {
         return DIENUM_CONTINUE;
     }
     try {
-        state->listed.push_back(ListedController{product_name(*instance), guid_text(instance->guidInstance), {}, {}, 0});
+        state->listed.push_back(ListedController{product_name(*instance), guid_text(instance->guidInstance), {}, {}, 0, true});
+        ++state->taken;
         state->current = &state->listed.back();
         device->EnumObjects(on_object, state, DIDFT_ALL);
         state->current = nullptr;
@@ -92,8 +105,7 @@ BOOL CALLBACK on_device(const DIDEVICEINSTANCEW* instance, LPVOID context) {
         state->out_of_storage = true;
     }
     device->Release();
-    if (state->out_of_storage) return DIENUM_STOP;
-    return state->listed.size() >= static_cast<size_t>(SLOT_COUNT) ? DIENUM_STOP : DIENUM_CONTINUE;
+    return state->out_of_storage ? DIENUM_STOP : DIENUM_CONTINUE;
 }
 
 // The attached controllers in the plug-in's order; false with error set on failure.
@@ -141,7 +153,9 @@ bool attached_objects(std::vector<ControllerObjects>& objects, std::string& erro
     std::vector<ListedController> listed;
     if (!enumerate_controllers(listed, error)) return false;
     objects.clear();
-    for (const ListedController& c : listed) objects.push_back(c.objects);
+    for (const ListedController& c : listed) {
+        if (c.taken) objects.push_back(c.objects);
+    }
     return true;
 }
 
@@ -152,6 +166,10 @@ bool list_controllers(std::ostream& out, bool json, std::string& error) {
         nlohmann::json list = nlohmann::json::array();
         for (size_t i = 0; i < listed.size(); ++i) {
             const ListedController& c = listed[i];
+            if (!c.taken) {
+                list.push_back({{"number", nullptr}, {"name", c.name}, {"guid", c.guid}, {"taken", false}});
+                continue;
+            }
             list.push_back({{"number", i + 1}, {"name", c.name}, {"guid", c.guid}, {"axes", c.axes},
                             {"sliders", slider_letters(c.objects)}, {"povs", pov_names(c.objects)},
                             {"other_axes", c.other_axes}, {"buttons", c.objects.buttons}});
@@ -163,6 +181,10 @@ bool list_controllers(std::ostream& out, bool json, std::string& error) {
     if (listed.empty()) out << "no game controller attached\n";
     for (size_t i = 0; i < listed.size(); ++i) {
         const ListedController& c = listed[i];
+        if (!c.taken) {
+            out << "--  " << c.name << "  " << c.guid << "  not taken: the plug-in has " << SLOT_COUNT << " slots\n";
+            continue;
+        }
         out << "j" << i + 1 << "  " << c.name << "  " << c.guid << "  axes:";
         if (c.axes.empty()) out << " none";
         for (const std::string& axis : c.axes) out << " " << axis;

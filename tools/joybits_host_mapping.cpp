@@ -23,7 +23,7 @@ std::string reason_text(SyntaxReason reason) {
     case SyntaxReason::second_invert:
         return "only one '!' may stand before a token";
     case SyntaxReason::line_end:
-        return "the token holds a line end; only blanks and tabs are left out of a mapping text";
+        return "a line end inside the mapping: a mapping text is one line (only blanks and tabs are left out)";
     case SyntaxReason::not_a_token:
         return "a token is a, p, or a controller token starting with j";
     case SyntaxReason::controller_number:
@@ -76,6 +76,10 @@ MappingReport mapping_report(const char* host_text, const AttachedControllers& a
             {token.word, report.mapping.substr(static_cast<size_t>(token.start), static_cast<size_t>(token.end - token.start))});
     }
     report.warnings = check_mapping(report.mapping, tokens, attached);
+    if (host_text != nullptr && host_text[0] == '\0') {
+        report.warnings.insert(report.warnings.begin(),
+                               {0, 0, 0, "the mapping text is empty: the plug-in configures its default mapping instead"});
+    }
     return report;
 }
 

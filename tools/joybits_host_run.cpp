@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +11,8 @@
 #include <nlohmann/json.hpp>
 
 #include "joybits_version.h"
+#include "mapping/mapping_entry.h"
+#include "plugin/chosen_mapping.h"
 #include "plugin/joybits.h"
 #include "tools/joybits_host.h"
 #include "tools/joybits_host_mapping.h"
@@ -24,14 +27,15 @@ namespace {
 constexpr int MAX_COUNT_OPTION = 1000000;
 constexpr int WINDOWS_DEFAULT_FRAMES = 60;  // one second at 60 Hz
 constexpr long MAX_MAPPING_FILE_MIB = 1;
+constexpr char UTF8_BYTE_ORDER_MARK[] = "\xEF\xBB\xBF";
 
 const char DESCRIPTION[] =
     "joybits-host stands in for the host application of the joybits plug-in: it hands the plug-in a\n"
     "mapping text (command 7), prints the answer, then polls frame by frame (command 8) and reads the\n"
     "bits (command 9). Natively the controllers are virtual ones, scripted by a scenario (a built-in one\n"
     "when none is given); on Windows joybits.dll is loaded and the attached controllers are read.\n"
-    "With no mapping the plug-in's default mapping is configured. A mapping file is read as it is,\n"
-    "except that the line ends at its very end are dropped.\n"
+    "With no mapping the plug-in's default mapping is configured. A mapping text is one line: a\n"
+    "mapping file is read as it is, except that the line ends at its very end are dropped.\n"
     "Exit status: 0 done, 1 syntax error in the mapping, 2 bad command line or input file,\n"
     "3 the plug-in could not be loaded or could not open the controllers.";
 
@@ -154,8 +158,29 @@ int report_syntax_error(const HostOptions& options, json& head, const std::strin
         const std::string place = (options.mapping_file ? *options.mapping_file + ":" : "") + "line " +
                                   std::to_string(error.line) + ", column " + std::to_string(error.column);
         err << "joybits-host: " << syntax_error_text(error, place) << "\n";
+        if (error.index == 1 && error.token.compare(0, sizeof UTF8_BYTE_ORDER_MARK - 1, UTF8_BYTE_ORDER_MARK) == 0) {
+            err << "joybits-host: the text starts with a UTF-8 byte order mark (EF BB BF), as older Notepad writes; "
+                   "a mapping text holds none: save it as UTF-8 without one\n";
+        }
     }
     return EXIT_MAPPING_ERROR;
+}
+
+// After a syntax error: one poll and the bits a host then reads, one per token written
+// before the comment (or --bits).
+void print_reads_after_error(const HostOptions& options, DeviceFunction device, std::ostream& out) {
+    const std::string text = chosen_mapping(options.mapping ? options.mapping->c_str() : nullptr);
+    const std::string before_comment = text.substr(0, text.find('/'));
+    const auto tokens = static_cast<int>(std::count(before_comment.begin(), before_comment.end(), ',')) + 1;
+    const int reads = options.bits ? *options.bits : std::min(tokens, MAX_ENTRIES);
+    device(CMD_POLL, 0);
+    std::string bits;
+    for (int i = 0; i < reads; ++i) bits += device(CMD_NEXT_BIT, 0) != 0 ? '1' : '0';
+    if (options.json) {
+        out << dump(json{{"host_reads", bits}}) << "\n";
+    } else {
+        out << "a host reads: " << (bits.empty() ? "-" : group_bits(bits)) << "  (after a syntax error)\n";
+    }
 }
 
 // The answer, then every token that probably does not mean what it says.
@@ -199,6 +224,7 @@ int configure_and_run(const HostOptions& options, const Scenario& scenario, Host
     switch (answer_shape(answer)) {
     case AnswerShape::syntax_error:
         status = report_syntax_error(options, head, answer, out, err);
+        if (!options.check && !options.table) print_reads_after_error(options, device, out);
         break;
     case AnswerShape::failure:
         out << (options.json ? dump(head) : answer) << "\n";
@@ -257,24 +283,44 @@ int host_main(int argc, const char* const* argv, std::ostream& out, std::ostream
         std::string scenario_file;
         int frames = 0;
         int bits = 0;
-        auto* mapping_option = app.add_option("--mapping", mapping, "the mapping text to configure");
-        auto* file_option = app.add_option("--mapping-file", mapping_file, "read the mapping text from FILE");
+        // A count is digits alone: CLI11's range check would call "abc" out of range.
+        const CLI::Validator count_check(
+            [](std::string& value) {
+                const bool digits = !value.empty() && value.size() <= 7 &&
+                                    value.find_first_not_of("0123456789") == std::string::npos;
+                if (digits && std::stol(value) <= MAX_COUNT_OPTION) return std::string();
+                return "\"" + value + "\" is not a whole number from 0 to " + std::to_string(MAX_COUNT_OPTION);
+            },
+            "0.." + std::to_string(MAX_COUNT_OPTION));
+        auto* mapping_option = app.add_option("--mapping", mapping, "the mapping text to configure (one line)");
+        auto* file_option =
+            app.add_option("--mapping-file", mapping_file, "read the mapping text from FILE")->type_name("FILE");
         mapping_option->excludes(file_option);
-        auto* scenario_option =
-            app.add_option("--scenario", scenario_file, "JSON scenario of virtual controllers (docs/SCENARIOS.md)");
+        CLI::Option* scenario_option = nullptr;
+        if (platform_has_scenarios()) {
+            scenario_option = app.add_option("--scenario", scenario_file,
+                                             "JSON scenario of virtual controllers (docs/SCENARIOS.md)")
+                                  ->type_name("FILE");
+        }
         auto* frames_option =
-            app.add_option("--frames", frames, "number of frames (polls) to run")->check(CLI::Range(0, MAX_COUNT_OPTION));
+            app.add_option("--frames", frames, "number of frames (polls) to run")->type_name("N")->check(count_check);
         auto* bits_option = app.add_option("--bits", bits, "bits to read per frame (default: the entry count)")
-                                ->check(CLI::Range(0, MAX_COUNT_OPTION));
-        app.add_flag("--table", options.table, "print the compiled entry words, their meaning and warnings, then stop");
-        app.add_flag("--check", options.check,
-                     "list the tokens that probably do not mean what they say, then stop (exit 0 unless the mapping "
-                     "has a syntax error)");
-        app.add_flag("--json", options.json, "machine-readable output, one JSON object per line");
-        app.add_flag("--list", options.list, "list the attached controllers as the plug-in numbers them, then stop");
-        app.add_flag("--live", options.live, "Windows: poll at 60 Hz until a key is pressed (or --frames is reached)");
-        app.add_option("--plugin", options.plugin_path, "Windows: the plug-in library (default: joybits.dll beside the tool)");
-        app.add_flag("--version", options.version, "print the tool's version and the plug-in's, then stop");
+                                ->type_name("N")
+                                ->check(count_check);
+        auto* table_option =
+            app.add_flag("--table", options.table, "print the compiled entry words, their meaning and warnings, then stop");
+        auto* check_option = app.add_flag("--check", options.check,
+                                          "list the tokens that probably do not mean what they say, then stop (exit 0 "
+                                          "unless the mapping has a syntax error)");
+        auto* json_option = app.add_flag("--json", options.json, "machine-readable output, one JSON object per line");
+        auto* list_option =
+            app.add_flag("--list", options.list, "list the attached controllers as the plug-in numbers them, then stop");
+        auto* live_option =
+            app.add_flag("--live", options.live, "Windows: poll at 60 Hz until a key is pressed (or --frames is reached)");
+        auto* plugin_option =
+            app.add_option("--plugin", options.plugin_path, "Windows: the plug-in library (default: joybits.dll beside the tool)")
+                ->type_name("FILE");
+        auto* version_option = app.add_flag("--version", options.version, "print the tool's version and the plug-in's, then stop");
         try {
             app.parse(argc, argv);
         } catch (const CLI::ParseError& e) {
@@ -283,11 +329,33 @@ int host_main(int argc, const char* const* argv, std::ostream& out, std::ostream
         }
         if (mapping_option->count() > 0) options.mapping = mapping;
         if (file_option->count() > 0) options.mapping_file = mapping_file;
-        if (scenario_option->count() > 0) options.scenario_file = scenario_file;
+        if (scenario_option != nullptr && scenario_option->count() > 0) options.scenario_file = scenario_file;
         if (frames_option->count() > 0) options.frames = frames;
         if (bits_option->count() > 0) options.bits = bits;
         if (options.live && platform_has_scenarios()) {
             err << "joybits-host: --live reads real controllers, which only the Windows build has\n";
+            return EXIT_INPUT_ERROR;
+        }
+        if (plugin_option->count() > 0 && platform_has_scenarios()) {
+            err << "joybits-host: --plugin names a joybits.dll to load, which only the Windows build does\n";
+            return EXIT_INPUT_ERROR;
+        }
+        // Options the chosen mode would ignore are refused rather than dropped.
+        const auto refuse_with = [&](CLI::Option* mode, std::vector<CLI::Option*> ignored) {
+            for (CLI::Option* option : ignored) {
+                if (option == nullptr || option->count() == 0) continue;
+                err << "joybits-host: " << mode->get_name() << " takes no " << option->get_name() << "\n";
+                return true;
+            }
+            return false;
+        };
+        if (options.version &&
+            refuse_with(version_option, {mapping_option, file_option, scenario_option, frames_option, bits_option,
+                                         table_option, check_option, json_option, list_option, live_option})) {
+            return EXIT_INPUT_ERROR;
+        }
+        if (options.list && refuse_with(list_option, {mapping_option, file_option, frames_option, bits_option,
+                                                      table_option, check_option, live_option})) {
             return EXIT_INPUT_ERROR;
         }
         return run(options, out, err);

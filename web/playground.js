@@ -30,6 +30,7 @@ const state = {
   entries: [],
   polls: 0,             // polls since the last configure
   pendingEdit: null,    // time of the edit not yet shown in the lamps
+  readsAfterError: null,  // after a syntax error: the bits a host reads, one per token written
 };
 
 // The plug-in's one export; a text argument goes through the runtime's string passing.
@@ -171,7 +172,7 @@ function dpadAngle(buttons) {
 // pressed button pressed, the D-pad buttons the first point of view too.
 function applyPad() {
   const pads = navigator.getGamepads ? Array.from(navigator.getGamepads()).filter(Boolean) : [];
-  $('pad').textContent = pads.length ? `pad: ${pads[0].id}` : 'no pad connected';
+  $('pad').textContent = pads.length ? `(pad: ${pads[0].id})` : '(no pad connected)';
   if (!pads.length || !$('use-pad').checked || !state.controllers.length) return;
   const c = state.controllers[0];
   const card = document.querySelector('.controller[data-controller="1"]');
@@ -237,6 +238,7 @@ function configure() {
     return li;
   }));
   state.entries = info.table;
+  state.readsAfterError = info.syntax_error ? info.mapping.split('/')[0].split(',').length : null;
   renderTable();
   renderLamps('');
 }
@@ -283,17 +285,19 @@ function renderLamps(bits) {
     cell.textContent = bits[i] ?? '';
     cell.classList.toggle('on', bits[i] === '1');
   });
-  $('frame').textContent = state.polls === 0 ? 'configured, not polled yet'
+  box.classList.toggle('after-error', state.readsAfterError !== null);
+  $('frame').textContent = (state.polls === 0 ? 'configured, not polled yet'
     : state.polls === 1 ? `frame 1 (${FIRST_POLL})`
-    : `frame ${state.polls}`;
+    : `frame ${state.polls}`) + (state.readsAfterError !== null ? ': after a syntax error, what a host reads' : '');
 }
 
 // One frame as a host reads it: a poll, then one read per entry.
 function frame() {
   applyPad();
   const count = device(CMD_POLL);
+  const reads = state.readsAfterError ?? count;
   let bits = '';
-  for (let i = 0; i < count; ++i) bits += device(CMD_NEXT_BIT) ? '1' : '0';
+  for (let i = 0; i < reads; ++i) bits += device(CMD_NEXT_BIT) ? '1' : '0';
   state.polls += 1;
   renderLamps(bits);
   // From an edit to the lamps of the first frame with fresh state (the second poll).
@@ -311,8 +315,17 @@ function loop() {
   requestAnimationFrame(loop);
 }
 
+// The mapping in the address: each run of escapes that decodes is decoded, and anything
+// else (a bare '%', as in "j1x>50%") is taken as it stands.
 function mappingFromAddress() {
-  return location.hash.length > 1 ? decodeURIComponent(location.hash.slice(1)) : null;
+  if (location.hash.length <= 1) return null;
+  return location.hash.slice(1).replace(/(%[0-9A-Fa-f]{2})+/g, (escapes) => {
+    try {
+      return decodeURIComponent(escapes);
+    } catch {
+      return escapes;
+    }
+  });
 }
 
 // --- Start -----------------------------------------------------------------------------

@@ -86,6 +86,8 @@ TEST(MappingCheck, QuietOnSoundTextsAndSilentOnSyntaxErrors) {
     EXPECT_TRUE(check(DEFAULT_MAPPING, 2).empty());
     EXPECT_TRUE(check("j1x>-32768, j1x<\t32767, j8rz15, j1b128 / comment,,zz", 8).empty());
     EXPECT_TRUE(check("", 0).empty());
+    // Blanks alone are no entry at all.
+    EXPECT_EQ(warnings_of(" \t").size(), 1u);
     EXPECT_TRUE(check("p,,j1b1", 2).empty()) << "a syntax error is the compiler's to report";
     // Without a count of controllers, none is said to be missing.
     EXPECT_TRUE(check("j8b1", -1).empty());

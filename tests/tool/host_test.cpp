@@ -138,7 +138,10 @@ TEST(HostMappingErrors, NameTheFirstFailingTokenAndItsPosition) {
         const HostRun run = run_host({"--mapping", c.mapping});
         EXPECT_EQ(run.status, EXIT_MAPPING_ERROR) << c.mapping;
         // The plug-in's own answer comes first, unchanged.
-        EXPECT_EQ(run.out, std::string(c.mapping) + SYNTAX_ERROR_MARK + TWO_PAD_HELP + "\n") << c.mapping;
+        EXPECT_EQ(lines_of(run.out).at(0), std::string(c.mapping) + SYNTAX_ERROR_MARK + TWO_PAD_HELP) << c.mapping;
+        // Then what a host reads: every bit 1.
+        const std::string reads = lines_of(run.out).at(1);
+        EXPECT_EQ(reads.substr(0, reads.find("  (")).find_first_not_of("a host reads: 1"), std::string::npos) << reads;
         const TokenError token = mapping_report(c.mapping, {}).error;
         ASSERT_TRUE(token.found) << c.mapping;
         EXPECT_EQ(token.index, c.index) << c.mapping;
@@ -166,9 +169,17 @@ TEST(HostMappingErrors, MappingFilesGiveLineAndColumnAndRefuseNulBytes) {
     const TempFile file("mapping.txt", "p,a,\tj1b1,\nj2b1\n");
     HostRun run = run_host({"--mapping-file", file.name().c_str(), "--frames", "1"});
     EXPECT_EQ(run.status, EXIT_MAPPING_ERROR);
-    EXPECT_NE(run.err.find("token 4 \"\\nj2b1\" at byte 10 (" + file.name() + ":line 1, column 11): the token holds a line end"),
+    EXPECT_NE(run.err.find("token 4 \"\\nj2b1\" at byte 10 (" + file.name() + ":line 1, column 11): a line end inside the mapping"),
               std::string::npos)
         << run.err;
+    // What a host reads after the syntax error: all 1, one bit per token.
+    EXPECT_EQ(lines_of(run.out).back(), "a host reads: 1111  (after a syntax error)");
+
+    // A byte order mark is named.
+    const TempFile bom("bom.txt", "\xEF\xBB\xBFj1b1\n");
+    run = run_host({"--mapping-file", bom.name().c_str()});
+    EXPECT_EQ(run.status, EXIT_MAPPING_ERROR);
+    EXPECT_NE(run.err.find("starts with a UTF-8 byte order mark (EF BB BF)"), std::string::npos) << run.err;
 
     // The line end at the very end of a file is not part of the text.
     const TempFile good("good.txt", "p,a,\tj1b1 , j2b1\r\n\n");
@@ -241,7 +252,7 @@ TEST(HostScenario, MalformedFilesNameTheFileTheLineAndTheProblem) {
 }
 
 TEST(HostScenario, ScriptsControllersAndListsThemAsThePluginNumbersThem) {
-    // Ten controllers: the plug-in takes eight, and so does the list.
+    // Ten controllers: the plug-in takes eight; the list shows the other two as not taken.
     std::string text = "{\"controllers\": [";
     for (int i = 1; i <= 10; ++i) {
         text += std::string(i > 1 ? "," : "") + "{\"name\": \"Stick " + std::to_string(i) +
@@ -253,13 +264,16 @@ TEST(HostScenario, ScriptsControllersAndListsThemAsThePluginNumbersThem) {
     HostRun run = run_host({"--scenario", file.name().c_str(), "--list"});
     ASSERT_EQ(run.status, EXIT_OK) << run.err;
     std::vector<std::string> lines = lines_of(run.out);
-    ASSERT_EQ(lines.size(), 8u);
+    ASSERT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[8].rfind("--  Stick 9  {", 0), 0u) << lines[8];
+    EXPECT_NE(lines[8].find("}  not taken: the plug-in has 8 slots"), std::string::npos) << lines[8];
     EXPECT_EQ(lines[0].rfind("j1  Stick 1  {", 0), 0u) << lines[0];
     EXPECT_NE(lines[7].find("  axes: rz x  buttons: 8"), std::string::npos) << lines[7];
 
     run = run_host({"--scenario", file.name().c_str(), "--list", "--json"});
     const auto listed = nlohmann::json::parse(run.out)["controllers"];
-    ASSERT_EQ(listed.size(), 8u);
+    ASSERT_EQ(listed.size(), 10u);
+    EXPECT_TRUE(listed[9]["number"].is_null());
     EXPECT_EQ(listed[2]["name"], "Stick 3");
     EXPECT_EQ(listed[2]["buttons"], 3);
     EXPECT_NE(listed[0]["guid"], listed[1]["guid"]);
@@ -272,6 +286,11 @@ TEST(HostScenario, ScriptsControllersAndListsThemAsThePluginNumbersThem) {
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[2], "frame 1:   111  j8 b8 down, j8 rz=-32768");
     EXPECT_EQ(lines[3], "frame 2:   111");
+
+    // Names are UTF-8 in and out.
+    const TempFile named("named.json", "{\"controllers\": [{\"name\": \"P\xC3\xA4" "dchen \xE2\x9C\x93\"}]}");
+    run = run_host({"--scenario", named.name().c_str(), "--list", "--json"});
+    EXPECT_EQ(nlohmann::json::parse(run.out)["controllers"][0]["name"], "P\xC3\xA4" "dchen \xE2\x9C\x93");
 
     const TempFile none("none.json", "{\"controllers\": []}");
     run = run_host({"--scenario", none.name().c_str(), "--list"});
@@ -308,9 +327,12 @@ TEST(HostCommandLine, RefusesBadOptionsAndExplainsItself) {
     for (const char* option : {"--mapping-file", "--scenario", "--frames", "--bits", "--table", "--json", "--list"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
+    EXPECT_NE(help.out.find("--mapping-file FILE"), std::string::npos);
+    EXPECT_NE(help.out.find("A mapping text is one line"), std::string::npos);
     for (std::initializer_list<const char*> args :
          {std::initializer_list<const char*>{"--frames", "-1"}, {"--bits", "x"}, {"--nonsense"},
-          {"--mapping", "a", "--mapping-file", "f"}, {"--live"}}) {
+          {"--mapping", "a", "--mapping-file", "f"}, {"--live"}, {"--plugin", "joybits.dll"}, {"--version", "--json"},
+          {"--list", "--mapping", "a"}}) {
         const HostRun run = run_host(args);
         EXPECT_EQ(run.status, EXIT_INPUT_ERROR) << *args.begin();
         EXPECT_NE(run.err, "") << *args.begin();

@@ -61,6 +61,12 @@ test('the default mapping over two pads: the first poll acquires, then the const
   await page.close();
 });
 
+test('an address with a bare % opens the page with the mapping as it stands', async () => {
+  const { page } = await openPage('#j1b1,j1x>50%');
+  assert.equal(await page.inputValue('#mapping'), 'j1b1,j1x>50%');
+  await page.close();
+});
+
 test('a mapping with a syntax error shows where and why', async () => {
   const { page } = await openPage();
   await typeMapping(page, 'p,j9b1');
@@ -68,7 +74,8 @@ test('a mapping with a syntax error shows where and why', async () => {
                'syntax error in token 2 "j9b1" at byte 2: the controller number after j must be 1 to 8');
   assert.equal(await page.textContent('#marked mark.error'), 'j9b1');
   assert.match(await page.textContent('#answer'), /^p,j9b1\/\/Sintax Error!\/\/help\/\/a;p;/);
-  assert.equal(await frameBits(page), '', 'no entry is served after a syntax error');
+  assert.equal(await frameBits(page), '11', 'after a syntax error a host reads 1 for every token');
+  assert.match(await page.textContent('#frame'), /after a syntax error, what a host reads/);
   await page.screenshot({ path: `${SHOTS}/syntax-error.png`, fullPage: true });
   await page.close();
 });
