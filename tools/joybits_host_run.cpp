@@ -35,7 +35,7 @@ const char DESCRIPTION[] =
     "bits (command 9). Natively the controllers are virtual ones, scripted by a scenario (a built-in one\n"
     "when none is given); on Windows joybits.dll is loaded and the attached controllers are read.\n"
     "With no mapping the plug-in's default mapping is configured. A mapping text is one line: a\n"
-    "mapping file is read as it is, except that the line ends at its very end are dropped.\n"
+    "mapping file is read as it is, except that one line end at its very end is dropped.\n"
     "Exit status: 0 done, 1 syntax error in the mapping, 2 bad command line or input file,\n"
     "3 the plug-in could not be loaded or could not open the controllers.";
 
@@ -49,7 +49,12 @@ bool read_mapping_file(const std::string& path, std::string& text, std::string& 
         error = path + ": byte " + std::to_string(nul) + " is a NUL byte; a mapping text cannot contain one";
         return false;
     }
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    // One line end closes the file's one line (\r\n, \n or \r); any other is the text's own.
+    if (text.ends_with("\r\n")) {
+        text.resize(text.size() - 2);
+    } else if (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
     return true;
 }
 

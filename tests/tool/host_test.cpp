@@ -181,11 +181,16 @@ TEST(HostMappingErrors, MappingFilesGiveLineAndColumnAndRefuseNulBytes) {
     EXPECT_EQ(run.status, EXIT_MAPPING_ERROR);
     EXPECT_NE(run.err.find("starts with a UTF-8 byte order mark (EF BB BF)"), std::string::npos) << run.err;
 
-    // The line end at the very end of a file is not part of the text.
-    const TempFile good("good.txt", "p,a,\tj1b1 , j2b1\r\n\n");
+    // The one line end at the very end of a file is not part of the text; a second one is.
+    const TempFile good("good.txt", "p,a,\tj1b1 , j2b1\r\n");
     run = run_host({"--mapping-file", good.name().c_str(), "--table"});
     EXPECT_EQ(run.status, EXIT_OK) << run.err;
     EXPECT_EQ(lines_of(run.out)[0], "p,a,\tj1b1 , j2b1" + TWO_PAD_HELP);
+    const TempFile blank_line("blank-line.txt", "p,j1b1\n\n");
+    run = run_host({"--mapping-file", blank_line.name().c_str(), "--check"});
+    EXPECT_NE(run.out.find("token 2 \"j1b1\\n\" at byte 2: \"1\\n\" reads as 1: \"\\n\" after the digits is ignored"),
+              std::string::npos)
+        << run.out;
 
     const TempFile nul("nul.txt", std::string("p,a\0,j1b1", 9));
     run = run_host({"--mapping-file", nul.name().c_str()});
