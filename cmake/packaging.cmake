@@ -32,7 +32,7 @@ function(joybits_strip target)
 endfunction()
 
 # joybits_release_package(): install rules and a ZIP archive per Windows architecture,
-# joybits-<version>-win32.zip or -win64.zip, holding the DLL, the tool, the guides and a
+# joybits-<version>-win32.zip or -win64.zip, holding the DLL, the tool, the licence, the user guide and a
 # SHA256SUMS file of the other files.
 function(joybits_release_package)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
@@ -41,12 +41,13 @@ function(joybits_release_package)
     set(arch win64)
   endif()
   install(TARGETS joybits joybits-host RUNTIME DESTINATION .)
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/USER-GUIDE.md ${PROJECT_SOURCE_DIR}/docs/SCENARIOS.md
-    ${PROJECT_SOURCE_DIR}/docs/scenario-example.json DESTINATION .)
+  # Only what the Windows tool uses: scenarios are for the native build, and a dinput8.dll
+  # beside a host would stand in for the system's.
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/docs/USER-GUIDE.md DESTINATION .)
   install(CODE "
     set(root \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
     set(sums \"\")
-    foreach(name joybits.dll joybits-host.exe USER-GUIDE.md SCENARIOS.md scenario-example.json)
+    foreach(name joybits.dll joybits-host.exe LICENSE USER-GUIDE.md)
       file(SHA256 \"\${root}/\${name}\" hash)
       string(APPEND sums \"\${hash}  \${name}\\n\")
     endforeach()

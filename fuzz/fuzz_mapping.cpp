@@ -75,8 +75,8 @@ void check_tokens(const std::string& chosen, bool refused, const MappingEntry* w
     int32_t at = 0;
     for (int32_t i = 0; i < listed; ++i) {
         const TokenSpan& t = tokens[static_cast<size_t>(i)];
-        check(t.start == at && t.start <= t.number_start && t.number_start <= t.end, "a token's span is out of order",
-              chosen);
+        check(t.start == at && t.start <= t.number_start && t.number_start <= t.number_end && t.number_end <= t.end,
+              "a token's span is out of order", chosen);
         const char after = t.end < static_cast<int32_t>(chosen.size()) ? chosen[static_cast<size_t>(t.end)] : ',';
         check(after == ',' || after == '/', "a token ends at neither a comma, a '/' nor the end", chosen);
         check(refused || i >= count || t.word == words[i], "a token's word is not the table's", chosen);

@@ -2,88 +2,142 @@
 
 #include <map>
 
-#include "controllers/controller_facts.h"
-#include "mapping/compiler.h"
 #include "text/text_buffer.h"
 
 namespace {
 
-std::string without_blanks(const std::string& s) {
+std::string without_blanks(const std::string& text, int32_t from, int32_t to) {
     std::string bare;
-    for (char c : s) {
+    for (int32_t i = from; i < to; ++i) {
+        const char c = text[static_cast<size_t>(i)];
         if (c != ' ' && c != '\t') bare += c;
     }
     return bare;
 }
 
-// What is wrong with a number as written, read as atoi reads it: "" when it is only an
-// optional sign and digits.
-std::string number_problem(const std::string& written) {
-    size_t i = written.empty() || (written[0] != '-' && written[0] != '+') ? 0 : 1;
-    const size_t digits = i;
-    while (i < written.size() && written[i] >= '0' && written[i] <= '9') ++i;
-    if (i > digits && i == written.size()) return "";
-    const std::string value = std::to_string(parse_int(written.c_str()));
+// What is wrong with a token's number as the compiler read it: "" when digits, and
+// nothing after them, make it up.
+std::string number_problem(const std::string& text, const TokenSpan& token) {
+    const std::string written = without_blanks(text, token.number_start, token.end);
     if (written.empty()) return "there is no number: it reads as 0";
-    if (i == digits) return "\"" + written + "\" is not a number: it reads as 0";
-    return "\"" + written + "\" reads as " + value + ": \"" + written.substr(i) + "\" after the digits is ignored";
+    if (token.number_end == token.number_start) return "\"" + written + "\" is not a number: it reads as 0";
+    if (token.number_end == token.end) return "";
+    return "\"" + written + "\" reads as " + std::to_string(token.number) + ": \"" +
+           without_blanks(text, token.number_end, token.end) + "\" after the digits is ignored";
 }
 
-// What a number becomes in the entry word, when that is not what was written.
-std::string range_problem(EntryKind kind, int32_t written) {
+// What a number becomes in the entry word, when that is not what was read; shown: the
+// number as the warning quotes it (as typed when it is digits alone).
+std::string range_problem(MappingEntry word, int32_t read, const std::string& shown) {
+    const EntryKind kind = entry_kind(word);
     if (kind == EntryKind::button) {
-        const int32_t reads = static_cast<int32_t>((static_cast<uint32_t>(written) - 1u) & BUTTON_NUMBER_MASK) + 1;
-        if (reads == written) return "";
-        return "button " + std::to_string(written) + " reads button " + std::to_string(reads) + " (buttons are 1 to " + std::to_string(BUTTON_COUNT) + ")";
+        if (entry_button(word) == read) return "";
+        return "button " + shown + " reads button " + std::to_string(entry_button(word)) +
+               " (buttons are 1 to " + std::to_string(BUTTON_COUNT) + ")";
     }
     if (kind_form(kind) == AxisForm::bit) {
-        if (written >= 0 && written <= 15) return "";
-        return "bit " + std::to_string(written) + " becomes bit " +
-               std::to_string(static_cast<uint32_t>(written) & BIT_NUMBER_MASK) + " (bits are 0 to 15)";
+        if (static_cast<int32_t>(entry_operand(word)) == read) return "";
+        return "bit " + shown + " becomes bit " + std::to_string(entry_operand(word)) +
+               " (bits are 0 to " + std::to_string(BIT_NUMBER_MASK) + ")";
     }
-    if (written >= AXIS_MIN && written <= AXIS_MAX) return "";
-    return "threshold " + std::to_string(written) + " becomes " +
-           std::to_string(static_cast<int16_t>(static_cast<uint16_t>(written))) + " (thresholds are " +
-           std::to_string(AXIS_MIN) + " to " + std::to_string(AXIS_MAX) + ")";
+    if (entry_threshold(word) == read) return "";
+    return "threshold " + shown + " becomes " + std::to_string(entry_threshold(word)) +
+           " (thresholds are " + std::to_string(AXIS_MIN) + " to " + std::to_string(AXIS_MAX) + ")";
+}
+
+// A threshold test that no value from AXIS_MIN to AXIS_MAX turns: the comparisons are
+// strict, so only "below the least" and "above the greatest" are never true.
+std::string constant_test_problem(MappingEntry word) {
+    const EntryKind kind = entry_kind(word);
+    const int axis = kind_axis(kind);
+    if (axis < 0 || kind_form(kind) == AxisForm::bit) return "";
+    const bool below = kind_form(kind) == AxisForm::below;
+    const int32_t threshold = entry_threshold(word);
+    if (threshold != (below ? AXIS_MIN : AXIS_MAX)) return "";
+    return std::string(mapped_axis_letters(axis)) + (below ? " < " : " > ") + std::to_string(threshold) +
+           " is never true (values are " + std::to_string(AXIS_MIN) + " to " + std::to_string(AXIS_MAX) +
+           "): the bit is always " + (entry_inverted(word) ? "1" : "0");
+}
+
+// "x, y", or "none".
+std::string listed(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+    return text.empty() ? "none" : text;
+}
+
+// "4", or "none".
+std::string counted(int32_t n) { return n == 0 ? "none" : std::to_string(n); }
+
+// The control of its controller that a word reads, when the controller lacks it.
+std::string missing_problem(MappingEntry word, const ControllerObjects& has) {
+    const std::string pad = "j" + std::to_string(entry_controller(word));
+    const EntryKind kind = entry_kind(word);
+    if (kind == EntryKind::button) {
+        if (entry_button(word) <= has.buttons) return "";
+        return pad + " has no button " + std::to_string(entry_button(word)) + " (it has " + counted(has.buttons) +
+               "): it is never pressed";
+    }
+    if (kind_pov_direction(kind) >= 0) {
+        if (static_cast<int32_t>(entry_operand(word)) <= has.povs) return "";
+        return pad + " has no point of view " + std::to_string(entry_operand(word)) + " (it has " + counted(has.povs) +
+               "): it reads centred";
+    }
+    const int axis = kind_axis(kind);
+    if (axis < 0 || has.axes[axis]) return "";
+    const bool slider = axis >= AXIS_COUNT;
+    std::vector<std::string> same;
+    for (int other = slider ? AXIS_COUNT : 0; other < (slider ? MAPPED_AXIS_COUNT : AXIS_COUNT); ++other) {
+        if (has.axes[other]) same.emplace_back(mapped_axis_letters(other));
+    }
+    return pad + " has no " + (slider ? "slider " : "axis ") + mapped_axis_letters(axis) + " (it has " + listed(same) +
+           "): it reads 0";
 }
 
 // The warnings of one compiled token of text.
-std::vector<std::string> token_problems(const std::string& text, const TokenSpan& token, int attached) {
+std::vector<std::string> token_problems(const std::string& text, const TokenSpan& token,
+                                        const AttachedControllers& attached) {
     std::vector<std::string> problems;
-    const auto at = [&](int32_t from) {
-        return without_blanks(text.substr(static_cast<size_t>(from), static_cast<size_t>(token.end - from)));
+    const auto add = [&](const std::string& problem) {
+        if (!problem.empty()) problems.push_back(problem);
     };
     if (entry_is_constant(token.word)) {
-        if (at(token.start)[0] == '!') {
-            problems.push_back(std::string("'!' does nothing before a constant: this is \"") +
-                               (token.word == CONSTANT_0 ? "a" : "p") + "\"");
+        if (without_blanks(text, token.start, token.end)[0] == '!') {
+            add(std::string("'!' does nothing before a constant: this is \"") + (token.word == CONSTANT_0 ? "a" : "p") +
+                "\"");
         }
         return problems;
     }
     // A point of view's number is one digit, which the compiler keeps to 1 to 4.
     if (kind_pov_direction(entry_kind(token.word)) < 0) {
-        const std::string number = at(token.number_start);
-        const std::string unreadable = number_problem(number);
-        if (!unreadable.empty()) problems.push_back(unreadable);
-        const std::string wrapped = range_problem(entry_kind(token.word), parse_int(number.c_str()));
-        if (!wrapped.empty()) problems.push_back(wrapped);
+        add(number_problem(text, token));
+        const bool digits_alone = token.number_end != token.number_start && token.number_end == token.end;
+        add(range_problem(token.word, token.number,
+                          digits_alone ? without_blanks(text, token.number_start, token.end) : std::to_string(token.number)));
+        add(constant_test_problem(token.word));
     }
-    const auto controller = static_cast<int>(entry_controller(token.word));
-    if (attached >= 0 && controller > attached) {
-        problems.push_back("j" + std::to_string(controller) + " is not attached (" +
-                           (attached == 0 ? std::string("no controller is") : std::to_string(attached) + " attached") +
-                           ")");
+    const auto controller = static_cast<int32_t>(entry_controller(token.word));
+    if (attached.count >= 0 && controller > attached.count) {
+        add("j" + std::to_string(controller) + " is not attached (" +
+            (attached.count == 0 ? std::string("no controller is") : std::to_string(attached.count) + " attached") + ")");
+    } else if (attached.count >= 0 && static_cast<int32_t>(attached.objects.size()) == attached.count) {
+        add(missing_problem(token.word, attached.objects[static_cast<size_t>(controller - 1)]));
     }
     return problems;
 }
 
 }  // namespace
 
-std::vector<MappingWarning> check_mapping(const std::string& text, int attached_controllers) {
+std::vector<MappingWarning> check_mapping(const std::string& text, const std::vector<TokenSpan>& tokens,
+                                          const AttachedControllers& attached) {
     std::vector<MappingWarning> warnings;
-    const TextBuffer whole(text.c_str());
-    const std::vector<TokenSpan> tokens = mapping_tokens(whole);
     if (refused_token(tokens) != nullptr) return warnings;
+    if (!text.empty() && text.find_first_not_of(" \t") == std::string::npos) {
+        warnings.push_back({0, 0, static_cast<int32_t>(text.size()),
+                            "the mapping text is only blanks: no token, so no entry (not the default mapping, which "
+                            "only an empty text gives), and every bit a host reads is 1"});
+        return warnings;
+    }
 
     std::map<MappingEntry, int32_t> first_with_test;
     for (int32_t index = 0; index < static_cast<int32_t>(tokens.size()); ++index) {
@@ -96,13 +150,14 @@ std::vector<MappingWarning> check_mapping(const std::string& text, int attached_
                  " after it are ignored: only the first " + std::to_string(MAX_ENTRIES) + " tokens count");
             break;
         }
-        for (const std::string& problem : token_problems(text, token, attached_controllers)) warn(problem);
+        for (const std::string& problem : token_problems(text, token, attached)) warn(problem);
         if (entry_is_constant(token.word)) continue;
         const auto seen = first_with_test.emplace(token.word, index);
         if (!seen.second) warn("the same test as token " + std::to_string(seen.first->second + 1));
     }
     // The last token ends at a comma rather than at a '/' or the end of the text.
-    if (!tokens.empty() && whole.at(tokens.back().end) == ',') {
+    if (!tokens.empty() && static_cast<size_t>(tokens.back().end) < text.size() &&
+        text[static_cast<size_t>(tokens.back().end)] == ',') {
         warnings.push_back({static_cast<int32_t>(tokens.size()), tokens.back().end, 1,
                             "a comma at the end: accepted, but no token follows it"});
     }

@@ -1,14 +1,18 @@
 // Warnings for mapping texts that the plug-in accepts but that probably do not mean what
-// they say: a number that reads as another one, a threshold or bit number that wraps, an
-// inverted constant, a controller nobody attached, tokens past the last entry, a
-// trailing comma, the same test twice. It reads the text with the plug-in's own compiler
-// and changes nothing the plug-in does; it is not part of the plug-in's library (the host
-// tool and the playground use it).
+// they say: a number that reads as another one, a threshold or bit number that wraps, a
+// test no value of an axis can change, an inverted constant, a controller nobody attached
+// or a control it lacks, tokens past the last entry, a trailing comma, the same test
+// twice, a text of blanks alone. It reads the tokens as the plug-in's own compiler cut them and changes nothing
+// the plug-in does; it is not part of the plug-in's library (the host tool and the
+// playground use it).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "controllers/controller_facts.h"
+#include "mapping/compiler.h"
 
 struct MappingWarning {
     int32_t token_index;  // from 0; the entry of the same number when below MAX_ENTRIES
@@ -17,10 +21,25 @@ struct MappingWarning {
     std::string message;  // one line
 };
 
-// The warnings of a mapping text, in the order of its tokens; none for a text with a
-// syntax error (the compiler's report says what is wrong there). attached_controllers:
-// how many controllers are attached, or -1 when that is not known.
-std::vector<MappingWarning> check_mapping(const std::string& text, int attached_controllers);
+// What the platform says one attached controller has.
+struct ControllerObjects {
+    bool axes[MAPPED_AXIS_COUNT] = {};  // x, y, z, rx, ry, rz, then the sliders u and v
+    int32_t povs = 0;
+    int32_t buttons = 0;
+};
+
+// The attached controllers as far as the platform says: how many (-1 when that is not
+// known) and, where it says what each has, one record per controller in slot order
+// (empty when it does not).
+struct AttachedControllers {
+    int32_t count = -1;
+    std::vector<ControllerObjects> objects;
+};
+
+// The warnings of a mapping text, cut by mapping_tokens, in the order of its tokens;
+// none for a text with a syntax error (the compiler's report says what is wrong there).
+std::vector<MappingWarning> check_mapping(const std::string& text, const std::vector<TokenSpan>& tokens,
+                                          const AttachedControllers& attached);
 
 // The number of controllers a configure answer's help list names ("j3:" gives 3), or -1
 // for an answer without a help list.

@@ -21,17 +21,24 @@ int axis_at(const TextBuffer& token, int32_t pos, int32_t& length) {
     return -1;
 }
 
-// The number written from position pos of the token on (at most its length), read as
-// atoi reads it.
-uint32_t number_at(const TextBuffer& token, int32_t pos, uint32_t mask) {
-    return static_cast<uint32_t>(parse_int(token.c_str() + pos)) & mask;
-}
-
 struct TokenWord {
     SyntaxReason refused;  // none when the token compiled
     MappingEntry word;
     int32_t number_pos = -1;  // where the number begins in the token, '!' included; -1 for none
+    int32_t number_end = -1;  // just past its last digit; number_pos when it has no digit
+    int32_t number = 0;       // as read, before the entry word keeps its low bits
 };
+
+// A controller token whose number is written from position pos of the token on (at most
+// its length), read as atoi reads it; the word keeps the bits of mask.
+TokenWord numbered(const TextBuffer& token, int32_t pos, uint32_t controller, EntryKind kind, uint32_t mask,
+                   bool invert) {
+    const char* from = token.c_str() + pos;
+    const char* end = nullptr;
+    const int32_t number = parse_int(from, end);
+    return {SyntaxReason::none, make_entry(controller, kind, static_cast<uint32_t>(number) & mask, invert), pos,
+            pos + static_cast<int32_t>(end - from), number};
+}
 
 // The reason for a token refused at a byte where the grammar wanted `wanted`: a line end
 // there is named as such.
@@ -68,8 +75,7 @@ TokenWord compile_controller_token(const TextBuffer& token, bool invert) {
     auto controller = static_cast<uint32_t>(digit - '0');
 
     if (token.at(2) == 'b') {
-        return {SyntaxReason::none,
-                make_entry(controller, EntryKind::button, number_at(token, 3, BUTTON_NUMBER_MASK), invert), 3};
+        return numbered(token, 3, controller, EntryKind::button, BUTTON_NUMBER_MASK, invert);
     }
     if (token.at(2) == 'h') return compile_pov_token(token, controller, invert);
     int32_t letters = 0;
@@ -82,13 +88,9 @@ TokenWord compile_controller_token(const TextBuffer& token, bool invert) {
     char form = token.at(form_pos);
     if (form == '<' || form == '>') {
         AxisForm which = form == '<' ? AxisForm::below : AxisForm::above;
-        return {SyntaxReason::none,
-                make_entry(controller, axis_kind(axis, which), number_at(token, form_pos + 1, OPERAND_MASK), invert),
-                form_pos + 1};
+        return numbered(token, form_pos + 1, controller, axis_kind(axis, which), OPERAND_MASK, invert);
     }
-    return {SyntaxReason::none,
-            make_entry(controller, axis_kind(axis, AxisForm::bit), number_at(token, form_pos, BIT_NUMBER_MASK), invert),
-            form_pos};
+    return numbered(token, form_pos, controller, axis_kind(axis, AxisForm::bit), BIT_NUMBER_MASK, invert);
 }
 
 TokenWord compile_token(TextBuffer& token) {
@@ -103,7 +105,10 @@ TokenWord compile_token(TextBuffer& token) {
     if (equals(token, "a")) return {SyntaxReason::none, CONSTANT_0};
     if (equals(token, "p")) return {SyntaxReason::none, CONSTANT_1};
     TokenWord compiled = compile_controller_token(token, invert);
-    if (invert && compiled.number_pos >= 0) ++compiled.number_pos;
+    if (invert && compiled.number_pos >= 0) {
+        ++compiled.number_pos;
+        ++compiled.number_end;
+    }
     return compiled;
 }
 
@@ -181,12 +186,14 @@ std::vector<TokenSpan> mapping_tokens(const TextBuffer& text) {
     TextBuffer body = before_comment(text);
     cut_tokens(body, [&](int32_t index, int32_t start, int32_t end, TextBuffer& token) {
         if (index >= MAX_ENTRIES) {
-            spans.push_back({start, end, end, 0, SyntaxReason::none});
+            spans.push_back({start, end, end, end, 0, 0, SyntaxReason::none});
             return true;
         }
         TokenWord compiled = compile_token(token);
-        int32_t number = compiled.number_pos < 0 ? end : offset_in_text(body, start, end, compiled.number_pos);
-        spans.push_back({start, end, number, compiled.word, compiled.refused});
+        const bool has_number = compiled.number_pos >= 0;
+        spans.push_back({start, end, has_number ? offset_in_text(body, start, end, compiled.number_pos) : end,
+                         has_number ? offset_in_text(body, start, end, compiled.number_end) : end, compiled.number,
+                         compiled.word, compiled.refused});
         return compiled.refused == SyntaxReason::none;
     });
     return spans;

@@ -42,6 +42,9 @@ struct TokenSpan {
     int32_t start;         // its first byte, just after the comma before it
     int32_t end;           // just past its last byte: the comma after it, the first '/', or the end
     int32_t number_start;  // where the number of a controller token begins; end when it has none
+    int32_t number_end;    // the first byte after its digits other than a blank; end when none follows
+                           // them, number_start when it has no digit
+    int32_t number;        // the number as read (0 without digits), before the word keeps its low bits
     MappingEntry word;     // 0 when refused, and for a token past the first MAX_ENTRIES
     SyntaxReason refused;  // none when it compiled
 };

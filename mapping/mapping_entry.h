@@ -97,6 +97,12 @@ constexpr EntryKind entry_kind(MappingEntry e) { return static_cast<EntryKind>((
 constexpr uint32_t entry_operand(MappingEntry e) { return (e >> 2) & OPERAND_MASK; }
 // The operand as a signed 16-bit number: its bits moved to the top, then back with the sign.
 constexpr int32_t entry_threshold(MappingEntry e) { return static_cast<int32_t>(e << 14) >> 16; }
+// The button a button word reads, 1 to BUTTON_COUNT: its state byte is (operand - 1) & 127,
+// so operand 0 reads the last one.
+constexpr int32_t entry_button(MappingEntry e) {
+    return static_cast<int32_t>((entry_operand(e) - 1u) & BUTTON_NUMBER_MASK) + 1;
+}
+static_assert(BUTTON_NUMBER_MASK + 1 == BUTTON_COUNT);
 constexpr bool entry_inverted(MappingEntry e) { return (e & 2u) != 0; }
 constexpr uint32_t entry_result(MappingEntry e) { return e & 1u; }
 constexpr bool entry_is_constant(MappingEntry e) { return entry_controller(e) == 0; }

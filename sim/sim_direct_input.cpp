@@ -9,10 +9,30 @@ using namespace sim;
 
 namespace {
 
+// The name, UTF-8, as the UTF-16 a real device reports; a malformed sequence becomes U+FFFD.
 void copy_wide(WCHAR* out, int capacity, const char* s) {
-    int i = 0;
-    for (; s[i] != '\0' && i < capacity - 1; ++i) out[i] = static_cast<WCHAR>(static_cast<unsigned char>(s[i]));
-    out[i] = 0;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(s);
+    int n = 0;
+    for (size_t i = 0; bytes[i] != 0 && n < capacity - 1;) {
+        const unsigned char lead = bytes[i];
+        const int more = lead < 0x80 ? 0 : (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : (lead & 0xF8) == 0xF0 ? 3 : -1;
+        uint32_t code = more == 0 ? lead : more == 1 ? lead & 0x1Fu : more == 2 ? lead & 0x0Fu : lead & 0x07u;
+        int taken = 1;
+        for (; more > 0 && taken <= more && (bytes[i + static_cast<size_t>(taken)] & 0xC0) == 0x80; ++taken) {
+            code = (code << 6) | (bytes[i + static_cast<size_t>(taken)] & 0x3Fu);
+        }
+        if (more < 0 || taken != more + 1 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
+        i += static_cast<size_t>(taken);
+        if (code < 0x10000) {
+            out[n++] = static_cast<WCHAR>(code);
+        } else if (n < capacity - 2) {
+            out[n++] = static_cast<WCHAR>(0xD800 + ((code - 0x10000) >> 10));
+            out[n++] = static_cast<WCHAR>(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            break;
+        }
+    }
+    out[n] = 0;
 }
 
 DIDEVICEINSTANCEW instance_of(const Controller& c) {

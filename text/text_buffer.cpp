@@ -70,6 +70,12 @@ int32_t compare_bytes(int32_t n, const char* a, const char* b) noexcept {
 }
 
 int32_t parse_int(const char* s) noexcept {
+    const char* end = nullptr;
+    return parse_int(s, end);
+}
+
+int32_t parse_int(const char* s, const char*& end) noexcept {
+    end = s;
     if (s == nullptr) return 0;
     auto is_space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
     while (is_space(*s)) ++s;
@@ -78,10 +84,12 @@ int32_t parse_int(const char* s) noexcept {
     // Saturate one past the largest magnitude, so both limits come out exact.
     constexpr int64_t limit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
     int64_t value = 0;
+    const char* digits = s;
     for (; *s >= '0' && *s <= '9'; ++s) {
         value = value * 10 + (*s - '0');
         if (value > limit) value = limit;
     }
+    if (s != digits) end = s;
     if (negative) return static_cast<int32_t>(-value);
     return value >= limit ? std::numeric_limits<int32_t>::max() : static_cast<int32_t>(value);
 }

@@ -100,3 +100,6 @@ bool equals(const TextBuffer& a, const char* s) noexcept;
 // saturation reads the same on every build, and no threshold, bit or button number that
 // large means anything.
 int32_t parse_int(const char* s) noexcept;
+// The same, and where the reading stopped: just past the last digit, or s when there is
+// none (white space and a sign alone read as 0 and take nothing).
+int32_t parse_int(const char* s, const char*& end) noexcept;

@@ -1,8 +1,10 @@
 // --list: the attached game controllers, enumerated the way the plug-in enumerates them,
-// through the DirectInput interface (the real one on Windows, the simulated one natively).
+// through the DirectInput interface (the real one on Windows, the simulated one natively),
+// with the objects each has; the check hears of the same objects.
 #include <cstring>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -10,6 +12,8 @@
 #include "controllers/directinput.h"
 #include "controllers/axes.h"
 #include "controllers/controller_facts.h"
+#include "controllers/guid.h"
+#include "mapping/check.h"
 #include "tools/joybits_host_platform.h"
 #include "tools/joybits_host_text.h"
 
@@ -18,14 +22,16 @@ namespace {
 struct ListedController {
     std::string name;
     std::string guid;
-    std::vector<std::string> axes;
-    int other_axes = 0;
-    int buttons = 0;
+    std::vector<std::string> axes;  // the six axes' letters, in object order
+    ControllerObjects objects;      // what the mapping language reads of it
+    int other_axes = 0;             // axes of no other kind, and sliders past the second
+    bool taken = true;              // false past the eighth: the plug-in has no slot for it
 };
 
 struct ListState {
     IDirectInput8W* direct_input = nullptr;
     std::vector<ListedController> listed;
+    size_t taken = 0;
     ListedController* current = nullptr;
     bool out_of_storage = false;
 };
@@ -46,14 +52,22 @@ std::string product_name(const DIDEVICEINSTANCEW& instance) {
 BOOL CALLBACK on_object(const DIDEVICEOBJECTINSTANCEW* object, LPVOID context) {
     auto* state = static_cast<ListState*>(context);
     if (object == nullptr || state->current == nullptr) return DIENUM_CONTINUE;
+    ListedController& c = *state->current;
     try {
-        if ((object->dwType & DIDFT_BUTTON) != 0) ++state->current->buttons;
+        if ((object->dwType & DIDFT_BUTTON) != 0) ++c.objects.buttons;
+        if ((object->dwType & DIDFT_POV) != 0) ++c.objects.povs;
         if ((object->dwType & DIDFT_AXIS) == 0) return DIENUM_CONTINUE;
+        // As the data format takes them: each axis by its type, the sliders in their order.
         const int axis = axis_of_type(object->guidType);
+        int slider = 0;
+        while (slider < SLIDER_COUNT && c.objects.axes[AXIS_COUNT + slider]) ++slider;
         if (axis >= 0) {
-            state->current->axes.emplace_back(AXES[axis].letters);
+            c.axes.emplace_back(AXES[axis].letters);
+            c.objects.axes[axis] = true;
+        } else if (same_guid(object->guidType, GUID_Slider) && slider < SLIDER_COUNT) {
+            c.objects.axes[AXIS_COUNT + slider] = true;
         } else {
-            ++state->current->other_axes;
+            ++c.other_axes;
         }
     } catch (...) {
         state->out_of_storage = true;
@@ -67,12 +81,23 @@ BOOL CALLBACK on_object(const DIDEVICEOBJECTINSTANCEW* object, LPVOID context) {
 BOOL CALLBACK on_device(const DIDEVICEINSTANCEW* instance, LPVOID context) {
     auto* state = static_cast<ListState*>(context);
     if (instance == nullptr) return DIENUM_CONTINUE;
+    if (state->taken >= static_cast<size_t>(SLOT_COUNT)) {
+        try {
+            state->listed.push_back(
+                ListedController{product_name(*instance), guid_text(instance->guidInstance), {}, {}, 0, false});
+        } catch (...) {
+            state->out_of_storage = true;
+            return DIENUM_STOP;
+        }
+        return DIENUM_CONTINUE;
+    }
     IDirectInputDevice8W* device = nullptr;
     if (FAILED(state->direct_input->CreateDevice(instance->guidInstance, &device, nullptr)) || device == nullptr) {
         return DIENUM_CONTINUE;
     }
     try {
-        state->listed.push_back(ListedController{product_name(*instance), guid_text(instance->guidInstance), {}, 0, 0});
+        state->listed.push_back(ListedController{product_name(*instance), guid_text(instance->guidInstance), {}, {}, 0, true});
+        ++state->taken;
         state->current = &state->listed.back();
         device->EnumObjects(on_object, state, DIDFT_ALL);
         state->current = nullptr;
@@ -80,13 +105,11 @@ BOOL CALLBACK on_device(const DIDEVICEINSTANCEW* instance, LPVOID context) {
         state->out_of_storage = true;
     }
     device->Release();
-    if (state->out_of_storage) return DIENUM_STOP;
-    return state->listed.size() >= static_cast<size_t>(SLOT_COUNT) ? DIENUM_STOP : DIENUM_CONTINUE;
+    return state->out_of_storage ? DIENUM_STOP : DIENUM_CONTINUE;
 }
 
-}  // namespace
-
-bool list_controllers(std::ostream& out, bool json, std::string& error) {
+// The attached controllers in the plug-in's order; false with error set on failure.
+bool enumerate_controllers(std::vector<ListedController>& listed, std::string& error) {
     ListState state;
     void* created = nullptr;
     if (FAILED(DirectInput8Create(GetModuleHandleW(nullptr), DIRECTINPUT_VERSION, IID_IDirectInput8W, &created, nullptr)) ||
@@ -106,25 +129,76 @@ bool list_controllers(std::ostream& out, bool json, std::string& error) {
         error = "out of memory while listing the controllers";
         return false;
     }
+    listed = std::move(state.listed);
+    return true;
+}
+
+// "u v", the sliders' letters; "h1 h2", the points of view as their tokens begin.
+std::vector<std::string> slider_letters(const ControllerObjects& objects) {
+    std::vector<std::string> letters;
+    for (int slider = 0; slider < SLIDER_COUNT; ++slider) {
+        if (objects.axes[AXIS_COUNT + slider]) letters.emplace_back(SLIDER_LETTERS[slider]);
+    }
+    return letters;
+}
+std::vector<std::string> pov_names(const ControllerObjects& objects) {
+    std::vector<std::string> names;
+    for (int pov = 1; pov <= objects.povs && pov <= POV_COUNT; ++pov) names.push_back("h" + std::to_string(pov));
+    return names;
+}
+
+}  // namespace
+
+bool attached_objects(std::vector<ControllerObjects>& objects, std::string& error) {
+    std::vector<ListedController> listed;
+    if (!enumerate_controllers(listed, error)) return false;
+    objects.clear();
+    for (const ListedController& c : listed) {
+        if (c.taken) objects.push_back(c.objects);
+    }
+    return true;
+}
+
+bool list_controllers(std::ostream& out, bool json, std::string& error) {
+    std::vector<ListedController> listed;
+    if (!enumerate_controllers(listed, error)) return false;
     if (json) {
         nlohmann::json list = nlohmann::json::array();
-        for (size_t i = 0; i < state.listed.size(); ++i) {
-            const ListedController& c = state.listed[i];
+        for (size_t i = 0; i < listed.size(); ++i) {
+            const ListedController& c = listed[i];
+            if (!c.taken) {
+                list.push_back({{"number", nullptr}, {"name", c.name}, {"guid", c.guid}, {"taken", false}});
+                continue;
+            }
             list.push_back({{"number", i + 1}, {"name", c.name}, {"guid", c.guid}, {"axes", c.axes},
-                            {"other_axes", c.other_axes}, {"buttons", c.buttons}});
+                            {"sliders", slider_letters(c.objects)}, {"povs", pov_names(c.objects)},
+                            {"other_axes", c.other_axes}, {"buttons", c.objects.buttons}});
         }
         out << nlohmann::json{{"controllers", list}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
             << "\n";
         return true;
     }
-    if (state.listed.empty()) out << "no game controller attached\n";
-    for (size_t i = 0; i < state.listed.size(); ++i) {
-        const ListedController& c = state.listed[i];
+    if (listed.empty()) out << "no game controller attached\n";
+    for (size_t i = 0; i < listed.size(); ++i) {
+        const ListedController& c = listed[i];
+        if (!c.taken) {
+            out << "--  " << c.name << "  " << c.guid << "  not taken: the plug-in has " << SLOT_COUNT << " slots\n";
+            continue;
+        }
         out << "j" << i + 1 << "  " << c.name << "  " << c.guid << "  axes:";
         if (c.axes.empty()) out << " none";
         for (const std::string& axis : c.axes) out << " " << axis;
         if (c.other_axes > 0) out << " (and " << c.other_axes << " other)";
-        out << "  buttons: " << c.buttons << "\n";
+        // Sliders and points of view only where there are some, so that a plain pad's line
+        // stays as it always was.
+        const std::vector<std::string> sliders = slider_letters(c.objects);
+        if (!sliders.empty()) out << "  sliders:";
+        for (const std::string& slider : sliders) out << " " << slider;
+        const std::vector<std::string> povs = pov_names(c.objects);
+        if (!povs.empty()) out << "  points of view:";
+        for (const std::string& pov : povs) out << " " << pov;
+        if (!povs.empty()) out << " (directions u r d l)";
+        out << "  buttons: " << c.objects.buttons << "\n";
     }
     return true;
 }

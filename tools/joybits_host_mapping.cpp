@@ -2,11 +2,11 @@
 
 #include <cstdio>
 
-#include "controllers/axes.h"
 #include "controllers/controller_facts.h"
 #include "mapping/compiler.h"
 #include "plugin/chosen_mapping.h"
 #include "plugin/joybits.h"
+#include "text/text_buffer.h"
 #include "tools/joybits_host_text.h"
 
 namespace {
@@ -23,7 +23,7 @@ std::string reason_text(SyntaxReason reason) {
     case SyntaxReason::second_invert:
         return "only one '!' may stand before a token";
     case SyntaxReason::line_end:
-        return "the token holds a line end; only blanks and tabs are left out of a mapping text";
+        return "a line end inside the mapping: a mapping text is one line (only blanks and tabs are left out)";
     case SyntaxReason::not_a_token:
         return "a token is a, p, or a controller token starting with j";
     case SyntaxReason::controller_number:
@@ -42,7 +42,46 @@ std::string reason_text(SyntaxReason reason) {
     return "not refused";
 }
 
+// The refused token of a list, where it stands and why.
+TokenError syntax_error_of(const std::string& mapping, const std::vector<TokenSpan>& tokens) {
+    TokenError error;
+    const TokenSpan* refused = refused_token(tokens);
+    if (refused == nullptr) return error;
+    error.found = true;
+    error.index = static_cast<int>(tokens.size());
+    error.offset = static_cast<size_t>(refused->start);
+    error.token = mapping.substr(error.offset, static_cast<size_t>(refused->end - refused->start));
+    error.reason = reason_text(refused->refused);
+    size_t line_start = 0;
+    for (size_t i = 0; i < error.offset; ++i) {
+        if (mapping[i] != '\n') continue;
+        ++error.line;
+        line_start = i + 1;
+    }
+    error.column = error.offset - line_start + 1;
+    return error;
+}
+
 }  // namespace
+
+MappingReport mapping_report(const char* host_text, const AttachedControllers& attached) {
+    MappingReport report;
+    report.mapping = chosen_mapping(host_text);
+    const std::vector<TokenSpan> tokens = mapping_tokens(TextBuffer(report.mapping.c_str()));
+    report.error = syntax_error_of(report.mapping, tokens);
+    if (report.error.found) return report;
+    for (size_t i = 0; i < tokens.size() && i < static_cast<size_t>(MAX_ENTRIES); ++i) {
+        const TokenSpan& token = tokens[i];
+        report.entries.push_back(
+            {token.word, report.mapping.substr(static_cast<size_t>(token.start), static_cast<size_t>(token.end - token.start))});
+    }
+    report.warnings = check_mapping(report.mapping, tokens, attached);
+    if (host_text != nullptr && host_text[0] == '\0') {
+        report.warnings.insert(report.warnings.begin(),
+                               {0, 0, 0, "the mapping text is empty: the plug-in configures its default mapping instead"});
+    }
+    return report;
+}
 
 std::string entry_word_text(MappingEntry entry) {
     char buffer[16];
@@ -78,24 +117,56 @@ std::string describe_entry(MappingEntry entry) {
     return text + " bit " + std::to_string(entry_operand(entry));
 }
 
-std::string format_table(const MappingTable& table, const std::vector<MappingWarning>& warnings) {
+std::string format_table(const MappingReport& report) {
     std::string text;
     size_t next = 0;
-    for (int32_t i = 0; i < table.count; ++i) {
+    const std::vector<MappingWarning>& warnings = report.warnings;
+    for (size_t i = 0; i < report.entries.size(); ++i) {
         char index[16];
         std::snprintf(index, sizeof index, "%3d  ", static_cast<int>(i + 1));
-        text += index + entry_word_text(table.entries[i]) + "  " + describe_entry(table.entries[i]);
-        for (; next < warnings.size() && warnings[next].token_index == i; ++next) text += "  ! " + warnings[next].message;
+        const MappingEntry word = report.entries[i].word;
+        text += index + entry_word_text(word) + "  " + describe_entry(word);
+        for (; next < warnings.size() && warnings[next].token_index == static_cast<int32_t>(i); ++next) {
+            text += "  ! " + escape_bytes(warnings[next].message);
+        }
         text += "\n";
     }
-    for (; next < warnings.size(); ++next) text += "     ! " + warnings[next].message + "\n";
+    for (; next < warnings.size(); ++next) text += "     ! " + escape_bytes(warnings[next].message) + "\n";
     return text;
 }
 
-std::string format_warning(const MappingWarning& warning, const std::string& mapping) {
-    const std::string token = mapping.substr(static_cast<size_t>(warning.offset), static_cast<size_t>(warning.length));
-    return "warning: token " + std::to_string(warning.token_index + 1) + " \"" + escape_bytes(token) + "\" at byte " +
-           std::to_string(warning.offset) + ": " + warning.message;
+std::string warning_text(const MappingReport& report, const MappingWarning& warning) {
+    const std::string token =
+        report.mapping.substr(static_cast<size_t>(warning.offset), static_cast<size_t>(warning.length));
+    return "token " + std::to_string(warning.token_index + 1) + " \"" + escape_bytes(token) + "\" at byte " +
+           std::to_string(warning.offset) + ": " + escape_bytes(warning.message);
+}
+
+std::string syntax_error_text(const TokenError& error, const std::string& place) {
+    return "syntax error in token " + std::to_string(error.index) + " \"" + escape_bytes(error.token) + "\" at byte " +
+           std::to_string(error.offset) + (place.empty() ? "" : " (" + place + ")") + ": " + error.reason;
+}
+
+nlohmann::json report_json(const MappingReport& report) {
+    using nlohmann::json;
+    json table = json::array();
+    for (const ReportEntry& entry : report.entries) {
+        table.push_back(json{{"word", entry_word_text(entry.word)}, {"meaning", describe_entry(entry.word)},
+                             {"token", entry.token}});
+    }
+    json warnings = json::array();
+    for (const MappingWarning& w : report.warnings) {
+        warnings.push_back(json{{"index", w.token_index + 1}, {"offset", w.offset}, {"length", w.length},
+                                {"message", w.message}, {"text", warning_text(report, w)}});
+    }
+    json error = nullptr;
+    if (report.error.found) {
+        const TokenError& e = report.error;
+        error = json{{"token", e.token},   {"index", e.index},   {"offset", e.offset},
+                     {"length", e.token.size()}, {"line", e.line}, {"column", e.column},
+                     {"reason", e.reason}, {"text", syntax_error_text(e, "")}};
+    }
+    return json{{"mapping", report.mapping}, {"table", table}, {"syntax_error", error}, {"warnings", warnings}};
 }
 
 AnswerShape answer_shape(const std::string& answer) {
@@ -105,30 +176,3 @@ AnswerShape answer_shape(const std::string& answer) {
     if (answer.compare(slash, sizeof HELP_HEAD - 1, HELP_HEAD) == 0) return AnswerShape::success;
     return AnswerShape::failure;
 }
-
-TokenError locate_syntax_error(const std::string& mapping) {
-    TokenError error;
-    const std::vector<TokenSpan> tokens = mapping_tokens(TextBuffer(mapping.c_str()));
-    const TokenSpan* refused_at = refused_token(tokens);
-    if (refused_at == nullptr) return error;
-    const TokenSpan& refused = *refused_at;
-    error.found = true;
-    error.index = static_cast<int>(tokens.size());
-    error.offset = static_cast<size_t>(refused.start);
-    error.token = mapping.substr(error.offset, static_cast<size_t>(refused.end - refused.start));
-    error.reason = reason_text(refused.refused);
-    size_t line_start = 0;
-    for (size_t i = 0; i < error.offset; ++i) {
-        if (mapping[i] != '\n') continue;
-        ++error.line;
-        line_start = i + 1;
-    }
-    error.column = error.offset - line_start + 1;
-    return error;
-}
-
-void compile_for_table(const std::optional<std::string>& mapping, MappingTable& table) {
-    const TextBuffer text(chosen_mapping(mapping ? mapping->c_str() : nullptr));
-    compile_mapping(text, table);
-}
-

@@ -1,28 +1,21 @@
-// What joybits-host (and the playground) says about a mapping text and an answer: the
-// entries and their meaning, the warnings of the check, the refused token, the answer's
-// shape. Read with the plug-in's own compiler.
+// What joybits-host and the playground say about a mapping text: the report of the text
+// the plug-in compiles for a host's argument (its entries and their meaning, the refused
+// token, the warnings of the check), built once from the compiler's tokens, and its
+// texts for people and its JSON, which the tool prints and the page renders.
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "mapping/check.h"
 #include "mapping/mapping_entry.h"
 
-// The entry word as every report prints it: "0x11200004".
-std::string entry_word_text(MappingEntry entry);
-// The meaning of one entry word: "constant 1", "j1 y > 8000", "!j2 button 3", "j1 x bit 4".
-std::string describe_entry(MappingEntry entry);
-// One --table line per entry: index, hex word, meaning, and the entry's warnings beside
-// it; warnings of no entry (a trailing comma, ignored tokens) follow the table.
-std::string format_table(const MappingTable& table, const std::vector<MappingWarning>& warnings = {});
-// "warning: token 2 "j1x>=5" at byte 2: ..." for the --check report.
-std::string format_warning(const MappingWarning& warning, const std::string& mapping);
-
-enum class AnswerShape { success, syntax_error, failure };
-AnswerShape answer_shape(const std::string& answer);
+// What the first poll after a configure gives: the tool's first frame and the page's
+// first lamps say so.
+inline constexpr char FIRST_POLL_NOTE[] = "the first poll acquires the controllers: no fresh state";
 
 struct TokenError {
     bool found = false;
@@ -33,8 +26,40 @@ struct TokenError {
     std::string token;   // the token as written, blanks included
     std::string reason;
 };
-// The token of the mapping text that the compiler refuses, as the compiler reports it.
-TokenError locate_syntax_error(const std::string& mapping);
 
-// Compiles the text as the plug-in would for this host argument.
-void compile_for_table(const std::optional<std::string>& mapping, MappingTable& table);
+struct ReportEntry {
+    MappingEntry word;
+    std::string token;  // as written, blanks included
+};
+
+struct MappingReport {
+    std::string mapping;               // the text the plug-in compiles for the host's argument
+    std::vector<ReportEntry> entries;  // the table it compiles to: none after a syntax error
+    TokenError error;                  // the refused token
+    std::vector<MappingWarning> warnings;
+};
+
+// The report of the mapping text the plug-in compiles for host_text (null: none given),
+// over the controllers the platform says are attached.
+MappingReport mapping_report(const char* host_text, const AttachedControllers& attached);
+
+// The entry word as every report prints it: "0x11200004".
+std::string entry_word_text(MappingEntry entry);
+// The meaning of one entry word: "constant 1", "j1 y > 8000", "!j2 button 3", "j1 x bit 4".
+std::string describe_entry(MappingEntry entry);
+// One --table line per entry: index, hex word, meaning, and the entry's warnings beside
+// it; warnings of no entry (a trailing comma, ignored tokens) follow the table. The
+// warnings' bytes are escaped as the tokens' are, so that each stays on its line.
+std::string format_table(const MappingReport& report);
+// "token 2 "j1x>=5" at byte 2: ...", the token's and the message's bytes escaped.
+std::string warning_text(const MappingReport& report, const MappingWarning& warning);
+// "syntax error in token 2 "j9b1" at byte 2 (place): reason"; without the parenthesis
+// when place is empty.
+std::string syntax_error_text(const TokenError& error, const std::string& place);
+// {"mapping", "table": [{"word", "meaning", "token"}...], "syntax_error": null or {"token",
+// "index", "offset", "length", "line", "column", "reason", "text"}, "warnings": [{"index",
+// "offset", "length", "message", "text"}...]}; indexes from 1, texts as above.
+nlohmann::json report_json(const MappingReport& report);
+
+enum class AnswerShape { success, syntax_error, failure };
+AnswerShape answer_shape(const std::string& answer);

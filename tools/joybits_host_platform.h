@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <vector>
+
+#include "mapping/check.h"
 
 #include "tools/joybits_host.h"
 #include "tools/joybits_host_scenario.h"
@@ -41,3 +44,6 @@ bool platform_plugin_version(const HostOptions& options, std::string& version, s
 // Lists the attached game controllers as the plug-in numbers them; false with error set
 // when DirectInput could not be created or the enumeration failed.
 bool list_controllers(std::ostream& out, bool json, std::string& error);
+// What each attached controller has, from the same enumeration; false with error set
+// when it failed.
+bool attached_objects(std::vector<ControllerObjects>& objects, std::string& error);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -10,7 +11,9 @@
 #include <nlohmann/json.hpp>
 
 #include "joybits_version.h"
+#include "mapping/mapping_entry.h"
 #include "plugin/chosen_mapping.h"
+#include "plugin/joybits.h"
 #include "tools/joybits_host.h"
 #include "tools/joybits_host_mapping.h"
 #include "tools/joybits_host_platform.h"
@@ -24,14 +27,15 @@ namespace {
 constexpr int MAX_COUNT_OPTION = 1000000;
 constexpr int WINDOWS_DEFAULT_FRAMES = 60;  // one second at 60 Hz
 constexpr long MAX_MAPPING_FILE_MIB = 1;
+constexpr char UTF8_BYTE_ORDER_MARK[] = "\xEF\xBB\xBF";
 
 const char DESCRIPTION[] =
     "joybits-host stands in for the host application of the joybits plug-in: it hands the plug-in a\n"
     "mapping text (command 7), prints the answer, then polls frame by frame (command 8) and reads the\n"
     "bits (command 9). Natively the controllers are virtual ones, scripted by a scenario (a built-in one\n"
     "when none is given); on Windows joybits.dll is loaded and the attached controllers are read.\n"
-    "With no mapping the plug-in's default mapping is configured. A mapping file is read as it is,\n"
-    "except that the line ends at its very end are dropped.\n"
+    "With no mapping the plug-in's default mapping is configured. A mapping text is one line: a\n"
+    "mapping file is read as it is, except that one line end at its very end is dropped.\n"
     "Exit status: 0 done, 1 syntax error in the mapping, 2 bad command line or input file,\n"
     "3 the plug-in could not be loaded or could not open the controllers.";
 
@@ -45,23 +49,13 @@ bool read_mapping_file(const std::string& path, std::string& text, std::string& 
         error = path + ": byte " + std::to_string(nul) + " is a NUL byte; a mapping text cannot contain one";
         return false;
     }
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    return true;
-}
-
-void print_syntax_error(const TokenError& token, const std::optional<std::string>& file, std::ostream& err) {
-    if (!token.found) {
-        err << "joybits-host: the plug-in reports a syntax error, but no single token could be named\n";
-        return;
+    // One line end closes the file's one line (\r\n, \n or \r); any other is the text's own.
+    if (text.ends_with("\r\n")) {
+        text.resize(text.size() - 2);
+    } else if (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
     }
-    err << "joybits-host: syntax error in token " << token.index << " \"" << escape_bytes(token.token) << "\" at byte "
-        << token.offset << " (" << (file ? *file + ":" : "") << "line " << token.line << ", column " << token.column
-        << "): " << token.reason << "\n";
-}
-
-json token_json(const TokenError& token) {
-    return json{{"token", token.token}, {"index", token.index}, {"offset", token.offset},
-                {"line", token.line},   {"column", token.column}, {"reason", token.reason}};
+    return true;
 }
 
 const ScenarioFrame* frame_at(const Scenario& scenario, size_t& next, int frame) {
@@ -91,7 +85,7 @@ int run_frames(const HostOptions& options, const Scenario& scenario, HostPlatfor
             out << dump(json{{"frame", frame}, {"count", count}, {"bits", bits}, {"changes", notes}}) << "\n";
             continue;
         }
-        if (frame == 0) notes.insert(notes.begin(), "(the first poll acquires the controllers: no fresh state)");
+        if (frame == 0) notes.insert(notes.begin(), std::string("(") + FIRST_POLL_NOTE + ")");
         std::string line = "frame " + std::to_string(frame) + ":";
         line.append(frame < 10 ? 3 : frame < 100 ? 2 : 1, ' ');
         line += bits.empty() ? "-" : group_bits(bits);
@@ -144,60 +138,80 @@ int load_inputs(HostOptions& options, Scenario& scenario, std::ostream& err) {
     return EXIT_INPUT_ERROR;
 }
 
+// The report of the mapping the plug-in compiled, over the controllers its answer lists,
+// with what each has when the platform's enumeration finds as many.
+MappingReport report_for(const HostOptions& options, const std::string& answer) {
+    AttachedControllers attached;
+    attached.count = controllers_in_answer(answer);
+    std::string ignored;
+    if (!attached_objects(attached.objects, ignored) || static_cast<int32_t>(attached.objects.size()) != attached.count) {
+        attached.objects.clear();
+    }
+    return mapping_report(options.mapping ? options.mapping->c_str() : nullptr, attached);
+}
+
 // The answer to a mapping with a syntax error, and where the error is.
 int report_syntax_error(const HostOptions& options, json& head, const std::string& answer, std::ostream& out,
                         std::ostream& err) {
-    const TokenError token = locate_syntax_error(chosen_mapping(options.mapping ? options.mapping->c_str() : nullptr));
-    head["syntax_error"] = token.found ? token_json(token) : json(true);
+    const MappingReport report = report_for(options, answer);
+    const TokenError& error = report.error;
+    head["syntax_error"] = error.found ? report_json(report)["syntax_error"] : json(true);
     out << (options.json ? dump(head) : answer) << "\n";
-    print_syntax_error(token, options.mapping_file, err);
+    if (!error.found) {
+        err << "joybits-host: the plug-in reports a syntax error, but no single token could be named\n";
+    } else {
+        const std::string place = (options.mapping_file ? *options.mapping_file + ":" : "") + "line " +
+                                  std::to_string(error.line) + ", column " + std::to_string(error.column);
+        err << "joybits-host: " << syntax_error_text(error, place) << "\n";
+        if (error.index == 1 && error.token.compare(0, sizeof UTF8_BYTE_ORDER_MARK - 1, UTF8_BYTE_ORDER_MARK) == 0) {
+            err << "joybits-host: the text starts with a UTF-8 byte order mark (EF BB BF), as older Notepad writes; "
+                   "a mapping text holds none: save it as UTF-8 without one\n";
+        }
+    }
     return EXIT_MAPPING_ERROR;
 }
 
-// The warnings of the mapping the plug-in compiled, for the controllers its answer lists.
-std::vector<MappingWarning> warnings_for(const HostOptions& options, const std::string& answer) {
-    return check_mapping(chosen_mapping(options.mapping ? options.mapping->c_str() : nullptr),
-                         controllers_in_answer(answer));
-}
-
-json warnings_json(const std::vector<MappingWarning>& warnings) {
-    json list = json::array();
-    for (const MappingWarning& w : warnings) {
-        list.push_back(json{{"index", w.token_index + 1}, {"offset", w.offset}, {"length", w.length}, {"message", w.message}});
+// After a syntax error: one poll and the bits a host then reads, one per token written
+// before the comment (or --bits).
+void print_reads_after_error(const HostOptions& options, DeviceFunction device, std::ostream& out) {
+    const std::string text = chosen_mapping(options.mapping ? options.mapping->c_str() : nullptr);
+    const std::string before_comment = text.substr(0, text.find('/'));
+    const auto tokens = static_cast<int>(std::count(before_comment.begin(), before_comment.end(), ',')) + 1;
+    const int reads = options.bits ? *options.bits : std::min(tokens, MAX_ENTRIES);
+    device(CMD_POLL, 0);
+    std::string bits;
+    for (int i = 0; i < reads; ++i) bits += device(CMD_NEXT_BIT, 0) != 0 ? '1' : '0';
+    if (options.json) {
+        out << dump(json{{"host_reads", bits}}) << "\n";
+    } else {
+        out << "a host reads: " << (bits.empty() ? "-" : group_bits(bits)) << "  (after a syntax error)\n";
     }
-    return list;
 }
 
 // The answer, then every token that probably does not mean what it says.
 int report_check(const HostOptions& options, json& head, const std::string& answer, std::ostream& out) {
-    const std::vector<MappingWarning> warnings = warnings_for(options, answer);
+    const MappingReport report = report_for(options, answer);
     if (options.json) {
-        head["warnings"] = warnings_json(warnings);
+        head["warnings"] = report_json(report)["warnings"];
         out << dump(head) << "\n";
         return EXIT_OK;
     }
     out << answer << "\n";
-    const std::string mapping = chosen_mapping(options.mapping ? options.mapping->c_str() : nullptr);
-    for (const MappingWarning& w : warnings) out << format_warning(w, mapping) << "\n";
-    if (warnings.empty()) out << "no warnings\n";
+    for (const MappingWarning& w : report.warnings) out << "warning: " << warning_text(report, w) << "\n";
+    if (report.warnings.empty()) out << "no warnings\n";
     return EXIT_OK;
 }
 
 // The answer and the compiled entry words with their meanings, and the warnings beside them.
 int report_table(const HostOptions& options, json& head, const std::string& answer, std::ostream& out) {
-    MappingTable table;
-    compile_for_table(options.mapping, table);
-    const std::vector<MappingWarning> warnings = warnings_for(options, answer);
+    const MappingReport report = report_for(options, answer);
     if (!options.json) {
-        out << answer << "\n" << format_table(table, warnings);
+        out << answer << "\n" << format_table(report);
         return EXIT_OK;
     }
-    head["warnings"] = warnings_json(warnings);
-    json entries = json::array();
-    for (int32_t i = 0; i < table.count; ++i) {
-        entries.push_back(json{{"word", entry_word_text(table.entries[i])}, {"meaning", describe_entry(table.entries[i])}});
-    }
-    head["table"] = entries;
+    const json described = report_json(report);
+    head["warnings"] = described["warnings"];
+    head["table"] = described["table"];
     out << dump(head) << "\n";
     return EXIT_OK;
 }
@@ -215,6 +229,7 @@ int configure_and_run(const HostOptions& options, const Scenario& scenario, Host
     switch (answer_shape(answer)) {
     case AnswerShape::syntax_error:
         status = report_syntax_error(options, head, answer, out, err);
+        if (!options.check && !options.table) print_reads_after_error(options, device, out);
         break;
     case AnswerShape::failure:
         out << (options.json ? dump(head) : answer) << "\n";
@@ -273,24 +288,44 @@ int host_main(int argc, const char* const* argv, std::ostream& out, std::ostream
         std::string scenario_file;
         int frames = 0;
         int bits = 0;
-        auto* mapping_option = app.add_option("--mapping", mapping, "the mapping text to configure");
-        auto* file_option = app.add_option("--mapping-file", mapping_file, "read the mapping text from FILE");
+        // A count is digits alone: CLI11's range check would call "abc" out of range.
+        const CLI::Validator count_check(
+            [](std::string& value) {
+                const bool digits = !value.empty() && value.size() <= 7 &&
+                                    value.find_first_not_of("0123456789") == std::string::npos;
+                if (digits && std::stol(value) <= MAX_COUNT_OPTION) return std::string();
+                return "\"" + value + "\" is not a whole number from 0 to " + std::to_string(MAX_COUNT_OPTION);
+            },
+            "0.." + std::to_string(MAX_COUNT_OPTION));
+        auto* mapping_option = app.add_option("--mapping", mapping, "the mapping text to configure (one line)");
+        auto* file_option =
+            app.add_option("--mapping-file", mapping_file, "read the mapping text from FILE")->type_name("FILE");
         mapping_option->excludes(file_option);
-        auto* scenario_option =
-            app.add_option("--scenario", scenario_file, "JSON scenario of virtual controllers (docs/SCENARIOS.md)");
+        CLI::Option* scenario_option = nullptr;
+        if (platform_has_scenarios()) {
+            scenario_option = app.add_option("--scenario", scenario_file,
+                                             "JSON scenario of virtual controllers (docs/SCENARIOS.md)")
+                                  ->type_name("FILE");
+        }
         auto* frames_option =
-            app.add_option("--frames", frames, "number of frames (polls) to run")->check(CLI::Range(0, MAX_COUNT_OPTION));
+            app.add_option("--frames", frames, "number of frames (polls) to run")->type_name("N")->check(count_check);
         auto* bits_option = app.add_option("--bits", bits, "bits to read per frame (default: the entry count)")
-                                ->check(CLI::Range(0, MAX_COUNT_OPTION));
-        app.add_flag("--table", options.table, "print the compiled entry words, their meaning and warnings, then stop");
-        app.add_flag("--check", options.check,
-                     "list the tokens that probably do not mean what they say, then stop (exit 0 unless the mapping "
-                     "has a syntax error)");
-        app.add_flag("--json", options.json, "machine-readable output, one JSON object per line");
-        app.add_flag("--list", options.list, "list the attached controllers as the plug-in numbers them, then stop");
-        app.add_flag("--live", options.live, "Windows: poll at 60 Hz until a key is pressed (or --frames is reached)");
-        app.add_option("--plugin", options.plugin_path, "Windows: the plug-in library (default: joybits.dll beside the tool)");
-        app.add_flag("--version", options.version, "print the tool's version and the plug-in's, then stop");
+                                ->type_name("N")
+                                ->check(count_check);
+        auto* table_option =
+            app.add_flag("--table", options.table, "print the compiled entry words, their meaning and warnings, then stop");
+        auto* check_option = app.add_flag("--check", options.check,
+                                          "list the tokens that probably do not mean what they say, then stop (exit 0 "
+                                          "unless the mapping has a syntax error)");
+        auto* json_option = app.add_flag("--json", options.json, "machine-readable output, one JSON object per line");
+        auto* list_option =
+            app.add_flag("--list", options.list, "list the attached controllers as the plug-in numbers them, then stop");
+        auto* live_option =
+            app.add_flag("--live", options.live, "Windows: poll at 60 Hz until a key is pressed (or --frames is reached)");
+        auto* plugin_option =
+            app.add_option("--plugin", options.plugin_path, "Windows: the plug-in library (default: joybits.dll beside the tool)")
+                ->type_name("FILE");
+        auto* version_option = app.add_flag("--version", options.version, "print the tool's version and the plug-in's, then stop");
         try {
             app.parse(argc, argv);
         } catch (const CLI::ParseError& e) {
@@ -299,11 +334,33 @@ int host_main(int argc, const char* const* argv, std::ostream& out, std::ostream
         }
         if (mapping_option->count() > 0) options.mapping = mapping;
         if (file_option->count() > 0) options.mapping_file = mapping_file;
-        if (scenario_option->count() > 0) options.scenario_file = scenario_file;
+        if (scenario_option != nullptr && scenario_option->count() > 0) options.scenario_file = scenario_file;
         if (frames_option->count() > 0) options.frames = frames;
         if (bits_option->count() > 0) options.bits = bits;
         if (options.live && platform_has_scenarios()) {
             err << "joybits-host: --live reads real controllers, which only the Windows build has\n";
+            return EXIT_INPUT_ERROR;
+        }
+        if (plugin_option->count() > 0 && platform_has_scenarios()) {
+            err << "joybits-host: --plugin names a joybits.dll to load, which only the Windows build does\n";
+            return EXIT_INPUT_ERROR;
+        }
+        // Options the chosen mode would ignore are refused rather than dropped.
+        const auto refuse_with = [&](CLI::Option* mode, std::vector<CLI::Option*> ignored) {
+            for (CLI::Option* option : ignored) {
+                if (option == nullptr || option->count() == 0) continue;
+                err << "joybits-host: " << mode->get_name() << " takes no " << option->get_name() << "\n";
+                return true;
+            }
+            return false;
+        };
+        if (options.version &&
+            refuse_with(version_option, {mapping_option, file_option, scenario_option, frames_option, bits_option,
+                                         table_option, check_option, json_option, list_option, live_option})) {
+            return EXIT_INPUT_ERROR;
+        }
+        if (options.list && refuse_with(list_option, {mapping_option, file_option, frames_option, bits_option,
+                                                      table_option, check_option, live_option})) {
             return EXIT_INPUT_ERROR;
         }
         return run(options, out, err);

@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "controllers/axes.h"
+#include "controllers/controller_facts.h"
 #include "tools/joybits_host_scenario.h"
 #include "tools/joybits_host_text.h"
 
@@ -182,11 +182,18 @@ int64_t integer_in(const json& value, const std::string& path, int64_t low, int6
     return n;
 }
 
+// An axis or slider by its letters in the mapping language; -1 for none.
 int axis_number(const std::string& name) {
-    for (int i = 0; i < AXIS_COUNT; ++i) {
-        if (name == AXES[i].letters) return i;
+    for (int i = 0; i < MAPPED_AXIS_COUNT; ++i) {
+        if (name == mapped_axis_letters(i)) return i;
     }
     return -1;
+}
+
+// "h1" -> 0; -1 when the key does not name a point of view.
+int pov_number(const std::string& key) {
+    if (key.size() != 2 || key[0] != 'h' || key[1] < '1' || key[1] > '0' + POV_COUNT) return -1;
+    return key[1] - '1';
 }
 
 void expect_object(const json& value, const std::string& path, const char* what) {
@@ -208,16 +215,18 @@ ScenarioController read_controller(const json& value, const std::string& path, s
             for (size_t i = 0; i < member.size(); ++i) {
                 const std::string axis_at = element_path(at, i);
                 const int axis = member[i].is_string() ? axis_number(member[i].get<std::string>()) : -1;
-                if (axis < 0) throw ScenarioProblem(axis_at, "an axis is one of x, y, z, rx, ry, rz");
+                if (axis < 0) throw ScenarioProblem(axis_at, "an axis is one of x, y, z, rx, ry, rz, or a slider u, v");
                 if (std::find(controller.axes.begin(), controller.axes.end(), axis) != controller.axes.end()) {
-                    throw ScenarioProblem(axis_at, std::string("axis ") + AXES[axis].letters + " is listed twice");
+                    throw ScenarioProblem(axis_at, std::string("axis ") + mapped_axis_letters(axis) + " is listed twice");
                 }
                 controller.axes.push_back(axis);
             }
+        } else if (key == "povs") {
+            controller.povs = static_cast<int>(integer_in(member, at, 0, POV_COUNT, "the point-of-view count"));
         } else if (key == "buttons") {
             controller.buttons = static_cast<int>(integer_in(member, at, 0, MAX_SCENARIO_BUTTONS, "the button count"));
         } else {
-            throw ScenarioProblem(at, "unknown member \"" + key + "\" (a controller has name, axes, buttons)");
+            throw ScenarioProblem(at, "unknown member \"" + key + "\" (a controller has name, axes, povs, buttons)");
         }
     }
     return controller;
@@ -243,7 +252,15 @@ void read_inputs(const json& value, const std::string& path, int index, const Sc
         ScenarioInput input;
         input.controller = index;
         const int axis = axis_number(key);
-        if (axis >= 0) {
+        const int pov = pov_number(key);
+        if (pov >= 0) {
+            if (pov >= controller.povs) {
+                throw ScenarioProblem(at, "controller j" + std::to_string(index + 1) + " has no point of view " + key);
+            }
+            input.pov = pov;
+            input.value = static_cast<int32_t>(
+                integer_in(member, at, POV_CENTRED, MAX_POV_ANGLE, "a point of view (-1 centred, or an angle)"));
+        } else if (axis >= 0) {
             if (std::find(controller.axes.begin(), controller.axes.end(), axis) == controller.axes.end()) {
                 throw ScenarioProblem(at, "controller j" + std::to_string(index + 1) + " has no axis " + key);
             }
@@ -262,7 +279,9 @@ void read_inputs(const json& value, const std::string& path, int index, const Sc
                 input.value = static_cast<int32_t>(integer_in(member, at, 0, 1, "a button (true, false, 1 or 0)"));
             }
         } else {
-            throw ScenarioProblem(at, "unknown input \"" + key + "\" (an axis x, y, z, rx, ry, rz or a button b1, b2, ...)");
+            throw ScenarioProblem(at, "unknown input \"" + key +
+                                          "\" (an axis x, y, z, rx, ry, rz, a slider u, v, a point of view h1 to h4 or a "
+                                          "button b1, b2, ...)");
         }
         inputs.push_back(input);
     }
@@ -333,7 +352,11 @@ std::string describe_input(const ScenarioInput& input) {
     std::string text = "j";
     text += std::to_string(input.controller + 1);
     text += ' ';
-    if (input.axis >= 0) return text + AXES[input.axis].letters + "=" + std::to_string(input.value);
+    if (input.axis >= 0) return text + mapped_axis_letters(input.axis) + "=" + std::to_string(input.value);
+    if (input.pov >= 0) {
+        text += "h" + std::to_string(input.pov + 1);
+        return input.value == POV_CENTRED ? text + " centred" : text + "=" + std::to_string(input.value);
+    }
     return text + "b" + std::to_string(input.button) + (input.value != 0 ? " down" : " up");
 }
 

@@ -10,18 +10,24 @@
 
 inline constexpr int MAX_SCENARIO_CONTROLLERS = 16;
 inline constexpr int MAX_SCENARIO_BUTTONS = BUTTON_COUNT;
+// A point of view's value in a scenario: hundredths of a degree clockwise from up, or this
+// for centred (the platform's 0xFFFFFFFF).
+inline constexpr int32_t POV_CENTRED = -1;
+inline constexpr int32_t MAX_POV_ANGLE = 35999;
 
 struct ScenarioController {
     std::string name;
-    std::vector<int> axes;  // axis numbers 0 to 5 (x, y, z, rx, ry, rz), in object order
+    std::vector<int> axes;  // axis numbers 0 to 7 (x, y, z, rx, ry, rz, sliders u, v), in object order
+    int povs = 0;           // points of view h1 to hN
     int buttons = 0;
 };
 
 struct ScenarioInput {
     int controller = 0;   // index into Scenario::controllers
-    int axis = -1;        // 0 to 5, or -1 for a button
-    int button = 0;       // 1 to buttons, when axis is -1
-    int32_t value = 0;    // the axis value, or 1 pressed / 0 released
+    int axis = -1;        // 0 to 7, or -1 for a button or a point of view
+    int pov = -1;         // 0 to povs - 1 (h1 is 0), or -1
+    int button = 0;       // 1 to buttons, when axis and pov are -1
+    int32_t value = 0;    // the axis value, the angle (POV_CENTRED for centred), or 1 pressed / 0 released
 };
 
 struct ScenarioFrame {
@@ -44,5 +50,5 @@ bool parse_scenario(const std::string& name, const std::string& text, Scenario& 
 // Reads and parses a scenario file; an unreadable file is an error naming the file.
 bool load_scenario(const std::string& path, Scenario& scenario, std::string& error);
 
-// "j1 y=8001", "j2 b3 down".
+// "j1 y=8001", "j1 h1=9000", "j1 h1 centred", "j2 b3 down".
 std::string describe_input(const ScenarioInput& input);

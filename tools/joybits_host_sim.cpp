@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "joybits_version.h"
+#include "controllers/controller_facts.h"
 #include "plugin/joybits.h"
 #include "sim/sim_platform.h"
 #include "tools/joybits_host_platform.h"
@@ -15,6 +16,10 @@ constexpr intptr_t HOST_WINDOW = 0x10;
 
 std::vector<int> virtual_controllers;
 
+static_assert(static_cast<int>(SimAxis::slider0) == AXIS_COUNT &&
+                  static_cast<int>(SimAxis::slider1) + 1 == MAPPED_AXIS_COUNT,
+              "a scenario's axis numbers are the platform's");
+
 }  // namespace
 
 bool platform_open(const HostOptions&, const Scenario& scenario, HostPlatform& platform, std::string&) {
@@ -24,7 +29,9 @@ bool platform_open(const HostOptions&, const Scenario& scenario, HostPlatform& p
     virtual_controllers.clear();
     for (const ScenarioController& controller : scenario.controllers) {
         const int id = sim_add_controller(controller.name.c_str());
+        // The mapping language's axis numbers, sliders included, are the platform's.
         for (int axis : controller.axes) sim_add_axis(id, static_cast<SimAxis>(axis));
+        for (int pov = 0; pov < controller.povs; ++pov) sim_add_pov(id);
         if (controller.buttons > 0) sim_add_buttons(id, controller.buttons);
         virtual_controllers.push_back(id);
     }
@@ -38,6 +45,8 @@ void platform_apply(const ScenarioFrame& frame) {
         const int id = virtual_controllers.at(static_cast<size_t>(input.controller));
         if (input.axis >= 0) {
             sim_set_axis(id, static_cast<SimAxis>(input.axis), input.value);
+        } else if (input.pov >= 0) {
+            sim_set_pov(id, input.pov, static_cast<DWORD>(input.value));
         } else {
             sim_set_button(id, input.button - 1, input.value != 0);
         }

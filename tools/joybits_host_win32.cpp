@@ -17,6 +17,10 @@ constexpr int WINDOW_WIDTH = 320;
 constexpr int WINDOW_HEIGHT = 120;
 constexpr LONGLONG FRAMES_PER_SECOND = 60;
 
+// The console's output code page before the run: the tool writes UTF-8 (pads' names), and
+// gives the console its own back at the end. 0 when it was not changed.
+UINT console_code_page = 0;
+
 // The platform whose window a message is for.
 HostPlatform* platform_of(HWND window) {
     return reinterpret_cast<HostPlatform*>(GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -44,10 +48,47 @@ std::string beside_executable(const char* file) {
 
 // Loads the plug-in the options name (joybits.dll beside the tool when none); its path,
 // as asked for, in path. Null with error set when it cannot be loaded.
+// The machine type a DLL's PE header names (IMAGE_FILE_MACHINE_I386, _AMD64, ...); 0 when
+// the file cannot be read as one.
+WORD dll_machine(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return 0;
+    IMAGE_DOS_HEADER dos{};
+    DWORD signature = 0;
+    IMAGE_FILE_HEADER header{};
+    const bool read = std::fread(&dos, sizeof dos, 1, file) == 1 && dos.e_magic == IMAGE_DOS_SIGNATURE &&
+                      std::fseek(file, dos.e_lfanew, SEEK_SET) == 0 && std::fread(&signature, sizeof signature, 1, file) == 1 &&
+                      signature == IMAGE_NT_SIGNATURE && std::fread(&header, sizeof header, 1, file) == 1;
+    std::fclose(file);
+    return read ? header.Machine : 0;
+}
+
+// Why a library did not load, in words where the error says more than its number.
+std::string load_failure(const std::string& path, DWORD code) {
+    constexpr bool tool_is_64_bit = sizeof(void*) == 8;
+    if (code == ERROR_MOD_NOT_FOUND || code == ERROR_FILE_NOT_FOUND) {
+        return path + ": cannot load the plug-in: no such file (error " + std::to_string(code) + ")";
+    }
+    if (code == ERROR_BAD_EXE_FORMAT) {
+        const WORD machine = dll_machine(path);
+        if (machine == IMAGE_FILE_MACHINE_I386 || machine == IMAGE_FILE_MACHINE_AMD64) {
+            const bool dll_is_64_bit = machine == IMAGE_FILE_MACHINE_AMD64;
+            if (dll_is_64_bit != tool_is_64_bit) {
+                const char* dll_bits = dll_is_64_bit ? "64" : "32";
+                const char* tool_bits = tool_is_64_bit ? "64" : "32";
+                return path + ": this joybits.dll is for " + dll_bits + "-bit hosts; this joybits-host.exe is " +
+                       tool_bits + "-bit: use the one in the " + dll_bits + "-bit archive";
+            }
+        }
+        return path + ": cannot load the plug-in: not a Windows library (error " + std::to_string(code) + ")";
+    }
+    return path + ": cannot load the plug-in (error " + std::to_string(code) + ")";
+}
+
 HMODULE load_plugin(const HostOptions& options, std::string& path, std::string& error) {
     path = options.plugin_path.empty() ? beside_executable("joybits.dll") : options.plugin_path;
     HMODULE module = LoadLibraryA(path.c_str());
-    if (module == nullptr) error = path + ": cannot load the plug-in (error " + std::to_string(GetLastError()) + ")";
+    if (module == nullptr) error = load_failure(path, GetLastError());
     return module;
 }
 
@@ -80,6 +121,8 @@ void pump_messages(HostPlatform& platform) {
 }  // namespace
 
 bool platform_open(const HostOptions& options, const Scenario&, HostPlatform& platform, std::string& error) {
+    const UINT before = GetConsoleOutputCP();
+    if (before != 0 && before != CP_UTF8 && SetConsoleOutputCP(CP_UTF8) != 0) console_code_page = before;
     std::string path;
     HMODULE module = load_plugin(options, path, error);
     if (module == nullptr) return false;
@@ -131,6 +174,8 @@ bool platform_wait_frame(const HostOptions& options, HostPlatform& platform) {
 }
 
 void platform_close(HostPlatform& platform) {
+    if (console_code_page != 0) SetConsoleOutputCP(console_code_page);
+    console_code_page = 0;
     if (platform.window != 0) DestroyWindow(reinterpret_cast<HWND>(platform.window));
     if (platform.library != nullptr) FreeLibrary(static_cast<HMODULE>(platform.library));
     platform = HostPlatform{};
@@ -158,8 +203,9 @@ bool platform_plugin_version(const HostOptions& options, std::string& version, s
         error = found + ": the library carries no version resource";
         return false;
     }
+    // major.minor.patch, as the tool's own version is written (the resource's fourth part is 0).
     version = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
-              std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionLS));
+              std::to_string(HIWORD(fixed->dwFileVersionLS));
     where = found;
     return true;
 }

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Builds the release archives on a fresh Debian machine: joybits-<version>-win32.zip and
 # joybits-<version>-win64.zip in build/packages/, each with joybits.dll, joybits-host.exe,
-# the user guide, the scenario guide and its example, and SHA256SUMS. Installs what is
+# the licence, the user guide and SHA256SUMS. Installs what is
 # missing first, as the README's commands do; safe to run again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 source tools/build-step.sh
-bash tools/install-deps.sh
+bash tools/install-deps.sh --package
 
 out=build/packages
 mkdir -p "$out"

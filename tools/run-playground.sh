@@ -8,6 +8,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash tools/install-deps.sh
+bash tools/install-deps.sh --web
 bash tools/build-playground.sh
 exec node web/serve.mjs build/web/web/site "${1:-8080}"

@@ -4,23 +4,33 @@ import createPlayground from './joybits_playground.js';
 
 const plugin = await createPlayground();
 
-// The command codes, the slots and the axes, as the module's own headers have them.
+// The command codes, the slots, the axes and what the first poll gives, as the module's own
+// headers have them.
 const FACTS = JSON.parse(plugin.UTF8ToString(plugin._playground_facts()));
 const {
   set_window: CMD_SET_WINDOW, release: CMD_RELEASE, configure: CMD_CONFIGURE, poll: CMD_POLL, next_bit: CMD_NEXT_BIT,
 } = FACTS.commands;
-const { axes: AXES, slots: MAX_CONTROLLERS, axis_min: AXIS_MIN, axis_max: AXIS_MAX } = FACTS;
+const {
+  axes: AXES, povs: POVS, slots: MAX_CONTROLLERS, axis_min: AXIS_MIN, axis_max: AXIS_MAX, first_poll: FIRST_POLL,
+} = FACTS;
 const BUTTONS = 16;  // the buttons of each of the page's virtual pads
 const GROUP = 16;
+// A point of view's positions as a 3 x 3 grid: hundredths of a degree clockwise from up,
+// -1 in the middle for centred.
+const HAT_GRID = [31500, 0, 4500, 27000, -1, 9000, 22500, 18000, 13500];
+const HAT_SIGNS = ['\u2196', '\u2191', '\u2197', '\u2190', '\u00b7', '\u2192', '\u2199', '\u2193', '\u2198'];
+// The standard Gamepad layout's D-pad buttons, which drive the first point of view too.
+const DPAD = { up: 12, down: 13, left: 14, right: 15 };
 
 const $ = (id) => document.getElementById(id);
 
 const state = {
-  controllers: [],      // {id, axes: [6 positions], buttons: [BUTTONS booleans]}
+  controllers: [],      // {id, axes: [positions], povs: [angles or -1], buttons: [BUTTONS booleans]}
   mapping: '',
   entries: [],
   polls: 0,             // polls since the last configure
   pendingEdit: null,    // time of the edit not yet shown in the lamps
+  readsAfterError: null,  // after a syntax error: the bits a host reads, one per token written
 };
 
 // The plug-in's one export; a text argument goes through the runtime's string passing.
@@ -33,19 +43,21 @@ function configureText(text) {
   return plugin.UTF8ToString(answer);
 }
 
+// The module's report of the mapping the plug-in compiles for text: {mapping, table,
+// syntax_error, warnings}, with the lines to show.
 function describe(text) {
-  const json = plugin.ccall('playground_describe', 'number', ['string', 'number'], [text, state.controllers.length]);
-  return JSON.parse(plugin.UTF8ToString(json));
+  return JSON.parse(plugin.UTF8ToString(plugin.ccall('playground_describe', 'number', ['string'], [text])));
 }
 
 // --- The controllers -------------------------------------------------------------------
 
 function newController() {
-  return { id: -1, axes: AXES.map(() => 0), buttons: Array(BUTTONS).fill(false) };
+  return { id: -1, axes: AXES.map(() => 0), povs: Array(POVS).fill(-1), buttons: Array(BUTTONS).fill(false) };
 }
 
 function applyController(c) {
   c.axes.forEach((position, axis) => plugin._playground_set_axis(c.id, axis, position));
+  c.povs.forEach((angle, pov) => plugin._playground_set_pov(c.id, pov, angle));
   c.buttons.forEach((pressed, i) => plugin._playground_set_button(c.id, i + 1, pressed ? 1 : 0));
 }
 
@@ -102,6 +114,22 @@ function renderControllers() {
       row.append(name, slider, value);
       card.append(row);
     });
+    c.povs.forEach((angle, pov) => {
+      const hat = document.createElement('div');
+      hat.className = 'hat';
+      hat.dataset.pov = String(pov + 1);
+      hat.setAttribute('aria-label', `j${index + 1} h${pov + 1}`);
+      HAT_GRID.forEach((position, i) => {
+        const b = document.createElement('button');
+        b.type = 'button';
+        b.textContent = HAT_SIGNS[i];
+        b.dataset.angle = String(position);
+        b.setAttribute('aria-pressed', String(position === angle));
+        b.addEventListener('click', () => setHat(c, pov, position));
+        hat.append(b);
+      });
+      card.append(hat);
+    });
     const buttons = document.createElement('div');
     buttons.className = 'buttons';
     c.buttons.forEach((pressed, i) => {
@@ -123,11 +151,28 @@ function renderControllers() {
   $('add-controller').disabled = state.controllers.length >= MAX_CONTROLLERS;
 }
 
+function setHat(c, pov, angle) {
+  c.povs[pov] = angle;
+  plugin._playground_set_pov(c.id, pov, angle);
+  const index = state.controllers.indexOf(c) + 1;
+  document.querySelectorAll(`.controller[data-controller="${index}"] .hat[data-pov="${pov + 1}"] button`)
+    .forEach((b) => b.setAttribute('aria-pressed', String(Number(b.dataset.angle) === angle)));
+}
+
+// The hat's angle for the D-pad buttons held: one of eight, or -1 with none (or with
+// only opposite ones).
+function dpadAngle(buttons) {
+  const held = (b) => (buttons[b]?.pressed ? 1 : 0);
+  const x = held(DPAD.right) - held(DPAD.left);
+  const y = held(DPAD.down) - held(DPAD.up);
+  return HAT_GRID[(y + 1) * 3 + (x + 1)];
+}
+
 // A connected pad (the Gamepad API) drives j1: axes scaled to the plug-in's range, a
-// pressed button pressed.
+// pressed button pressed, the D-pad buttons the first point of view too.
 function applyPad() {
   const pads = navigator.getGamepads ? Array.from(navigator.getGamepads()).filter(Boolean) : [];
-  $('pad').textContent = pads.length ? `pad: ${pads[0].id}` : 'no pad connected';
+  $('pad').textContent = pads.length ? `(pad: ${pads[0].id})` : '(no pad connected)';
   if (!pads.length || !$('use-pad').checked || !state.controllers.length) return;
   const c = state.controllers[0];
   const card = document.querySelector('.controller[data-controller="1"]');
@@ -146,31 +191,35 @@ function applyPad() {
     plugin._playground_set_button(c.id, i + 1, button.pressed ? 1 : 0);
     card?.querySelector(`button[data-button="${i + 1}"]`)?.setAttribute('aria-pressed', String(button.pressed));
   });
+  if (POVS > 0) setHat(c, 0, dpadAngle(pads[0].buttons));
 }
 
 // --- The mapping -----------------------------------------------------------------------
 
 function markedText(text, info) {
   const marks = info.warnings.map((w) => ({ from: w.offset, to: w.offset + w.length, kind: 'warning', title: w.message }));
-  if (info.error) {
-    marks.push({ from: info.error.offset, to: info.error.offset + Math.max(info.error.token.length, 1), kind: 'error',
-                 title: info.error.reason });
+  const error = info.syntax_error;
+  if (error) {
+    marks.push({ from: error.offset, to: error.offset + Math.max(error.length, 1), kind: 'error', title: error.reason });
   }
   marks.sort((a, b) => a.from - b.from);
+  // The offsets count the bytes of the text as the plug-in gets it (UTF-8).
+  const bytes = new TextEncoder().encode(text);
+  const cut = (from, to = bytes.length) => new TextDecoder().decode(bytes.subarray(from, to));
   const pre = $('marked');
   pre.replaceChildren();
   let at = 0;
   for (const m of marks) {
     if (m.from < at) continue;
-    pre.append(text.slice(at, m.from));
+    pre.append(cut(at, m.from));
     const mark = document.createElement('mark');
     mark.className = m.kind;
     mark.title = m.title;
-    mark.textContent = text.slice(m.from, m.to) || ' ';
+    mark.textContent = cut(m.from, m.to) || ' ';
     pre.append(mark);
     at = m.to;
   }
-  pre.append(text.slice(at));
+  pre.append(cut(at));
 }
 
 function configure() {
@@ -178,21 +227,18 @@ function configure() {
   state.polls = 0;
   $('answer').textContent = answer;
   const info = describe(state.mapping);
-  const text = state.mapping === '' || state.mapping.startsWith('/') ? answer.split('//')[0] : state.mapping;
-  markedText(text, info);
+  markedText(info.mapping, info);
   const error = $('error');
-  error.hidden = !info.error;
-  if (info.error) {
-    error.textContent = `syntax error in token ${info.error.index} "${info.error.token}" at byte ${info.error.offset}: ` +
-                        `${info.error.reason}`;
-  }
+  error.hidden = !info.syntax_error;
+  if (info.syntax_error) error.textContent = info.syntax_error.text;
   const list = $('warnings');
   list.replaceChildren(...info.warnings.map((w) => {
     const li = document.createElement('li');
-    li.textContent = `token ${w.index} "${text.substr(w.offset, w.length)}" at byte ${w.offset}: ${w.message}`;
+    li.textContent = w.text;
     return li;
   }));
-  state.entries = info.entries;
+  state.entries = info.table;
+  state.readsAfterError = info.syntax_error ? info.mapping.split('/')[0].split(',').length : null;
   renderTable();
   renderLamps('');
 }
@@ -239,17 +285,19 @@ function renderLamps(bits) {
     cell.textContent = bits[i] ?? '';
     cell.classList.toggle('on', bits[i] === '1');
   });
-  $('frame').textContent = state.polls === 0 ? 'configured, not polled yet'
-    : state.polls === 1 ? 'frame 1: the first poll acquires the controllers (no fresh state)'
-    : `frame ${state.polls}`;
+  box.classList.toggle('after-error', state.readsAfterError !== null);
+  $('frame').textContent = (state.polls === 0 ? 'configured, not polled yet'
+    : state.polls === 1 ? `frame 1 (${FIRST_POLL})`
+    : `frame ${state.polls}`) + (state.readsAfterError !== null ? ': after a syntax error, what a host reads' : '');
 }
 
 // One frame as a host reads it: a poll, then one read per entry.
 function frame() {
   applyPad();
   const count = device(CMD_POLL);
+  const reads = state.readsAfterError ?? count;
   let bits = '';
-  for (let i = 0; i < count; ++i) bits += device(CMD_NEXT_BIT) ? '1' : '0';
+  for (let i = 0; i < reads; ++i) bits += device(CMD_NEXT_BIT) ? '1' : '0';
   state.polls += 1;
   renderLamps(bits);
   // From an edit to the lamps of the first frame with fresh state (the second poll).
@@ -267,8 +315,17 @@ function loop() {
   requestAnimationFrame(loop);
 }
 
+// The mapping in the address: each run of escapes that decodes is decoded, and anything
+// else (a bare '%', as in "j1x>50%") is taken as it stands.
 function mappingFromAddress() {
-  return location.hash.length > 1 ? decodeURIComponent(location.hash.slice(1)) : null;
+  if (location.hash.length <= 1) return null;
+  return location.hash.slice(1).replace(/(%[0-9A-Fa-f]{2})+/g, (escapes) => {
+    try {
+      return decodeURIComponent(escapes);
+    } catch {
+      return escapes;
+    }
+  });
 }
 
 // --- Start -----------------------------------------------------------------------------
@@ -292,7 +349,7 @@ state.mapping = shared ?? '';
 rebuildControllers();
 if (shared === null) {
   // The default mapping, as the plug-in answers it: the editor starts with its text.
-  state.mapping = $('answer').textContent.split('//')[0];
+  state.mapping = describe('').mapping;
   configure();
 }
 $('mapping').value = state.mapping;

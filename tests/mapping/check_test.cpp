@@ -7,13 +7,18 @@
 #include "mapping/check.h"
 #include "mapping/mapping_entry.h"
 #include "plugin/joybits.h"
+#include "text/text_buffer.h"
 
 namespace {
 
+std::vector<MappingWarning> check(const std::string& text, int attached, std::vector<ControllerObjects> objects = {}) {
+    return check_mapping(text, mapping_tokens(TextBuffer(text.c_str())), AttachedControllers{attached, objects});
+}
+
 // "index@offset: message" per warning, for compact expectations.
-std::vector<std::string> warnings_of(const std::string& text, int attached = 2) {
+std::vector<std::string> warnings_of(const std::string& text, int attached = 2, std::vector<ControllerObjects> objects = {}) {
     std::vector<std::string> lines;
-    for (const MappingWarning& w : check_mapping(text, attached)) {
+    for (const MappingWarning& w : check(text, attached, objects)) {
         lines.push_back(std::to_string(w.token_index) + "@" + std::to_string(w.offset) + "+" +
                         std::to_string(w.length) + ": " + w.message);
     }
@@ -47,6 +52,30 @@ TEST(MappingCheck, NamesTokensThatDoNotMeanWhatTheySay) {
     EXPECT_EQ(warnings_of("a,p,"), (std::vector<std::string>{"2@3+1: a comma at the end: accepted, but no token follows it"}));
     EXPECT_EQ(warnings_of("j1b2,!j1b2,j1 b2"), (std::vector<std::string>{"2@11+5: the same test as token 1"}));
 
+    // The number as the compiler read it: white space before the digits is atoi's to skip.
+    EXPECT_EQ(warnings_of("j1x>\n5,j1y\r\n7x"),
+              (std::vector<std::string>{"1@7+7: \"\r\n7x\" reads as 7: \"x\" after the digits is ignored"}));
+    // Strict tests no value from -32768 to 32767 passes, after the 16-bit reduction too.
+    EXPECT_EQ(warnings_of("j1u<-32768,!j1v>-32769,j1x>-32768"),
+              (std::vector<std::string>{
+                  "0@0+10: u < -32768 is never true (values are -32768 to 32767): the bit is always 0",
+                  "1@11+11: threshold -32769 becomes 32767 (thresholds are -32768 to 32767)",
+                  "1@11+11: v > 32767 is never true (values are -32768 to 32767): the bit is always 1"}));
+
+    // A control the pad lacks, where the platform says what it has: x, the first slider,
+    // one point of view, four buttons.
+    ControllerObjects pad;
+    pad.axes[0] = pad.axes[AXIS_COUNT] = true;
+    pad.povs = 1;
+    pad.buttons = 4;
+    EXPECT_EQ(warnings_of("j1x>0,j1u5,j1h1u,j1b4,j1y<0,j1v5,j1h2u,j1b0", 1, {pad}),
+              (std::vector<std::string>{
+                  "4@22+5: j1 has no axis y (it has x): it reads 0", "5@28+4: j1 has no slider v (it has u): it reads 0",
+                  "6@33+5: j1 has no point of view 2 (it has 1): it reads centred",
+                  "7@39+4: button 0 reads button 128 (buttons are 1 to 128)",
+                  "7@39+4: j1 has no button 128 (it has 4): it is never pressed"}));
+    EXPECT_EQ(warnings_of("j2b1", 2, {pad}), (std::vector<std::string>{})) << "one record per controller, or none";
+
     std::string long_text;
     for (int i = 0; i < MAX_ENTRIES + 3; ++i) long_text += i == 0 ? "a" : ",a";
     EXPECT_EQ(warnings_of(long_text),
@@ -54,12 +83,14 @@ TEST(MappingCheck, NamesTokensThatDoNotMeanWhatTheySay) {
 }
 
 TEST(MappingCheck, QuietOnSoundTextsAndSilentOnSyntaxErrors) {
-    EXPECT_TRUE(check_mapping(DEFAULT_MAPPING, 2).empty());
-    EXPECT_TRUE(check_mapping("j1x>-32768, j1x<\t32767, j8rz15, j1b128 / comment,,zz", 8).empty());
-    EXPECT_TRUE(check_mapping("", 0).empty());
-    EXPECT_TRUE(check_mapping("p,,j1b1", 2).empty()) << "a syntax error is the compiler's to report";
+    EXPECT_TRUE(check(DEFAULT_MAPPING, 2).empty());
+    EXPECT_TRUE(check("j1x>-32768, j1x<\t32767, j8rz15, j1b128 / comment,,zz", 8).empty());
+    EXPECT_TRUE(check("", 0).empty());
+    // Blanks alone are no entry at all.
+    EXPECT_EQ(warnings_of(" \t").size(), 1u);
+    EXPECT_TRUE(check("p,,j1b1", 2).empty()) << "a syntax error is the compiler's to report";
     // Without a count of controllers, none is said to be missing.
-    EXPECT_TRUE(check_mapping("j8b1", -1).empty());
+    EXPECT_TRUE(check("j8b1", -1).empty());
 }
 
 TEST(MappingCheck, CountsTheControllersOfAnAnswer) {

@@ -246,9 +246,15 @@ TEST(CompilerErrors, NameTheRefusedTokenItsStartAndWhy) {
     // comma ends no token, and the tokens past the first MAX_ENTRIES are listed unread.
     std::string spans;
     for (const TokenSpan& t : mapping_tokens(TextBuffer(" j1 b 3\t,!p,!j1x> 5 ,j8rz7,/x"))) {
-        spans += std::to_string(t.start) + "-" + std::to_string(t.end) + "#" + std::to_string(t.number_start) + " ";
+        spans += std::to_string(t.start) + "-" + std::to_string(t.end) + "#" + std::to_string(t.number_start) + "-" +
+                 std::to_string(t.number_end) + "=" + std::to_string(t.number) + " ";
     }
-    EXPECT_EQ(spans, "0-8#6 9-11#11 12-20#18 21-26#25 ");
+    EXPECT_EQ(spans, "0-8#6-8=3 9-11#11-11=0 12-20#18-20=5 21-26#25-26=7 ");
+    // Where the number reader stopped, and what it read: nothing for a sign alone.
+    const std::vector<TokenSpan> numbers = mapping_tokens(TextBuffer("j1x>+,j1b 12 q,j1y99999999999"));
+    EXPECT_TRUE(numbers[0].number_start == 4 && numbers[0].number_end == 4 && numbers[0].number == 0);
+    EXPECT_TRUE(numbers[1].number_start == 10 && numbers[1].number_end == 13 && numbers[1].number == 12);
+    EXPECT_TRUE(numbers[2].number_end == numbers[2].end && numbers[2].number == 2147483647);
     const std::vector<TokenSpan> long_list = mapping_tokens(TextBuffer((repeated("j1b1", MAX_ENTRIES) + "!!").c_str()));
     EXPECT_TRUE(long_list.size() == MAX_ENTRIES + 1 && long_list.back().refused == SyntaxReason::none &&
                 long_list.back().word == 0 && long_list[0].word == make_entry(1, EntryKind::button, 1, false));

@@ -14,6 +14,7 @@
 #include "controllers/guid.h"
 #include "joybits_version.h"
 #include "plugin/joybits.h"
+#include "tests/support/expected_output.h"
 #include "tools/joybits_host.h"
 #include "tools/joybits_host_mapping.h"
 #include "tools/joybits_host_scenario.h"
@@ -57,33 +58,37 @@ struct TempFile {
     std::string name() const { return path.string(); }
 };
 
+// The words of a case's command line: split at blanks, '...' quoting, {source} standing
+// for the source folder.
+std::vector<std::string> words_of(const std::string& line) {
+    std::vector<std::string> words;
+    std::string word;
+    bool in_word = false;
+    bool quoted = false;
+    for (char c : line) {
+        if (c == '\'') {
+            quoted = !quoted;
+            in_word = true;
+        } else if (c == ' ' && !quoted) {
+            if (in_word) words.push_back(word);
+            word.clear();
+            in_word = false;
+        } else {
+            word += c;
+            in_word = true;
+        }
+    }
+    if (in_word) words.push_back(word);
+    for (std::string& w : words) {
+        const size_t at = w.find("{source}");
+        if (at != std::string::npos) w.replace(at, 8, JOYBITS_SOURCE_DIR);
+    }
+    return words;
+}
+
 const std::string TWO_PAD_HELP = "//help//a;p;j1:x[<N,>N,n],y[<N,>N,n],b[n];j2:x[<N,>N,n],y[<N,>N,n],b[n];";
 
 }  // namespace
-
-TEST(HostDefaultRun, ConfiguresTheDefaultMappingAndFollowsTheSticksAndButtons) {
-    const HostRun run = run_host({});
-    ASSERT_EQ(run.status, EXIT_OK) << run.err;
-    EXPECT_EQ(run.err, "");
-    const std::vector<std::string> lines = lines_of(run.out);
-    ASSERT_EQ(lines.size(), 17u);
-    EXPECT_EQ(lines[0], std::string(DEFAULT_MAPPING) + TWO_PAD_HELP);
-    // The first poll acquires and reads nothing; exactly at a threshold is not past it.
-    EXPECT_EQ(lines[1], "frame 0:   1000000000000000 1000000000000000  (the first poll acquires the controllers: no fresh state)");
-    EXPECT_EQ(lines[2], "frame 1:   1000000000000000 1000000000000000");
-    EXPECT_EQ(lines[3], "frame 2:   1000000000000000 1000000000000000  j1 y=8000, j2 x=-8000");
-    EXPECT_EQ(lines[4], "frame 3:   1001000000000000 1000001000000000  j1 y=8001, j2 x=-8001");
-    EXPECT_EQ(lines[5], "frame 4:   1000100000000000 1000010000000000  j1 y=-8001, j2 x=8001");
-    EXPECT_EQ(lines[6], "frame 5:   1000010000000000 1001000000000000  j1 y=0, j1 x=8001, j2 x=0, j2 y=8001");
-    EXPECT_EQ(lines[7], "frame 6:   1000001000000000 1000100000000000  j1 x=-8001, j2 y=-8001");
-    EXPECT_EQ(lines[8], "frame 7:   1000000100000000 1000000000001000  j1 x=0, j1 b1 down, j2 y=0, j2 b8 down");
-    // Button 4 has no bit in the default mapping; 8 comes before 7.
-    EXPECT_EQ(lines[11], "frame 10:  1000000000000000 1000000000100000  j1 b3 up, j1 b4 down, j2 b6 up, j2 b5 down");
-    EXPECT_EQ(lines[13], "frame 12:  1000000000010000 1000000001000000  j1 b5 up, j1 b6 down, j2 b4 up, j2 b3 down");
-    EXPECT_EQ(lines[14], "frame 13:  1000000000000100 1000000010000000  j1 b6 up, j1 b7 down, j2 b3 up, j2 b2 down");
-    EXPECT_EQ(lines[15], "frame 14:  1000000000001000 1000000100000000  j1 b7 up, j1 b8 down, j2 b2 up, j2 b1 down");
-    EXPECT_EQ(lines[16], "frame 15:  1000000000000000 1000000000000000  j1 b8 up, j2 b1 up");
-}
 
 TEST(HostDefaultRun, FramesBitsAndJsonOptions) {
     HostRun run = run_host({"--frames", "2", "--bits", "35"});
@@ -133,8 +138,11 @@ TEST(HostMappingErrors, NameTheFirstFailingTokenAndItsPosition) {
         const HostRun run = run_host({"--mapping", c.mapping});
         EXPECT_EQ(run.status, EXIT_MAPPING_ERROR) << c.mapping;
         // The plug-in's own answer comes first, unchanged.
-        EXPECT_EQ(run.out, std::string(c.mapping) + SYNTAX_ERROR_MARK + TWO_PAD_HELP + "\n") << c.mapping;
-        const TokenError token = locate_syntax_error(c.mapping);
+        EXPECT_EQ(lines_of(run.out).at(0), std::string(c.mapping) + SYNTAX_ERROR_MARK + TWO_PAD_HELP) << c.mapping;
+        // Then what a host reads: every bit 1.
+        const std::string reads = lines_of(run.out).at(1);
+        EXPECT_EQ(reads.substr(0, reads.find("  (")).find_first_not_of("a host reads: 1"), std::string::npos) << reads;
+        const TokenError token = mapping_report(c.mapping, {}).error;
         ASSERT_TRUE(token.found) << c.mapping;
         EXPECT_EQ(token.index, c.index) << c.mapping;
         EXPECT_EQ(token.offset, c.offset) << c.mapping;
@@ -151,7 +159,7 @@ TEST(HostMappingErrors, NameTheFirstFailingTokenAndItsPosition) {
     for (int i = 0; i < MAX_ENTRIES; ++i) long_text += "a,";
     long_text += "zz";
     for (const std::string& valid : {std::string("a,p,"), std::string("j1b3q, j1x>=5/,,zz"), long_text}) {
-        EXPECT_FALSE(locate_syntax_error(valid).found) << valid;
+        EXPECT_FALSE(mapping_report(valid.c_str(), {}).error.found) << valid;
         const HostRun run = run_host({"--mapping", valid.c_str(), "--frames", "1"});
         EXPECT_EQ(run.status, EXIT_OK) << valid;
     }
@@ -161,15 +169,28 @@ TEST(HostMappingErrors, MappingFilesGiveLineAndColumnAndRefuseNulBytes) {
     const TempFile file("mapping.txt", "p,a,\tj1b1,\nj2b1\n");
     HostRun run = run_host({"--mapping-file", file.name().c_str(), "--frames", "1"});
     EXPECT_EQ(run.status, EXIT_MAPPING_ERROR);
-    EXPECT_NE(run.err.find("token 4 \"\\nj2b1\" at byte 10 (" + file.name() + ":line 1, column 11): the token holds a line end"),
+    EXPECT_NE(run.err.find("token 4 \"\\nj2b1\" at byte 10 (" + file.name() + ":line 1, column 11): a line end inside the mapping"),
               std::string::npos)
         << run.err;
+    // What a host reads after the syntax error: all 1, one bit per token.
+    EXPECT_EQ(lines_of(run.out).back(), "a host reads: 1111  (after a syntax error)");
 
-    // The line end at the very end of a file is not part of the text.
-    const TempFile good("good.txt", "p,a,\tj1b1 , j2b1\r\n\n");
+    // A byte order mark is named.
+    const TempFile bom("bom.txt", "\xEF\xBB\xBFj1b1\n");
+    run = run_host({"--mapping-file", bom.name().c_str()});
+    EXPECT_EQ(run.status, EXIT_MAPPING_ERROR);
+    EXPECT_NE(run.err.find("starts with a UTF-8 byte order mark (EF BB BF)"), std::string::npos) << run.err;
+
+    // The one line end at the very end of a file is not part of the text; a second one is.
+    const TempFile good("good.txt", "p,a,\tj1b1 , j2b1\r\n");
     run = run_host({"--mapping-file", good.name().c_str(), "--table"});
     EXPECT_EQ(run.status, EXIT_OK) << run.err;
     EXPECT_EQ(lines_of(run.out)[0], "p,a,\tj1b1 , j2b1" + TWO_PAD_HELP);
+    const TempFile blank_line("blank-line.txt", "p,j1b1\n\n");
+    run = run_host({"--mapping-file", blank_line.name().c_str(), "--check"});
+    EXPECT_NE(run.out.find("token 2 \"j1b1\\n\" at byte 2: \"1\\n\" reads as 1: \"\\n\" after the digits is ignored"),
+              std::string::npos)
+        << run.out;
 
     const TempFile nul("nul.txt", std::string("p,a\0,j1b1", 9));
     run = run_host({"--mapping-file", nul.name().c_str()});
@@ -181,48 +202,7 @@ TEST(HostMappingErrors, MappingFilesGiveLineAndColumnAndRefuseNulBytes) {
     EXPECT_NE(run.err.find("/nonexistent/joybits/mapping.txt: cannot open the mapping file"), std::string::npos);
 }
 
-TEST(HostCheck, ListsWarningsBesideTheAnswerAndTheTable) {
-    HostRun run = run_host({"--mapping", "j1x>=5,j3b1,a,", "--check"});
-    EXPECT_EQ(run.status, EXIT_OK);
-    EXPECT_EQ(lines_of(run.out), (std::vector<std::string>{
-                                     "j1x>=5,j3b1,a," + TWO_PAD_HELP,
-                                     "warning: token 1 \"j1x>=5\" at byte 0: \"=5\" is not a number: it reads as 0",
-                                     "warning: token 2 \"j3b1\" at byte 7: j3 is not attached (2 attached)",
-                                     "warning: token 4 \",\" at byte 13: a comma at the end: accepted, but no token "
-                                     "follows it"}));
-    run = run_host({"--check"});
-    EXPECT_EQ(run.status, EXIT_OK);
-    EXPECT_EQ(lines_of(run.out).at(1), "no warnings");
-    run = run_host({"--mapping", "j1x20,zz", "--check"});
-    EXPECT_EQ(run.status, EXIT_MAPPING_ERROR) << "a syntax error is reported as without --check";
-
-    run = run_host({"--mapping", "j1x20,p", "--table"});
-    EXPECT_EQ(run.status, EXIT_OK);
-    EXPECT_EQ(lines_of(run.out).at(1), "  1  0x10200010  j1 x bit 4  ! bit 20 becomes bit 4 (bits are 0 to 15)");
-    run = run_host({"--mapping", "!p", "--check", "--json"});
-    const nlohmann::json report = nlohmann::json::parse(run.out);
-    EXPECT_EQ(report["warnings"].size(), 1u);
-    EXPECT_EQ(report["warnings"][0]["index"], 1);
-}
-
-TEST(HostTable, DecodesEveryKindOfEntry) {
-    const HostRun run = run_host({"--table", "--mapping",
-                              "a,p,!a,j1x<-8000,j2y>8000,j3z5,j4rx<0,j5ry>-1,j6rz20,!j7b3,j8b,j1x<70000,!j2rz>40000"});
-    ASSERT_EQ(run.status, EXIT_OK) << run.err;
-    const std::vector<std::string> lines = lines_of(run.out);
-    const std::vector<std::string> expected{
-        "  1  0x00000000  constant 0",    "  2  0x00000001  constant 1",     "  3  0x00000000  constant 0",
-        "  4  0x10038300  j1 x < -8000",  "  5  0x20407D00  j2 y > 8000",    "  6  0x30800014  j3 z bit 5",
-        "  7  0x40900000  j4 rx < 0",     "  8  0x50D3FFFC  j5 ry > -1",     "  9  0x61100010  j6 rz bit 4",
-        " 10  0x7120000E  !j7 button 3",  " 11  0x81200000  j8 button 0",    " 12  0x100045C0  j1 x < 4464",
-        " 13  0x21027102  !j2 rz > -25536",
-    };
-    ASSERT_EQ(lines.size(), expected.size() + 1);
-    // Each line is the entry, then its warnings, if any, after "  ! ".
-    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(lines[i + 1].substr(0, lines[i + 1].find("  ! ")), expected[i]);
-    EXPECT_NE(lines[3].find("  ! '!' does nothing before a constant"), std::string::npos);
-    EXPECT_NE(lines[12].find("  ! threshold 70000 becomes 4464"), std::string::npos);
-
+TEST(HostTable, DescribesEveryKindOfEntry) {
     // Words the compiler never writes still get a readable meaning.
     EXPECT_EQ(describe_entry(0x00000003u), "constant 1");
     EXPECT_EQ(describe_entry(make_entry(3, static_cast<EntryKind>(29), 7, false)), "j3 unknown kind 29 operand 7");
@@ -257,6 +237,9 @@ TEST(HostScenario, MalformedFilesNameTheFileTheLineAndTheProblem) {
         {"unknown.json", "{\"controllers\": [\n {\"nmae\": \"A\"}]}", "2: controllers[0].nmae: unknown member \"nmae\""},
         {"frame.json", "{\"controllers\": [],\n\"frames\": [\n{\"j1\": {}}]}", "3: frames[0]: a frame needs its \"frame\" number"},
         {"axis.json", "{\"controllers\": [{\"axes\": [\"x\",\n \"x\"]}]}", "2: controllers[0].axes[1]: axis x is listed twice"},
+        {"pov.json", "{\"controllers\": [{\"povs\": 1}],\n \"frames\": [{\"frame\": 0, \"j1\": {\"h1\": 36000, \"h2\": 0}}]}",
+         "2: frames[0].j1.h1: a point of view (-1 centred, or an angle) must be -1 to 35999"},
+        {"povs.json", "{\"controllers\": [{\"axes\": [\"u\", \"v\"],\n \"povs\": 5}]}", "2: controllers[0].povs: the point-of-view count must be 0 to 4"},
         {"top.json", "[1, 2]", "1: the scenario must be an object"},
         {"empty.json", "", "1: syntax error"},
     };
@@ -274,7 +257,7 @@ TEST(HostScenario, MalformedFilesNameTheFileTheLineAndTheProblem) {
 }
 
 TEST(HostScenario, ScriptsControllersAndListsThemAsThePluginNumbersThem) {
-    // Ten controllers: the plug-in takes eight, and so does the list.
+    // Ten controllers: the plug-in takes eight; the list shows the other two as not taken.
     std::string text = "{\"controllers\": [";
     for (int i = 1; i <= 10; ++i) {
         text += std::string(i > 1 ? "," : "") + "{\"name\": \"Stick " + std::to_string(i) +
@@ -286,13 +269,16 @@ TEST(HostScenario, ScriptsControllersAndListsThemAsThePluginNumbersThem) {
     HostRun run = run_host({"--scenario", file.name().c_str(), "--list"});
     ASSERT_EQ(run.status, EXIT_OK) << run.err;
     std::vector<std::string> lines = lines_of(run.out);
-    ASSERT_EQ(lines.size(), 8u);
+    ASSERT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[8].rfind("--  Stick 9  {", 0), 0u) << lines[8];
+    EXPECT_NE(lines[8].find("}  not taken: the plug-in has 8 slots"), std::string::npos) << lines[8];
     EXPECT_EQ(lines[0].rfind("j1  Stick 1  {", 0), 0u) << lines[0];
     EXPECT_NE(lines[7].find("  axes: rz x  buttons: 8"), std::string::npos) << lines[7];
 
     run = run_host({"--scenario", file.name().c_str(), "--list", "--json"});
     const auto listed = nlohmann::json::parse(run.out)["controllers"];
-    ASSERT_EQ(listed.size(), 8u);
+    ASSERT_EQ(listed.size(), 10u);
+    EXPECT_TRUE(listed[9]["number"].is_null());
     EXPECT_EQ(listed[2]["name"], "Stick 3");
     EXPECT_EQ(listed[2]["buttons"], 3);
     EXPECT_NE(listed[0]["guid"], listed[1]["guid"]);
@@ -305,6 +291,11 @@ TEST(HostScenario, ScriptsControllersAndListsThemAsThePluginNumbersThem) {
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[2], "frame 1:   111  j8 b8 down, j8 rz=-32768");
     EXPECT_EQ(lines[3], "frame 2:   111");
+
+    // Names are UTF-8 in and out.
+    const TempFile named("named.json", "{\"controllers\": [{\"name\": \"P\xC3\xA4" "dchen \xE2\x9C\x93\"}]}");
+    run = run_host({"--scenario", named.name().c_str(), "--list", "--json"});
+    EXPECT_EQ(nlohmann::json::parse(run.out)["controllers"][0]["name"], "P\xC3\xA4" "dchen \xE2\x9C\x93");
 
     const TempFile none("none.json", "{\"controllers\": []}");
     run = run_host({"--scenario", none.name().c_str(), "--list"});
@@ -341,9 +332,12 @@ TEST(HostCommandLine, RefusesBadOptionsAndExplainsItself) {
     for (const char* option : {"--mapping-file", "--scenario", "--frames", "--bits", "--table", "--json", "--list"}) {
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     }
+    EXPECT_NE(help.out.find("--mapping-file FILE"), std::string::npos);
+    EXPECT_NE(help.out.find("A mapping text is one line"), std::string::npos);
     for (std::initializer_list<const char*> args :
          {std::initializer_list<const char*>{"--frames", "-1"}, {"--bits", "x"}, {"--nonsense"},
-          {"--mapping", "a", "--mapping-file", "f"}, {"--live"}}) {
+          {"--mapping", "a", "--mapping-file", "f"}, {"--live"}, {"--plugin", "joybits.dll"}, {"--version", "--json"},
+          {"--list", "--mapping", "a"}}) {
         const HostRun run = run_host(args);
         EXPECT_EQ(run.status, EXIT_INPUT_ERROR) << *args.begin();
         EXPECT_NE(run.err, "") << *args.begin();
@@ -367,4 +361,20 @@ TEST(HostTexts, GroupsEscapesAndConversions) {
     EXPECT_EQ(answer_shape("zz//Sintax Error!//help//a;p;"), AnswerShape::syntax_error);
     EXPECT_EQ(answer_shape("//DirectInput init error!//"), AnswerShape::failure);
     EXPECT_EQ(answer_shape(""), AnswerShape::failure);
+}
+
+// tests/tool/cases.txt: the tool's outputs for the command lines its sections name.
+TEST(HostCases, PrintWhatTheScriptSays) {
+    const auto cases = expected_sections("tool/cases.txt");
+    EXPECT_GT(cases.size(), 10u);
+    for (const auto& [command, expected] : cases) {
+        const std::vector<std::string> words = words_of(command);
+        std::vector<const char*> argv{"joybits-host"};
+        for (const std::string& w : words) argv.push_back(w.c_str());
+        std::ostringstream out;
+        std::ostringstream err;
+        const int status = host_main(static_cast<int>(argv.size()), argv.data(), out, err);
+        const std::string printed = out.str() + err.str() + (status != 0 ? "exit " + std::to_string(status) + "\n" : "");
+        EXPECT_EQ(printed, expected) << "> " << command;
+    }
 }

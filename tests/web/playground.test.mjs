@@ -61,6 +61,12 @@ test('the default mapping over two pads: the first poll acquires, then the const
   await page.close();
 });
 
+test('an address with a bare % opens the page with the mapping as it stands', async () => {
+  const { page } = await openPage('#j1b1,j1x>50%');
+  assert.equal(await page.inputValue('#mapping'), 'j1b1,j1x>50%');
+  await page.close();
+});
+
 test('a mapping with a syntax error shows where and why', async () => {
   const { page } = await openPage();
   await typeMapping(page, 'p,j9b1');
@@ -68,7 +74,8 @@ test('a mapping with a syntax error shows where and why', async () => {
                'syntax error in token 2 "j9b1" at byte 2: the controller number after j must be 1 to 8');
   assert.equal(await page.textContent('#marked mark.error'), 'j9b1');
   assert.match(await page.textContent('#answer'), /^p,j9b1\/\/Sintax Error!\/\/help\/\/a;p;/);
-  assert.equal(await frameBits(page), '', 'no entry is served after a syntax error');
+  assert.equal(await frameBits(page), '11', 'after a syntax error a host reads 1 for every token');
+  assert.match(await page.textContent('#frame'), /after a syntax error, what a host reads/);
   await page.screenshot({ path: `${SHOTS}/syntax-error.png`, fullPage: true });
   await page.close();
 });
@@ -123,19 +130,34 @@ test('a mapping that compiles but says something else gets a warning', async () 
   await page.close();
 });
 
-test('a connected pad drives controller 1', async () => {
+test('the virtual pads have a slider and a hat; a token for a control they lack is named', async () => {
+  const { page } = await openPage();
+  await typeMapping(page, 'j1u>100,j1h1l,!j1h1r,j1h2u');
+  assert.deepEqual(await page.locator('#warnings li').allTextContents(),
+                   ['token 4 "j1h2u" at byte 21: j1 has no point of view 2 (it has 1): it reads centred']);
+  await frameBits(page);
+  await page.locator('.controller[data-controller="1"] input[data-axis="u"]').fill('101');
+  await page.click('.controller[data-controller="1"] .hat button[data-angle="22500"]');  // down and left
+  assert.equal(await frameBits(page), '1110');
+  await page.screenshot({ path: `${SHOTS}/slider-hat.png`, fullPage: true });
+  await page.close();
+});
+
+test('a connected pad drives controller 1, its D-pad buttons the hat', async () => {
   const stubPad = () => {
     const pad = {
       id: 'Stub pad (STANDARD GAMEPAD)', index: 0, connected: true, mapping: 'standard', timestamp: 0,
       axes: [0, 0.5, 0, 0, 0, 0],
-      buttons: Array.from({ length: 16 }, (_, i) => ({ pressed: i === 2, touched: i === 2, value: i === 2 ? 1 : 0 })),
+      // Button 3, and the D-pad's up (12) and right (15): the hat up and right.
+      buttons: Array.from({ length: 16 }, (_, i) => [2, 12, 15].includes(i))
+        .map((on) => ({ pressed: on, touched: on, value: on ? 1 : 0 })),
     };
     navigator.getGamepads = () => [pad, null, null, null];
   };
   const { page } = await openPage('', stubPad);
-  await typeMapping(page, 'j1y>8000,j1b3,j1b1');
+  await typeMapping(page, 'j1y>8000,j1b3,j1b1,j1h1u,j1h1r,j1h1d');
   await frameBits(page);
-  assert.equal(await frameBits(page), '110');
+  assert.equal(await frameBits(page), '110110');
   assert.match(await page.textContent('#pad'), /Stub pad/);
   assert.equal(await page.inputValue('.controller[data-controller="1"] input[data-axis="y"]'), '16384');
   await page.screenshot({ path: `${SHOTS}/gamepad.png`, fullPage: true });
