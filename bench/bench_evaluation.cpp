@@ -10,8 +10,9 @@
 // Every slot is fresh in every snapshot, so each controller entry is fully evaluated;
 // the snapshots cycle through a small ring of random states so that results, and any
 // branches on them, change from pass to pass as they would with live controllers.
-// The per_entry counters of each, divided by the walk's, are the ratios in
-// docs/PERFORMANCE.md.
+// Each table is evaluated from its words (evaluate_entries) and from their decoded form
+// (evaluate_decoded, what the poll runs; the _decoded benchmarks). The per_entry counters
+// of each, divided by the walk's, are the ratios in docs/PERFORMANCE.md.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -93,16 +94,18 @@ void fill_ring(SnapshotRing& ring) {
     }
 }
 
-void run_evaluation(benchmark::State& state, MappingTable table) {
+void run_evaluation(benchmark::State& state, MappingTable table, bool decode = false) {
     static SnapshotRing ring;
+    static DecodedTable decoded;
     fill_ring(ring);
+    decode_entries(table, decoded);
     int next = 0;
     int64_t allocations = allocations_so_far();
     for (auto _ : state) {
         const StateSnapshot& snapshot = ring.snapshots[next];
         next = (next + 1) % SNAPSHOT_RING;
         benchmark::DoNotOptimize(&snapshot);
-        int32_t count = evaluate_entries(table, snapshot);
+        int32_t count = decode ? evaluate_decoded(table, decoded, snapshot) : evaluate_entries(table, snapshot);
         benchmark::DoNotOptimize(count);
         benchmark::ClobberMemory();
     }
@@ -122,6 +125,19 @@ void BM_evaluate_grouped_mapping(benchmark::State& state) {
     run_evaluation(state, table);
 }
 BENCHMARK(BM_evaluate_grouped_mapping);
+
+void BM_evaluate_entries_decoded(benchmark::State& state) { run_evaluation(state, full_table(), true); }
+BENCHMARK(BM_evaluate_entries_decoded);
+
+void BM_evaluate_default_mapping_decoded(benchmark::State& state) {
+    run_evaluation(state, compiled_table(DEFAULT_MAPPING), true);
+}
+BENCHMARK(BM_evaluate_default_mapping_decoded);
+
+void BM_evaluate_grouped_mapping_decoded(benchmark::State& state) {
+    run_evaluation(state, compiled_table(grouped_mapping()), true);
+}
+BENCHMARK(BM_evaluate_grouped_mapping_decoded);
 
 // The floor under any pass over the table: read each of the 160 words and store its low
 // bit, one entry after the other, as the evaluation does. The compiler is kept from

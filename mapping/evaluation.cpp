@@ -125,3 +125,57 @@ int32_t evaluate_entries(MappingTable& table, const StateSnapshot& snapshot) noe
     }
     return table.count;
 }
+
+void decode_entries(const MappingTable& table, DecodedTable& decoded) noexcept {
+    decoded.count = 0;
+    const int32_t count = table.count < MAX_ENTRIES ? table.count : MAX_ENTRIES;
+    for (uint32_t slot = 0; slot < SLOT_COUNT; ++slot) {
+        for (int32_t i = 0; i < count; ++i) {
+            const MappingEntry e = table.entries[i];
+            const KindRule& rule = KIND_RULES[static_cast<size_t>(entry_kind(e))];
+            if (entry_controller(e) != slot + 1 || rule.writes == 0) continue;
+            const uint32_t record = slot * static_cast<uint32_t>(sizeof(DIJOYSTATE2));
+            const int32_t threshold = entry_threshold(e);
+            const auto operand = static_cast<uint32_t>(threshold);
+            DecodedEntry& d = decoded.entries[decoded.count++];
+            d.index = static_cast<uint16_t>(i);
+            d.slot = static_cast<uint8_t>(slot);
+            d.flip = static_cast<uint8_t>((rule.flip ^ (e >> 1)) & 1u);
+            d.pov = rule.pov_start != 0 ? 1 : 0;
+            if (d.pov) {
+                d.offset = static_cast<uint16_t>(record + POVS_OFFSET + 4 * ((entry_operand(e) - 1u) & (POV_COUNT - 1)));
+                d.shift = 0;
+                d.bound = static_cast<int32_t>(rule.pov_start);
+            } else {
+                d.offset = static_cast<uint16_t>(record + rule.field + ((operand - 1u) & rule.index_mask));
+                d.shift = static_cast<uint8_t>((operand & rule.bit_mask) ^ rule.shift_base);
+                d.bound = (threshold & rule.threshold_mask) + rule.threshold_bias;
+            }
+        }
+        decoded.slot_end[slot] = decoded.count;
+    }
+}
+
+int32_t evaluate_decoded(MappingTable& table, const DecodedTable& decoded, const StateSnapshot& snapshot) noexcept {
+    const auto* records = reinterpret_cast<const unsigned char*>(snapshot.state);
+    int32_t first = 0;
+    for (int32_t slot = 0; slot < SLOT_COUNT; ++slot) {
+        const int32_t end = decoded.slot_end[slot] < MAX_ENTRIES ? decoded.slot_end[slot] : MAX_ENTRIES;
+        if (snapshot.fresh[slot]) {
+            for (const DecodedEntry* d = decoded.entries + first; d < decoded.entries + end; ++d) {
+                uint32_t value;
+                std::memcpy(&value, records + d->offset, sizeof value);
+                uint32_t result;
+                if (d->pov) {
+                    result = pov_on(value, static_cast<uint32_t>(d->bound));
+                } else {
+                    result = static_cast<uint32_t>(static_cast<int32_t>(value << d->shift) < d->bound);
+                }
+                MappingEntry& word = table.entries[d->index];
+                word ^= (result ^ d->flip ^ word) & 1u;
+            }
+        }
+        if (end > first) first = end;
+    }
+    return table.count;
+}

@@ -7,3 +7,31 @@
 // Rewrites the result bit of every controller entry whose slot is fresh; returns the count.
 // Allocates nothing.
 int32_t evaluate_entries(MappingTable& table, const StateSnapshot& snapshot) noexcept;
+
+// The decoded form of a table: what evaluate_entries works out from each word at every
+// poll, worked out once by decode_entries after each compile, so that a poll only loads,
+// shifts and compares. The words stay the table; this is a copy of what they say, one
+// record per controller entry that the evaluation writes (constants, slots beyond the
+// last and kinds the compiler never writes have none: their words keep their bits), in
+// the order of their slots, so that a slot not read in a poll is skipped as a whole.
+struct DecodedEntry {
+    uint16_t index;   // the word's place in the table
+    uint16_t offset;  // byte offset of the value in the snapshot's records (slot's record + field)
+    uint8_t shift;    // A = value << shift
+    uint8_t slot;     // the slot whose record is read, 0 to SLOT_COUNT - 1
+    uint8_t flip;     // 1: the result is the comparison's opposite ("above" and the invert mark)
+    uint8_t pov;      // 1: a point of view's direction; bound is where its arc starts
+    int32_t bound;    // B
+};
+
+struct DecodedTable {
+    DecodedEntry entries[MAX_ENTRIES];
+    int32_t count = 0;
+    int32_t slot_end[SLOT_COUNT] = {};  // slot s's records are entries[slot_end[s - 1] .. slot_end[s])
+};
+
+// Decodes the table's words (the first table.count, at most MAX_ENTRIES). Allocates nothing.
+void decode_entries(const MappingTable& table, DecodedTable& decoded) noexcept;
+
+// What evaluate_entries does, from the decoded form of the same table: the same bits.
+int32_t evaluate_decoded(MappingTable& table, const DecodedTable& decoded, const StateSnapshot& snapshot) noexcept;

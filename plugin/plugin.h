@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "controllers/controllers.h"
+#include "mapping/evaluation.h"
 #include "mapping/mapping_entry.h"
 #include "plugin/joybits.h"
 #include "text/text_buffer.h"
@@ -14,6 +15,7 @@ struct PluginState {
     HWND window = nullptr;
     ControllerSet controllers;
     MappingTable table;
+    DecodedTable decoded;  // the table's words decoded, rebuilt with them by every configure
     // Index of the last bit handed out; -1 after each poll. It starts at 0, not -1, as hosts
     // have always found it: a next-bit command before any poll reads entry 1.
     int32_t cursor = 0;

@@ -37,7 +37,7 @@ const median = (values) => {
 };
 const figure = (ns) => (ns >= 10000 ? `${(ns / 1000).toFixed(1)} us` : ns >= 100 ? `${ns.toFixed(0)} ns` : `${ns.toFixed(1)} ns`);
 const pad = (text, width) => String(text).padEnd(width);
-const columns = (cells) => console.log(pad(cells[0], 46) + cells.slice(1).map((c) => pad(c, 30)).join('').trimEnd());
+const columns = (cells) => console.log(pad(cells[0], 52) + cells.slice(1).map((c) => pad(c, 30)).join('').trimEnd());
 
 const names = [...new Set(builds.flatMap((b) => [...b.runs.keys()]))];
 columns(['median per iteration (min..max)', ...builds.map((b) => b.label)]);
@@ -61,11 +61,15 @@ const ns = (x) => (Number.isFinite(x) ? `${x.toFixed(2)} ns` : '-');
 
 console.log('');
 columns(['per entry, and ratios within a build', ...builds.map((b) => b.label)]);
-for (const name of ['BM_evaluate_entries', 'BM_evaluate_default_mapping', 'BM_evaluate_grouped_mapping', 'BM_baseline_table_walk']) {
+for (const name of ['BM_evaluate_entries', 'BM_evaluate_default_mapping', 'BM_evaluate_grouped_mapping',
+  'BM_evaluate_entries_decoded', 'BM_evaluate_default_mapping_decoded', 'BM_evaluate_grouped_mapping_decoded',
+  'BM_baseline_table_walk']) {
   columns([`${name}, per entry`, ...builds.map((b) => ns(perEntry(b, name)))]);
 }
-const evalOverWalk = (b, pick) => perEntry(b, 'BM_evaluate_entries', pick) / perEntry(b, 'BM_baseline_table_walk', pick);
-columns(['evaluate_entries / walk, per entry', ...builds.map((b) => `${times(evalOverWalk(b))} (fastest: ${times(evalOverWalk(b, fastest))})`)]);
+for (const name of ['BM_evaluate_entries', 'BM_evaluate_entries_decoded']) {
+  const overWalk = (b, pick) => perEntry(b, name, pick) / perEntry(b, 'BM_baseline_table_walk', pick);
+  columns([`${name.slice(3)} / walk, per entry`, ...builds.map((b) => `${times(overWalk(b))} (fastest: ${times(overWalk(b, fastest))})`)]);
+}
 columns(['most allocations, frames and evaluations', ...builds.map((b) => {
   const counts = [...b.runs].filter(([n]) => !n.startsWith('BM_configure')).map(([, r]) => r.allocs);
   return counts.length ? String(Math.max(...counts)) : '-';

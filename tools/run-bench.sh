@@ -8,11 +8,16 @@
 # the builds see the same machine; each build's JSON results, every repetition included,
 # go to <build>/bench_<topic>.json (build/bench, build/win32/bench, build/win64/bench), and
 # tools/bench_table.mjs prints the medians, the per-entry figures and the ratios.
+# Then, for each Windows build, the host's frame through the shipped joybits.dll over
+# Wine's own dinput8.dll with 1, 2 and 8 virtual pads (tests/vpad/), beside the platform's
+# own Poll and GetDeviceState for the same pads (bench/vpad_frame.cpp): one line per pad
+# count with the medians, in a fresh prefix of the pads' own, build/vpad-bench-prefix.
 #
 #   tools/run-bench.sh [benchmark options...]      e.g. --benchmark_filter=BM_frame
 #
 # Environment: BENCH_BUILD_DIR (default build/bench), BENCH_REPETITIONS (default 10),
-# BENCH_BUILDS (default "native win32 win64").
+# BENCH_BUILDS (default "native win32 win64"), BENCH_VPAD_SAMPLES (samples of ten frames
+# per pad count, default 500; 0 leaves the virtual pads out).
 # Run it on a quiet machine: the load average is printed first and last for that reason.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,6 +25,7 @@ cd "$(dirname "$0")/.."
 native_dir=${BENCH_BUILD_DIR:-build/bench}
 repetitions=${BENCH_REPETITIONS:-10}
 wanted=${BENCH_BUILDS:-native win32 win64}
+vpad_samples=${BENCH_VPAD_SAMPLES:-500}
 programs="bench_evaluation bench_frame bench_configure"
 
 builds=()
@@ -37,6 +43,7 @@ for build in $wanted; do
     fi
     cmake --preset "$build" >/dev/null
     cmake --build --preset "$build" --target $programs
+    [ "$vpad_samples" = 0 ] || cmake --build --preset "$build" --target vpad_frame
     loader=/usr/lib/wine/wine
     [ "$build" = win64 ] && loader=/usr/lib/wine/wine64
     WINEPREFIX=$PWD/build/$build/wineprefix sh tests/wine_prefix.sh "$loader"
@@ -78,4 +85,25 @@ done
 echo "load: $(uptime)"
 echo
 node tools/bench_table.mjs "${folders[@]}"
+
+# The frame over Wine's own DirectInput. The pads' driver is 64-bit in both builds, so one
+# 64-bit prefix serves both; a 32-bit program runs in it as in the vpad cases.
+vpad_prefix=$PWD/build/vpad-bench-prefix
+made_prefix=
+for build in "${builds[@]}"; do
+  [ "$build" = native ] || [ "$vpad_samples" = 0 ] && continue
+  if [ -z "$made_prefix" ]; then
+    WINEPREFIX=$vpad_prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINELOADER=/usr/lib/wine/wine64 \
+      WINESERVER=/usr/lib/wine/wineserver sh tests/vpad/vpad_prefix.sh "build/$build/vpad" || { status=1; break; }
+    made_prefix=yes
+    echo
+  fi
+  loader=/usr/lib/wine/wine
+  [ "$build" = win64 ] && loader=/usr/lib/wine/wine64
+  echo "== vpad_frame ($build, over Wine's dinput8; load: $(uptime | sed 's/.*load average: //')) =="
+  WINEPREFIX=$vpad_prefix WINEDEBUG=-all WINEDLLOVERRIDES="dinput8=b;mscoree,mshtml=" "$loader" \
+    "build/$build/vpad/vpad_frame.exe" "build/$build/bin/joybits.dll" "build/$build/vpad/vpad_ctl.exe" \
+    bench/vpad_frame_pads.txt "$vpad_samples" || status=1
+done
+[ -z "$made_prefix" ] || WINEPREFIX=$vpad_prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
 exit $status

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <random>
 
@@ -164,7 +165,13 @@ TEST(EvaluationDamage, WordsTheCompilerNeverWritesAreLeftAlone) {
     StateSnapshot s{};
     for (bool& f : s.fresh) f = true;
     s.state[0].lX = 0x100;
+    DecodedTable decoded;
+    decode_entries(table, decoded);
+    EXPECT_EQ(decoded.count, 1);  // only the bit entry is one the evaluation writes
+    MappingTable from_decoded = table;
+    evaluate_decoded(from_decoded, decoded, s);
     evaluate_entries(table, s);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(from_decoded.entries[i], table.entries[i]) << i;
     EXPECT_EQ(table.entries[0], (9u << 28) | 1u);
     EXPECT_EQ(table.entries[1], (15u << 28) | (18u << 20) | 3u);
     EXPECT_EQ(table.entries[2], (1u << 28) | (29u << 20) | 2u);
@@ -211,6 +218,7 @@ uint32_t plain_reading(EntryKind kind, uint32_t operand, const DIJOYSTATE2& s) {
 
 }  // namespace
 
+// The decoded form of each table, evaluated beside it, gives the same words.
 TEST(EvaluationAgainstThePlainRules, EveryKindOverRandomStatesAndWords) {
     std::mt19937 random(2024);
     std::uniform_int_distribution<uint32_t> word_part(0, 0xFFFF);
@@ -253,8 +261,12 @@ TEST(EvaluationAgainstThePlainRules, EveryKindOverRandomStatesAndWords) {
                                static_cast<uint32_t>(coin(random) & 1);  // any result bit before
         }
         table.count = MAX_ENTRIES;
-        MappingTable before = table;
+        MappingTable before = table, from_decoded = table;
+        DecodedTable decoded;
+        decode_entries(before, decoded);
+        ASSERT_EQ(evaluate_decoded(from_decoded, decoded, s), MAX_ENTRIES);
         ASSERT_EQ(evaluate_entries(table, s), MAX_ENTRIES);
+        ASSERT_EQ(std::memcmp(from_decoded.entries, table.entries, sizeof table.entries), 0) << "round " << round;
         for (int i = 0; i < MAX_ENTRIES; ++i) {
             const MappingEntry e = before.entries[i];
             const uint32_t slot = entry_controller(e) - 1;
