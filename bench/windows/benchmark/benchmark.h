@@ -293,66 +293,81 @@ inline bool filter_matches(const std::string& filter, const std::string& name) {
     }
 }
 
-inline bool run_instance(const Family& family, const std::string& name, std::vector<int64_t> args, int family_index,
-                         int instance, const Options& options, std::string& json) {
-    auto once = [&](int64_t iterations) {
-        State state(iterations, args);
-        family.run(state);
-        return state;
-    };
-    int64_t iterations = 1;
-    for (;;) {
-        State state = once(iterations);
+// One measurement of the family at that many iterations.
+inline State run_once(const Family& family, const std::vector<int64_t>& args, int64_t iterations) {
+    State state(iterations, args);
+    family.run(state);
+    return state;
+}
+
+// The iterations that fill min_time, grown tenfold from 1 until a run takes a tenth of
+// it; 0 when the benchmark reported an error (printed).
+inline int64_t calibrated_iterations(const Family& family, const std::string& name, const std::vector<int64_t>& args,
+                                     const Options& options) {
+    for (int64_t iterations = 1;; iterations *= 10) {
+        State state = run_once(family, args, iterations);
         if (!state.error().empty()) {
             std::printf("%-48s ERROR: %s\n", name.c_str(), state.error().c_str());
-            return false;
+            return 0;
         }
         if (state.seconds() >= options.min_time / 10 || iterations >= 1'000'000'000) {
             double per = state.seconds() / static_cast<double>(iterations);
-            iterations = std::max<int64_t>(1, static_cast<int64_t>(options.min_time / std::max(per, 1e-12)));
-            break;
+            return std::max<int64_t>(1, static_cast<int64_t>(options.min_time / std::max(per, 1e-12)));
         }
-        iterations *= 10;
     }
-    once(iterations);
+}
 
-    std::vector<Run> runs;
-    for (int r = 0; r < options.repetitions; ++r) runs.push_back(finish(once(iterations)));
-    for (size_t r = 0; r < runs.size(); ++r) {
-        json_record(json, name, name, family_index, instance, "iteration", nullptr, options.repetitions,
-                    static_cast<int>(r), runs[r].iterations, runs[r].ns_per_iteration, runs[r].counters);
-    }
-    auto column = [&](auto pick) {
-        std::vector<double> values;
-        for (const Run& run : runs) values.push_back(pick(run));
-        return values;
-    };
-    std::vector<double> times = column([](const Run& run) { return run.ns_per_iteration; });
-    for (const Aggregate& aggregate : AGGREGATES) {
-        std::vector<std::pair<std::string, double>> counters;
-        for (size_t c = 0; c < runs[0].counters.size(); ++c) {
-            counters.emplace_back(runs[0].counters[c].first,
-                                  aggregate.of(column([c](const Run& run) { return run.counters[c].second; })));
-        }
-        json_record(json, name + "_" + aggregate.name, name, family_index, instance, "aggregate", aggregate.name,
-                    options.repetitions, 0, iterations, aggregate.of(times), counters);
-    }
+// One value of every run.
+template <typename Pick>
+std::vector<double> column_of(const std::vector<Run>& runs, Pick pick) {
+    std::vector<double> values;
+    for (const Run& run : runs) values.push_back(pick(run));
+    return values;
+}
+
+// The median line of the console: time, its spread, iterations, each counter's median.
+inline void print_median(const std::string& name, const std::vector<Run>& runs, int64_t iterations) {
+    const std::vector<double> times = column_of(runs, [](const Run& run) { return run.ns_per_iteration; });
     std::string line;
     char text[96];
     for (const auto& [counter, value] : runs[0].counters) {
-        std::snprintf(text, sizeof text, " %s=%.4g",
-                      counter.c_str(),
-                      median_of(column([&counter](const Run& run) {
-                          for (const auto& [n, v] : run.counters)
-                              if (n == counter) return v;
-                          return 0.0;
-                      })));
+        const double median = median_of(column_of(runs, [&counter](const Run& run) {
+            for (const auto& [n, v] : run.counters)
+                if (n == counter) return v;
+            return 0.0;
+        }));
+        std::snprintf(text, sizeof text, " %s=%.4g", counter.c_str(), median);
         line += text;
     }
     std::printf("%-48s %10.1f ns (%.1f..%.1f) %10lld%s\n", (name + "_median").c_str(), median_of(times),
                 *std::min_element(times.begin(), times.end()), *std::max_element(times.begin(), times.end()),
                 static_cast<long long>(iterations), line.c_str());
     std::fflush(stdout);
+}
+
+inline bool run_instance(const Family& family, const std::string& name, std::vector<int64_t> args, int family_index,
+                         int instance, const Options& options, std::string& json) {
+    const int64_t iterations = calibrated_iterations(family, name, args, options);
+    if (iterations == 0) return false;
+    run_once(family, args, iterations);  // a warm-up
+
+    std::vector<Run> runs;
+    for (int r = 0; r < options.repetitions; ++r) runs.push_back(finish(run_once(family, args, iterations)));
+    for (size_t r = 0; r < runs.size(); ++r) {
+        json_record(json, name, name, family_index, instance, "iteration", nullptr, options.repetitions,
+                    static_cast<int>(r), runs[r].iterations, runs[r].ns_per_iteration, runs[r].counters);
+    }
+    const std::vector<double> times = column_of(runs, [](const Run& run) { return run.ns_per_iteration; });
+    for (const Aggregate& aggregate : AGGREGATES) {
+        std::vector<std::pair<std::string, double>> counters;
+        for (size_t c = 0; c < runs[0].counters.size(); ++c) {
+            counters.emplace_back(runs[0].counters[c].first,
+                                  aggregate.of(column_of(runs, [c](const Run& run) { return run.counters[c].second; })));
+        }
+        json_record(json, name + "_" + aggregate.name, name, family_index, instance, "aggregate", aggregate.name,
+                    options.repetitions, 0, iterations, aggregate.of(times), counters);
+    }
+    print_median(name, runs, iterations);
     return true;
 }
 
