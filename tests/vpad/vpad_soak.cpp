@@ -14,7 +14,9 @@
 //     superseded more than STALE seconds ago (except for STALE seconds after an acquire,
 //     while the reports queued meanwhile are read);
 //   - for GRACE seconds after a configure, a change of the foreground or an unplug, a slot
-//     may not be read (its bits keep); the first poll after a configure acquires;
+//     may not be read (its bits keep); the first poll after a configure acquires, and until
+//     a new device has read a report it gives its first state (Wine: -1 on every axis the
+//     pad has, no button pressed, hats centred);
 //   - while the host's window is in the background, and while a slot's pad is unplugged,
 //     the slot's bits keep (after GRACE); a pad plugged back may be read again by its old
 //     slot, or not;
@@ -99,6 +101,7 @@ struct PadRun {
   HANDLE feed = INVALID_HANDLE_VALUE;
   bool plugged = false;
   double plugged_at = -1e9, unplugged_at = -1e9, fed_at = -1e9;
+  State initial{};           // what a new device gives before its first report
   std::vector<Report> ring;  // report k at ring[k % RING]
   std::uint64_t next = 0;    // reports 0 .. next - 1 were fed; next - 1 is the newest
 };
@@ -123,7 +126,7 @@ struct Soak {
   bool in_front = true;
   double focus_at = 0, configured_at = 0;
   bool bits[TABLE + 1] = {}, kept[TABLE + 1] = {};
-  std::uint64_t frames = 0, configures = 0, unplugs = 0, wrong_bits = 0, wrong_answers = 0, evicted = 0, old_first_reads = 0;
+  std::uint64_t frames = 0, configures = 0, unplugs = 0, wrong_bits = 0, wrong_answers = 0, evicted = 0, initial_reads = 0;
   std::uint64_t focus_losses = 0;
   int shown = 0;
   LARGE_INTEGER frequency{}, zero{};
@@ -489,15 +492,15 @@ void check_slot(Soak& s, int index, double t) {
   std::uint64_t oldest = p.next > RING ? p.next - RING : 0;
   if (sr.seen < oldest) sr.seen = oldest, ++s.evicted;
   std::uint64_t low = sr.seen;
-  // The first read after a configure may show a report from long before it (seen on Wine
-  // 8.0 for a device made afresh): any report kept, as long as the later ones follow it.
-  const bool first = !sr.read && t - s.configured_at < GRACE;
-  if (first) low = oldest;
+  // Until a device made by the configure has read a report, it gives its first state.
+  if (!sr.read && t - s.configured_at < GRACE && shows(s, sr, p.initial)) {
+    ++s.initial_reads;
+    return;
+  }
   if (since_focus >= STALE && since_event >= STALE)
     while (low + 1 < p.next && p.ring[(low + 1) % RING].time <= t - STALE) ++low;
   for (std::uint64_t k = low; k < p.next; ++k)
     if (shows(s, sr, p.ring[k % RING].state)) {
-      if (first && k + 1 < p.next && p.ring[k % RING].time < s.configured_at - STALE) ++s.old_first_reads;
       sr.seen = k;
       sr.read = true;
       return;
@@ -632,6 +635,11 @@ int main(int argc, char** argv) {
     for (auto usage : p.shape.axes)
       if (usage != vpad::SLIDER) p.axes |= 1u << (usage - vpad::X);
     p.ring.resize(RING);
+    // Wine 8.0's first state of a device: -1 on each axis it has, no button, hats centred.
+    vpad::PadValues first;
+    first.axes.assign(p.shape.axes.size(), -1);
+    first.buttons.assign(p.shape.buttons, false);
+    p.initial = state_of(p.shape, first);
     s.pads.push_back(std::move(p));
   }
   if (s.pads.empty() || s.pads.size() > SLOTS) return std::printf("soak: FAILED: one to eight pads in %s\n", argv[3]), 1;
@@ -710,8 +718,7 @@ int main(int argc, char** argv) {
   if (s.wrong_answers) std::printf("soak: FAILED: %" PRIu64 " answers were wrong\n", s.wrong_answers);
   if (memory > MEMORY_GOAL_KIB) std::printf("soak: FAILED: private memory grew by %lld KiB (goal: %lld)\n", memory, MEMORY_GOAL_KIB);
   if (handle_growth > 0) std::printf("soak: FAILED: %lld handles more (goal: none)\n", handle_growth);
-  if (s.old_first_reads)
-    std::printf("# %" PRIu64 " first reads after a configure showed a report fed over %.0f s before it\n", s.old_first_reads, STALE);
+  if (s.initial_reads) std::printf("# %" PRIu64 " slot reads showed a new device's first state\n", s.initial_reads);
   if (s.evicted) std::printf("# %" PRIu64 " times a slot's oldest possible report had left the ring\n", s.evicted);
   std::printf("soak: %" PRIu64 " frames, %" PRIu64 " configures, %" PRIu64 " unplugs, %" PRIu64 " wrong bits, memory %+lld KiB, handles %+lld\n",
               s.frames, s.configures, s.unplugs, s.wrong_bits, memory, handle_growth);
