@@ -56,6 +56,10 @@ constexpr double GRACE = 1.0;  // seconds a slot may go unread after a configure
 constexpr double STALE = 2.0;  // seconds after which a superseded report may no longer show
 constexpr std::size_t RING = 4096;  // reports kept per pad
 constexpr long long MEMORY_GOAL_KIB = 64;
+// An event's time until the next frame: a configure, a focus change, an unplug or a plug
+// takes effect at the next poll (it acquires), however long the soak took to make that
+// poll, so the event is dated by the first frame after it.
+constexpr double PENDING = 1e300;
 constexpr int WRONG_SHOWN = 20;
 
 // A pad's state as DIJOYSTATE2 gives it: the six axes then the two sliders, the four
@@ -345,7 +349,7 @@ bool plug(Soak& s, PadRun& p) {
     if (slot.pad >= 0 && &s.pads[static_cast<std::size_t>(slot.pad)] == &p && slot.lost) {
       slot.back = true;
       slot.seen = p.next - 1;
-      slot.event = p.plugged_at;
+      slot.event = PENDING;
     }
   return feed(s, p);
 }
@@ -361,7 +365,7 @@ bool unplug(Soak& s, PadRun& p) {
     if (slot.pad >= 0 && &s.pads[static_cast<std::size_t>(slot.pad)] == &p) {
       slot.lost = true;
       slot.back = false;
-      slot.event = p.unplugged_at;
+      slot.event = PENDING;
     }
   return true;
 }
@@ -432,7 +436,7 @@ void read_answer(Soak& s, const char* answer) {
     sr.read = false;
     sr.lost = !pr.plugged;
     sr.back = false;
-    sr.event = t;
+    sr.event = PENDING;
   }
   for (std::size_t i = 0; i < s.pads.size(); ++i)
     if (s.pads[i].plugged && !listed[i] && t - s.pads[i].plugged_at > 2)
@@ -444,7 +448,7 @@ void read_answer(Soak& s, const char* answer) {
 void configure(Soak& s) {
   const char* answer = reinterpret_cast<const char*>(s.device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(s.mapping.text.c_str())));
   ++s.configures;
-  s.configured_at = now(s);
+  s.configured_at = PENDING;
   read_answer(s, answer);
   for (auto& b : s.kept) b = false;  // a configure writes every result bit 0
 }
@@ -517,6 +521,10 @@ void check_slot(Soak& s, int index, double t) {
 
 void frame(Soak& s) {
   const double t = now(s);
+  if (s.configured_at == PENDING) s.configured_at = t;
+  if (s.focus_at == PENDING) s.focus_at = t;
+  for (auto& slot : s.slots)
+    if (slot.event == PENDING) slot.event = t;
   intptr_t n = s.device(CMD_POLL, 0);
   ++s.frames;
   if (n != s.mapping.count) {
@@ -536,7 +544,7 @@ void frame(Soak& s) {
 }
 
 void maybe_feed(Soak& s) {
-  if (pick(s.reports, 0, 3)) return;
+  if (pick(s.reports, 0, 5)) return;
   PadRun& p = s.pads[static_cast<std::size_t>(pick(s.reports, 0, static_cast<int>(s.pads.size()) - 1))];
   if (!p.plugged || now(s) - p.fed_at < 0.001) return;
   if (!feed(s, p)) std::printf("soak: cannot feed pad %u\n", p.shape.number);
@@ -549,7 +557,7 @@ bool settle(Soak& s) {
   if (!s.in_front) {
     if (!vpad::to_foreground(s.host)) return false;
     s.in_front = true;
-    s.focus_at = now(s);
+    s.focus_at = PENDING;
   }
   Rng fixed(20261209);
   make_mapping(fixed, false, s.mapping);
@@ -692,8 +700,8 @@ int main(int argc, char** argv) {
       if (!vpad::to_foreground(s.in_front ? s.other : s.host)) failure = "a window did not get the foreground";
       s.in_front = !s.in_front;
       s.focus_losses += !s.in_front;
-      s.focus_at = now(s);
-      next_focus = s.focus_at + (s.in_front ? (warm ? pick_time(s.events, 2, 5) : 0.5) : pick_time(s.events, 0.2, 1.0));
+      s.focus_at = PENDING;
+      next_focus = now(s) + (s.in_front ? (warm ? pick_time(s.events, 2, 5) : 0.5) : pick_time(s.events, 0.2, 1.0));
     }
     if (t >= next_report) {
       std::printf("# %.0f s: %" PRIu64 " frames, %" PRIu64 " configures, %" PRIu64 " unplugs, %" PRIu64 " wrong bits\n", t,
