@@ -1,26 +1,29 @@
 // vpad_soak: drives the shipped joybits.dll over the system's own dinput8.dll for a while,
 // as a host does and as fast as it can, with eight virtual pads whose reports change every
-// few frames, a pad unplugged or plugged every few seconds, a configure every second or so
-// with a random mapping (one in eight refused), and the host's window losing and regaining the
-// foreground; and checks every bit of every frame.
+// few frames, a pad unplugged or plugged back every one to three seconds, several
+// configures a second with random mappings (one in eight refused), and the host's window
+// losing and regaining the foreground every few seconds; and checks every bit of every frame.
 //   vpad_soak JOYBITS_DLL VPAD_CTL PADS SECONDS [SEED]
 // PADS is a case script's pad lines (soak_pads.txt); no two pads may have the same set of
-// axes, since the help list's blocks tell which pad took which slot.
+// axes, since the help list's blocks tell which pad took which slot. The seed decides the
+// mappings, the reports and the events, each from a stream of its own, so the same seed
+// makes the same ones in the same order again (their timing is the machine's).
 //
 // The bits are checked against this program's own reading of the mapping language, for
 // the tokens it writes, and of the reports it fed, allowing for what the platform may do:
 //   - DirectInput reads a pad's reports on a thread of its own, so a frame may show an older
 //     report than the last one fed, but never one older than the last it showed, nor one
-//     superseded more than STALE seconds ago (except for STALE seconds after an acquire,
+//     superseded more than STALE seconds ago (except for STALE seconds after an event,
 //     while the reports queued meanwhile are read);
-//   - for GRACE seconds after a configure, a change of the foreground or an unplug, a slot
-//     may not be read (its bits keep); the first poll after a configure acquires, and until
-//     a new device has read a report it gives its first state (Wine: -1 on every axis the
-//     pad has, no button pressed, hats centred);
+//   - for GRACE seconds after a configure, a change of the foreground, an unplug or a plug
+//     (counted from the first poll after it, which acquires) a slot may not be read (its
+//     bits keep); and until a device the configure made has read a report it gives its
+//     first state (Wine: -1 on every axis the pad has, no button pressed, hats centred);
 //   - while the host's window is in the background, and while a slot's pad is unplugged,
 //     the slot's bits keep (after GRACE); a pad plugged back may be read again by its old
 //     slot, or not;
-//   - a slot with no pad, and so every j<n> entry beyond the pads, stays 0.
+//   - a slot with no pad, and so every j<n> entry beyond the pads, stays 0; constants stay;
+//     a read past the end is 1.
 // A refused mapping must be answered with the echo, "//Sintax Error!" and the help list,
 // and give no entry; a configure's help list must name every plugged pad once.
 // The process's private memory (committed private pages) and handle count are sampled
@@ -579,6 +582,22 @@ long long private_kib() {
   return bytes / 1024;
 }
 
+// The bytes in use in every heap of the process (the C runtime's among them): finer than
+// the committed pages, which heaps take in large steps.
+long long heap_bytes() {
+  HANDLE heaps[64];
+  DWORD n = GetProcessHeaps(64, heaps);
+  long long bytes = 0;
+  for (DWORD i = 0; i < n && i < 64; ++i) {
+    if (!HeapLock(heaps[i])) continue;
+    PROCESS_HEAP_ENTRY entry{};
+    while (HeapWalk(heaps[i], &entry))
+      if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) bytes += entry.cbData;
+    HeapUnlock(heaps[i]);
+  }
+  return bytes;
+}
+
 // Wine answers GetProcessHandleCount with 0: the handles are counted by asking each value
 // a handle can have (multiples of 4) whether it is one.
 constexpr std::uintptr_t HANDLE_VALUES = 0x40000;
@@ -586,7 +605,7 @@ constexpr std::uintptr_t HANDLE_VALUES = 0x40000;
 long long handles(std::vector<bool>& valid) {
   long long n = 0;
   DWORD flags = 0;
-  valid.assign(HANDLE_VALUES / 4, false);
+  valid.assign(HANDLE_VALUES / 4, false);  // the same size: no allocation
   for (std::uintptr_t h = 4; h < HANDLE_VALUES; h += 4)
     if (GetHandleInformation(reinterpret_cast<HANDLE>(h), &flags)) valid[h / 4] = true, ++n;
   return n;
@@ -608,10 +627,20 @@ void show_new_handles(const std::vector<bool>& before, const std::vector<bool>& 
   }
 }
 
-void sample(const char* when, long long& memory, long long& handle_count, std::vector<bool>& valid) {
-  memory = private_kib();
-  handle_count = handles(valid);
-  std::printf("# %s: private memory %lld KiB, %lld handles\n", when, memory, handle_count);
+// The fewest handles of five counts a tenth of a second apart (Wine's own threads open
+// handles for a moment), and the memory then.
+// valid and seen have their size already, so that the sample allocates nothing.
+void sample(const char* when, long long& memory, long long& heap, long long& handle_count, std::vector<bool>& valid,
+            std::vector<bool>& seen) {
+  handle_count = -1;
+  for (int i = 0; i < 5; ++i) {
+    if (i) Sleep(100), vpad::pump();
+    long long n = handles(seen);
+    if (handle_count < 0 || n < handle_count) handle_count = n, valid = seen, memory = private_kib();
+  }
+  heap = heap_bytes();
+  std::printf("# %s: private memory %lld KiB (heap blocks in use %lld bytes), %lld handles\n", when, memory, heap,
+              handle_count);
 }
 
 }  // namespace
@@ -673,13 +702,13 @@ int main(int argc, char** argv) {
   double next_configure = 0, next_plug = 0.5, next_focus = 1;
   double next_report = 60;
   bool warm = false;
-  long long memory0 = 0, handles0 = 0, memory1 = 0, handles1 = 0;
-  std::vector<bool> valid0, valid1;
+  long long memory0 = 0, handles0 = 0, memory1 = 0, handles1 = 0, heap0 = 0, heap1 = 0;
+  std::vector<bool> valid0(HANDLE_VALUES / 4), valid1(HANDLE_VALUES / 4), seen(HANDLE_VALUES / 4);
   std::string failure;
   for (double t = now(s); t < end && failure.empty(); t = now(s)) {
     if (!warm && t >= warm_up && s.unplugs >= 2 && s.focus_losses >= 2) {
       if (!settle(s)) failure = "cannot settle after the warm-up";
-      sample("after the warm-up", memory0, handles0, valid0);
+      sample("after the warm-up", memory0, heap0, handles0, valid0, seen);
       warm = true;
       next_configure = now(s);
     }
@@ -713,7 +742,7 @@ int main(int argc, char** argv) {
     frame(s);
   }
   if (failure.empty() && !settle(s)) failure = "cannot settle at the end";
-  sample("at the end", memory1, handles1, valid1);
+  sample("at the end", memory1, heap1, handles1, valid1, seen);
   if (handles1 > handles0) show_new_handles(valid0, valid1);
   s.device(CMD_RELEASE, 0);
   for (auto& p : s.pads)
