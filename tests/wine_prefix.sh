@@ -7,7 +7,7 @@ set -eu
 loader=${1:?the Wine loader}
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
-  "$loader" wineboot --init >/dev/null 2>&1 || true
+  sh "$(dirname "$0")/wine_run.sh" "$loader" wineboot --init >/dev/null 2>&1 || true
   "${loader%/*}/wineserver" -w 2>/dev/null || wineserver -w || true
 fi
 test -f "$WINEPREFIX/system.reg"

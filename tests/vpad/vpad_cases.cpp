@@ -26,6 +26,7 @@
 // pad is a simulated controller), and such lines are where the two differ.
 // Exit status 0 when the output matches.
 #include "plugin/joybits.h"
+#include "tests/vpad/vpad_host.h"
 #include "tests/vpad/vpad_pad.h"
 #include "tests/vpad/vpad_protocol.h"
 #if defined(VPAD_SIM)
@@ -82,74 +83,10 @@ bool matches(const char* want, const char* got) {
   return *want == *got && (!*want || matches(want + 1, got + 1));
 }
 
-void pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-}
-
-// Gives w the foreground and waits up to a second until it has it.
-bool to_foreground(HWND w) {
-  for (int tries = 0; tries < 20; ++tries) {
-    SetForegroundWindow(w);
-    pump();
-    if (GetForegroundWindow() == w) return true;
-    Sleep(50);
-  }
-  return false;
-}
-
-HWND make_window(const wchar_t* title) {
-  HWND w = CreateWindowExW(0, L"STATIC", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
-  return w && to_foreground(w) ? w : nullptr;
-}
-
-std::wstring windows_path(const std::string& path) {
-  std::wstring w(path.begin(), path.end());
-  for (auto& c : w)
-    if (c == L'/') c = L'\\';
-  return w;
-}
-
-// Runs a program and returns its exit status, its output lines in lines.
-int run(const std::string& command_line, std::vector<std::string>* lines) {
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE read_end = nullptr, write_end = nullptr;
-  CreatePipe(&read_end, &write_end, &inherit, 0);
-  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW start{};
-  start.cb = sizeof start;
-  start.dwFlags = STARTF_USESTDHANDLES;
-  start.hStdOutput = write_end;
-  start.hStdError = lines ? write_end : GetStdHandle(STD_ERROR_HANDLE);
-  start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  PROCESS_INFORMATION process{};
-  std::wstring cmd = windows_path(command_line);
-  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &process)) {
-    CloseHandle(read_end);
-    CloseHandle(write_end);
-    return -1;
-  }
-  CloseHandle(write_end);
-  std::string text;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(read_end, buffer, sizeof buffer, &got, nullptr) && got) text.append(buffer, got);
-  CloseHandle(read_end);
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD status = 1;
-  GetExitCodeProcess(process.hProcess, &status);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
-  if (lines) {
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      lines->push_back(line);
-    }
-  }
-  return static_cast<int>(status);
-}
+using vpad::make_window;
+using vpad::pump;
+using vpad::run;
+using vpad::to_foreground;
 
 #if defined(VPAD_SIM)
 SimAxis sim_axis(vpad::Usage usage) { return static_cast<SimAxis>(usage - vpad::X); }
@@ -207,15 +144,8 @@ bool set_foreground(Runner& r, bool host) {
 }
 
 bool send(Runner&, unsigned number, Pad& pad) {
-  vpad_feed request{};
-  std::vector<std::uint8_t> report = vpad::input_report(pad.shape, pad.values);
-  request.pad = number;
-  request.length = static_cast<unsigned>(report.size());
-  std::copy(report.begin(), report.end(), request.report);
   HANDLE h = vpad::open_pad(number);
-  DWORD got = 0;
-  bool ok = h != INVALID_HANDLE_VALUE &&
-            DeviceIoControl(h, VPAD_IOCTL_SET_REPORT, &request, sizeof request, nullptr, 0, &got, nullptr);
+  bool ok = vpad::send_report(h, number, pad.shape, pad.values);
   if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
   Sleep(100);  // the report travels through the HID class driver to DirectInput's reader
   return ok;
