@@ -12,7 +12,7 @@
 # executions (the committed corpus's included) if SECONDS have not passed first.
 #
 # Prints one line per target: "fuzz <target>: <runs> runs in <s> s (<r>/s), cov <n>, ft <n>,
-# corpus <before> -> <after> ok". At the first finding (a crash, a leak, an input that
+# corpus <before> -> <after> ok", then "fuzz: N passed, 0 failed, 0 skipped". At the first finding (a crash, a leak, an input that
 # timed out) it stops, prints the end of the fuzzer's log, where the input was saved and
 # the command that reproduces it, and exits non-zero. JOYBITS_FUZZ_BUILD names another build
 # folder than build/fuzz.
@@ -46,6 +46,7 @@ build_preset fuzz "$build.log" -B "$build" || exit 1
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
+ran=0
 for t in "${targets[@]}"; do
   fuzzer="$build/fuzz/fuzz_$t"
   committed="fuzz/corpus/$t"
@@ -90,5 +91,7 @@ for t in "${targets[@]}"; do
     after=$(ls "$committed" | wc -l)
   fi
   echo "fuzz $t: ${runs:-0} runs in $elapsed s ($(( ${runs:-0} / (elapsed > 0 ? elapsed : 1) ))/s), cov ${cov:-?}, ft ${ft:-?}, corpus $before -> $after ok"
+  ran=$((ran + 1))
 done
+echo "fuzz: $ran passed, 0 failed, 0 skipped"
 exit 0

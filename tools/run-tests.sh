@@ -16,30 +16,39 @@ passed=0 failed=0 skipped=0
 log_dir=build/test-logs
 mkdir -p "$log_dir"
 
-# count_ctest LOG: adds the totals of one ctest run to passed/failed.
-count_ctest() {
-  local line total bad
-  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1)
-  if [ -z "$line" ]; then
+# tally LINE: prints a stage's line, "STAGE: N passed, N failed, N skipped", and adds it
+# to the totals; a stage that printed no such line counts as one failure.
+tally() {
+  local form='^[a-z0-9]+: ([0-9]+) passed, ([0-9]+) failed, ([0-9]+) skipped$'
+  if [[ ${1:-} =~ $form ]]; then
+    echo "$1"
+    passed=$((passed + BASH_REMATCH[1]))
+    failed=$((failed + BASH_REMATCH[2]))
+    skipped=$((skipped + BASH_REMATCH[3]))
+  else
+    echo "${2:-a stage}: it printed no count, counted as 1 failed"
     failed=$((failed + 1))
-    return
   fi
-  bad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/')
-  total=$(echo "$line" | sed -E 's/.* failed out of ([0-9]+).*/\1/')
-  passed=$((passed + total - bad))
-  failed=$((failed + bad))
 }
 
-# stage PRESET [CTEST ARGS...]: configure, build and test one preset.
+# ctest_line NAME LOG [SKIPPED]: the stage line of a ctest run, from its summary.
+ctest_line() {
+  local summary='([0-9]+) tests? failed out of ([0-9]+)'
+  [[ $(grep -E 'tests passed, [0-9]+ tests? failed out of' "$2" | tail -n 1) =~ $summary ]] || return
+  echo "$1: $((BASH_REMATCH[2] - BASH_REMATCH[1])) passed, ${BASH_REMATCH[1]} failed, ${3:-0} skipped"
+}
+
+# stage PRESET [SKIPPED [CTEST ARGS...]]: configure, build and test one preset; SKIPPED
+# tests that the machine cannot run are counted as such.
 stage() {
-  local preset=$1 log="$log_dir/$1.log"
-  shift
+  local preset=$1 log="$log_dir/$1.log" skipped_here=${2:-0}
+  shift $(($# < 2 ? $# : 2))
   echo "== $preset =="
   if build_preset "$preset" "$log"; then
-    ctest --preset "$preset" "$@" 2>&1 | tee -a "$log" | grep -E 'tests passed|\*\*\*Failed|Failed  |Exception|Timeout' || true
-    count_ctest "$log"
+    ctest --preset "$preset" "$@" 2>&1 | tee -a "$log" | grep -E '\*\*\*Failed|Failed  |Exception|Timeout|lost its server' || true
+    tally "$(ctest_line "$preset" "$log" "$skipped_here")" "$preset"
   else
-    failed=$((failed + 1))
+    tally "$preset: 0 passed, 1 failed, $skipped_here skipped"
   fi
 }
 
@@ -61,36 +70,23 @@ stage win64
 if runs_32bit; then
   stage win32
 else
-  stage win32 -LE wine
   # The skipped runs are the tests left out by -LE wine; -L wine would also count the
   # fixtures those tests need, which run here.
-  all_tests=$(ctest --preset win32 -N 2>/dev/null | sed -nE 's/^Total Tests: ([0-9]+)/\1/p')
-  run_here=$(ctest --preset win32 -N -LE wine 2>/dev/null | sed -nE 's/^Total Tests: ([0-9]+)/\1/p')
+  build_preset win32 "$log_dir/win32.log" >/dev/null 2>&1
+  total() { ctest --preset win32 -N "$@" 2>/dev/null | sed -nE 's/^Total Tests: ([0-9]+)/\1/p'; }
+  all_tests=$(total) run_here=$(total -LE wine)
   wine_tests=$([ -n "$all_tests" ] && [ -n "$run_here" ] && echo $((all_tests - run_here)))
-  skipped=$((skipped + ${wine_tests:-0}))
-  echo "win32: built, and its checks that run no Windows program passed or failed above; its ${wine_tests:-?}" \
-    "Wine runs were skipped: ${probe_error//$'\n'/ }"
+  echo "win32: its ${wine_tests:-?} Wine runs are skipped: ${probe_error//$'\n'/ }"
+  stage win32 "${wine_tests:-0}" -LE wine
 fi
 echo "== web =="
 bash tools/run-web-tests.sh >"$log_dir/web.log" 2>&1
-grep -E '^(not )?ok |^web: ' "$log_dir/web.log" || tail -n 30 "$log_dir/web.log"
-web_line=$(grep -E '^web: [0-9]+ passed, [0-9]+ failed' "$log_dir/web.log" | tail -n 1)
-if [ -n "$web_line" ]; then
-  passed=$((passed + $(echo "$web_line" | sed -E 's/^web: ([0-9]+) passed.*/\1/')))
-  failed=$((failed + $(echo "$web_line" | sed -E 's/.* ([0-9]+) failed$/\1/')))
-else
-  failed=$((failed + 1))
-fi
+grep -E '^(not )?ok ' "$log_dir/web.log" || tail -n 30 "$log_dir/web.log"
+tally "$(grep -E '^web: ' "$log_dir/web.log" | tail -n 1)" web
 echo "== fuzz =="
-if bash tools/run-fuzz.sh --check "${FUZZ_SECONDS:-30}" >"$log_dir/fuzz.log" 2>&1; then
-  fuzz_passed=$(grep -c '^fuzz .* ok' "$log_dir/fuzz.log" || true)
-  passed=$((passed + fuzz_passed))
-  grep '^fuzz ' "$log_dir/fuzz.log"
-  [ "$fuzz_passed" -gt 0 ] || { echo "fuzz: no target ran"; failed=$((failed + 1)); }
-else
-  tail -n 40 "$log_dir/fuzz.log"
-  failed=$((failed + 1))
-fi
+bash tools/run-fuzz.sh --check "${FUZZ_SECONDS:-30}" >"$log_dir/fuzz.log" 2>&1 || tail -n 40 "$log_dir/fuzz.log"
+grep -E '^fuzz [a-z]+: ' "$log_dir/fuzz.log"
+tally "$(grep -E '^fuzz: ' "$log_dir/fuzz.log" | tail -n 1)" fuzz
 
 echo
 echo "$passed passed, $failed failed, $skipped skipped"

@@ -2,12 +2,12 @@
 # The playground's browser tests: builds the web preset, serves the page on a free port
 # of localhost, and runs tests/web/playground.test.mjs (Playwright driving Debian's
 # Chromium headless). Screenshots go to build/web/screenshots/. Ends with one line:
-# "web: N passed, N failed".
+# "web: N passed, N failed, 0 skipped".
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-bash tools/build-playground.sh || { echo "web: 0 passed, 1 failed"; exit 1; }
-(cd tests/web && npm ci --no-audit --no-fund >/dev/null 2>&1) || { echo "npm ci failed in tests/web"; echo "web: 0 passed, 1 failed"; exit 1; }
+bash tools/build-playground.sh || { echo "web: 0 passed, 1 failed, 0 skipped"; exit 1; }
+(cd tests/web && npm ci --no-audit --no-fund >/dev/null 2>&1) || { echo "npm ci failed in tests/web"; echo "web: 0 passed, 1 failed, 0 skipped"; exit 1; }
 
 log=build/web/serve.log
 node web/serve.mjs build/web/web/site 0 >"$log" 2>&1 &
@@ -21,7 +21,7 @@ for _ in $(seq 50); do
 done
 if [ -z "$address" ]; then
   cat "$log"
-  echo "web: 0 passed, 1 failed"
+  echo "web: 0 passed, 1 failed, 0 skipped"
   exit 1
 fi
 
@@ -39,5 +39,5 @@ elif [ "$rc" -ne 0 ] && [ "${fail:-0}" -eq 0 ]; then
   fail=1
 fi
 [ "${fail:-0}" -gt 0 ] && grep -A12 '^not ok' "$report" | head -60
-echo "web: $pass passed, ${fail:-0} failed"
+echo "web: $pass passed, ${fail:-0} failed, 0 skipped"
 [ "${fail:-0}" -eq 0 ]
