@@ -643,6 +643,59 @@ void sample(const char* when, long long& memory, long long& heap, long long& han
               handle_count);
 }
 
+// The pads of the pads file, each with the state Wine 8.0 gives a new device before its
+// first report: -1 on each axis it has, no button, hats centred.
+bool load_pads(Soak& s, std::string& error) {
+  std::ifstream in(s.pads_file);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("pad ", 0) != 0) continue;
+    PadRun p;
+    if (!vpad::parse_pad(line, p.shape, error)) return false;
+    for (auto usage : p.shape.axes)
+      if (usage != vpad::SLIDER) p.axes |= 1u << (usage - vpad::X);
+    p.ring.resize(RING);
+    vpad::PadValues first;
+    first.axes.assign(p.shape.axes.size(), -1);
+    first.buttons.assign(p.shape.buttons, false);
+    p.initial = state_of(p.shape, first);
+    s.pads.push_back(std::move(p));
+  }
+  if (s.pads.empty() || s.pads.size() > SLOTS) return error = "one to eight pads in " + s.pads_file, false;
+  return true;
+}
+
+// When the next event of each sort is due, in seconds of the run.
+struct Schedule {
+  double next_configure = 0, next_plug = 0.5, next_focus = 1, next_report = 60;
+};
+
+// The configures, plugs and changes of the foreground that are due at t; why the run
+// cannot go on, or "".
+std::string next_events(Soak& s, Schedule& sched, double t, bool warm) {
+  std::string failure;
+  if (t >= sched.next_configure) {
+    make_mapping(s.mappings, pick(s.mappings, 0, 7) == 0, s.mapping);
+    configure(s);
+    sched.next_configure = now(s) + pick_time(s.events, 0.05, 0.45);
+  }
+  if (t >= sched.next_plug) {
+    PadRun* away = nullptr;
+    for (auto& p : s.pads)
+      if (!p.plugged) away = &p;
+    PadRun& p = away ? *away : s.pads[static_cast<std::size_t>(pick(s.events, 0, static_cast<int>(s.pads.size()) - 1))];
+    if (!(away ? plug(s, p) : unplug(s, p))) failure = "cannot plug or unplug pad " + std::to_string(p.shape.number);
+    sched.next_plug = now(s) + (warm ? pick_time(s.events, 1, 3) : pick_time(s.events, 0.5, 1.5));
+  }
+  if (t >= sched.next_focus) {
+    if (!vpad::to_foreground(s.in_front ? s.other : s.host)) failure = "a window did not get the foreground";
+    s.in_front = !s.in_front;
+    s.focus_losses += !s.in_front;
+    s.focus_at = PENDING;
+    sched.next_focus = now(s) + (s.in_front ? (warm ? pick_time(s.events, 2, 5) : 0.5) : pick_time(s.events, 0.2, 1.0));
+  }
+  return failure;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -663,23 +716,8 @@ int main(int argc, char** argv) {
   std::printf("soak: seed %" PRIu64 ", %.0f s (replay: vpad_soak DLL CTL PADS %.0f %" PRIu64 ")\n", seed, seconds, seconds, seed);
   std::fflush(stdout);
 
-  std::ifstream in(s.pads_file);
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("pad ", 0) != 0) continue;
-    PadRun p;
-    std::string error;
-    if (!vpad::parse_pad(line, p.shape, error)) return std::printf("soak: FAILED: %s\n", error.c_str()), 1;
-    for (auto usage : p.shape.axes)
-      if (usage != vpad::SLIDER) p.axes |= 1u << (usage - vpad::X);
-    p.ring.resize(RING);
-    // Wine 8.0's first state of a device: -1 on each axis it has, no button, hats centred.
-    vpad::PadValues first;
-    first.axes.assign(p.shape.axes.size(), -1);
-    first.buttons.assign(p.shape.buttons, false);
-    p.initial = state_of(p.shape, first);
-    s.pads.push_back(std::move(p));
-  }
-  if (s.pads.empty() || s.pads.size() > SLOTS) return std::printf("soak: FAILED: one to eight pads in %s\n", argv[3]), 1;
+  std::string error;
+  if (!load_pads(s, error)) return std::printf("soak: FAILED: %s\n", error.c_str()), 1;
   s.mapping.text.reserve(8192);
   for (auto& slot : s.slots) slot.entries.reserve(TABLE);
 
@@ -699,8 +737,7 @@ int main(int argc, char** argv) {
   // The warm-up: a fifth of the run, at most ten seconds, and at least two unplugs and two
   // losses of the foreground.
   const double warm_up = std::min(10.0, seconds / 5), end = seconds;
-  double next_configure = 0, next_plug = 0.5, next_focus = 1;
-  double next_report = 60;
+  Schedule sched;
   bool warm = false;
   long long memory0 = 0, handles0 = 0, memory1 = 0, handles1 = 0, heap0 = 0, heap1 = 0;
   std::vector<bool> valid0(HANDLE_VALUES / 4), valid1(HANDLE_VALUES / 4), seen(HANDLE_VALUES / 4);
@@ -710,34 +747,15 @@ int main(int argc, char** argv) {
       if (!settle(s)) failure = "cannot settle after the warm-up";
       sample("after the warm-up", memory0, heap0, handles0, valid0, seen);
       warm = true;
-      next_configure = now(s);
+      sched.next_configure = now(s);
     }
-    if (t >= next_configure) {
-      make_mapping(s.mappings, pick(s.mappings, 0, 7) == 0, s.mapping);
-      configure(s);
-      next_configure = now(s) + pick_time(s.events, 0.05, 0.45);
-    }
-    if (t >= next_plug) {
-      PadRun* away = nullptr;
-      for (auto& p : s.pads)
-        if (!p.plugged) away = &p;
-      PadRun& p = away ? *away : s.pads[static_cast<std::size_t>(pick(s.events, 0, static_cast<int>(s.pads.size()) - 1))];
-      if (!(away ? plug(s, p) : unplug(s, p))) failure = "cannot plug or unplug pad " + std::to_string(p.shape.number);
-      next_plug = now(s) + (warm ? pick_time(s.events, 1, 3) : pick_time(s.events, 0.5, 1.5));
-    }
-    if (t >= next_focus) {
-      if (!vpad::to_foreground(s.in_front ? s.other : s.host)) failure = "a window did not get the foreground";
-      s.in_front = !s.in_front;
-      s.focus_losses += !s.in_front;
-      s.focus_at = PENDING;
-      next_focus = now(s) + (s.in_front ? (warm ? pick_time(s.events, 2, 5) : 0.5) : pick_time(s.events, 0.2, 1.0));
-    }
-    if (t >= next_report) {
+    if (t >= sched.next_report) {
       std::printf("# %.0f s: %" PRIu64 " frames, %" PRIu64 " configures, %" PRIu64 " unplugs, %" PRIu64 " wrong bits\n", t,
                   s.frames, s.configures, s.unplugs, s.wrong_bits);
       std::fflush(stdout);
-      next_report += 60;
+      sched.next_report += 60;
     }
+    if (failure.empty()) failure = next_events(s, sched, t, warm);
     maybe_feed(s);
     frame(s);
   }
