@@ -139,7 +139,6 @@ void decode_entries(const MappingTable& table, DecodedTable& decoded) noexcept {
             const auto operand = static_cast<uint32_t>(threshold);
             DecodedEntry& d = decoded.entries[decoded.count++];
             d.index = static_cast<uint16_t>(i);
-            d.slot = static_cast<uint8_t>(slot);
             d.flip = static_cast<uint8_t>((rule.flip ^ (e >> 1)) & 1u);
             d.pov = rule.pov_start != 0 ? 1 : 0;
             if (d.pov) {
@@ -160,7 +159,8 @@ int32_t evaluate_decoded(MappingTable& table, const DecodedTable& decoded, const
     const auto* records = reinterpret_cast<const unsigned char*>(snapshot.state);
     int32_t first = 0;
     for (int32_t slot = 0; slot < SLOT_COUNT; ++slot) {
-        const int32_t end = decoded.slot_end[slot] < MAX_ENTRIES ? decoded.slot_end[slot] : MAX_ENTRIES;
+        // The count bounds every slot's records: a table emptied by setting it to 0 has none.
+        const int32_t end = decoded.slot_end[slot] < decoded.count ? decoded.slot_end[slot] : decoded.count;
         if (snapshot.fresh[slot]) {
             for (const DecodedEntry* d = decoded.entries + first; d < decoded.entries + end; ++d) {
                 uint32_t value;
@@ -175,7 +175,7 @@ int32_t evaluate_decoded(MappingTable& table, const DecodedTable& decoded, const
                 word ^= (result ^ d->flip ^ word) & 1u;
             }
         }
-        if (end > first) first = end;
+        first = end;
     }
     return table.count;
 }

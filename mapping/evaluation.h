@@ -18,7 +18,6 @@ struct DecodedEntry {
     uint16_t index;   // the word's place in the table
     uint16_t offset;  // byte offset of the value in the snapshot's records (slot's record + field)
     uint8_t shift;    // A = value << shift
-    uint8_t slot;     // the slot whose record is read, 0 to SLOT_COUNT - 1
     uint8_t flip;     // 1: the result is the comparison's opposite ("above" and the invert mark)
     uint8_t pov;      // 1: a point of view's direction; bound is where its arc starts
     int32_t bound;    // B
@@ -27,7 +26,9 @@ struct DecodedEntry {
 struct DecodedTable {
     DecodedEntry entries[MAX_ENTRIES];
     int32_t count = 0;
-    int32_t slot_end[SLOT_COUNT] = {};  // slot s's records are entries[slot_end[s - 1] .. slot_end[s])
+    // Slot s's records are entries[slot_end[s - 1] .. slot_end[s]), within the first count;
+    // emptied, like the table, by setting the count to 0.
+    int32_t slot_end[SLOT_COUNT] = {};
 };
 
 // Decodes the table's words (the first table.count, at most MAX_ENTRIES). Allocates nothing.

@@ -176,6 +176,10 @@ TEST(EvaluationDamage, WordsTheCompilerNeverWritesAreLeftAlone) {
     EXPECT_EQ(table.entries[1], (15u << 28) | (18u << 20) | 3u);
     EXPECT_EQ(table.entries[2], (1u << 28) | (29u << 20) | 2u);
     EXPECT_EQ(entry_result(table.entries[3]), 1u);  // bit 40 & 31 = bit 8
+    decoded.count = 0;  // emptied as a failed configure empties it: no word is written
+    s.state[0].lX = 0;
+    evaluate_decoded(from_decoded, decoded, s);
+    EXPECT_EQ(entry_result(from_decoded.entries[3]), 1u);
 
     table.count = MAX_ENTRIES + 40;  // a count beyond the array is walked only up to its end
     EXPECT_EQ(evaluate_entries(table, s), MAX_ENTRIES + 40);
