@@ -132,10 +132,13 @@ std::vector<MappingWarning> check_mapping(const std::string& text, const std::ve
                                           const AttachedControllers& attached) {
     std::vector<MappingWarning> warnings;
     if (refused_token(tokens) != nullptr) return warnings;
-    if (!text.empty() && text.find_first_not_of(" \t") == std::string::npos) {
+    // A text that is not empty but holds no token: blanks alone, or blanks and a comment.
+    if (tokens.empty() && !text.empty()) {
+        const bool comment = text.find('/') != std::string::npos;
         warnings.push_back({0, 0, static_cast<int32_t>(text.size()),
-                            "the mapping text is only blanks: no token, so no entry (not the default mapping, which "
-                            "only an empty text gives), and every bit a host reads is 1"});
+                            std::string("the mapping text is only blanks") + (comment ? " before its comment" : "") +
+                                ": no token, so no entry (not the default mapping, which only an empty text gives), "
+                                "and every bit a host reads is 1"});
         return warnings;
     }
 
