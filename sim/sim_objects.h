@@ -73,7 +73,7 @@ public:
     SIM_NOT_IMPLEMENTED(GetCapabilities, LPDIDEVCAPS)
     HRESULT STDMETHODCALLTYPE EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKW callback, LPVOID context,
                                           DWORD flags) override;
-    SIM_NOT_IMPLEMENTED(GetProperty, REFGUID, LPDIPROPHEADER)
+    HRESULT STDMETHODCALLTYPE GetProperty(REFGUID property, LPDIPROPHEADER header) override;
     HRESULT STDMETHODCALLTYPE SetProperty(REFGUID property, LPCDIPROPHEADER header) override;
     HRESULT STDMETHODCALLTYPE Acquire() override;
     HRESULT STDMETHODCALLTYPE Unacquire() override;

@@ -1,0 +1,155 @@
+// Pads plugged in while the host runs, taken in by a poll without a configure. The poll
+// looks at the system's list of input devices, which is cheap, no more than a few times a
+// second and only while there is room for a pad; it enumerates the game controllers, which
+// takes milliseconds and far longer with some devices, only when that list changed.
+#include "controllers/controllers.h"
+#include "controllers/guid.h"
+
+namespace {
+
+// The device list is looked at no more often than this.
+constexpr DWORD LOOK_INTERVAL_MS = 250;
+// Entries of the device list read on the stack; a longer list is told apart by its length
+// alone.
+constexpr UINT DEVICE_LIST_CAPACITY = 64;
+
+constexpr uint64_t DIGEST_START = 0xcbf29ce484222325u;  // FNV-1a
+constexpr uint64_t DIGEST_PRIME = 0x100000001b3u;
+
+uint64_t digest_of(uint64_t digest, uint64_t value) {
+    for (int byte = 0; byte < 8; ++byte, value >>= 8) digest = (digest ^ (value & 0xFF)) * DIGEST_PRIME;
+    return digest;
+}
+
+// Digest of a device's path (DIPROP_GUIDANDPATH), which stays the same for one device
+// whatever instance GUID it is enumerated under; 0 when the platform does not tell it.
+uint64_t device_path(IDirectInputDevice8W* device) noexcept {
+    DIPROPGUIDANDPATH property{};
+    property.diph.dwSize = sizeof(DIPROPGUIDANDPATH);
+    property.diph.dwHeaderSize = sizeof(DIPROPHEADER);
+    property.diph.dwHow = DIPH_DEVICE;
+    if (FAILED(device->GetProperty(DIPROP_GUIDANDPATH, &property.diph)) || property.wszPath[0] == 0) return 0;
+    uint64_t digest = DIGEST_START;
+    for (int i = 0; i < MAX_PATH && property.wszPath[i] != 0; ++i) digest = digest_of(digest, property.wszPath[i]);
+    return digest == 0 ? 1 : digest;
+}
+
+// What one enumeration of arrivals carries: the set, and the slots whose pad it listed.
+struct Arrivals {
+    ControllerSet* set;
+    uint32_t listed;
+};
+
+int32_t slot_with_instance(const ControllerSet& set, const GUID& instance) {
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) {
+        if (set.slots[i].device != nullptr && same_guid(set.slots[i].instance, instance)) return i;
+    }
+    return -1;
+}
+
+int32_t slot_with_path(const ControllerSet& set, uint64_t path) {
+    for (int32_t i = 0; path != 0 && i < SLOT_COUNT; ++i) {
+        if (set.slots[i].device != nullptr && set.slots[i].path == path) return i;
+    }
+    return -1;
+}
+
+// The new device goes into the slot, in place of a gone pad's device, and is set up as
+// the configure sets up a pad; the next poll acquires it.
+void take_into(ControllerSet& set, int32_t index, IDirectInputDevice8W* device, const DIDEVICEINSTANCEW& instance,
+               uint64_t path) noexcept {
+    ControllerSlot& slot = set.slots[index];
+    if (slot.device != nullptr) {
+        slot.device->Unacquire();
+        slot.device->Release();
+    }
+    slot = ControllerSlot{};
+    slot.device = device;
+    slot.model = model_of(instance);
+    slot.instance = instance.guidInstance;
+    slot.path = path;
+    slot.ready = set_up_device(set, index, false);  // lists no axes: cannot throw
+}
+
+BOOL CALLBACK on_device_arrived(const DIDEVICEINSTANCEW* instance, LPVOID context) noexcept {
+    Arrivals& arrivals = *static_cast<Arrivals*>(context);
+    ControllerSet& set = *arrivals.set;
+    if (instance == nullptr) return DIENUM_CONTINUE;
+    int32_t held = slot_with_instance(set, instance->guidInstance);
+    if (held < 0 || set.slots[held].gone) {
+        IDirectInputDevice8W* device = nullptr;
+        if (FAILED(set.direct_input->CreateDevice(instance->guidInstance, &device, nullptr)) || device == nullptr) {
+            return DIENUM_CONTINUE;
+        }
+        const uint64_t path = device_path(device);
+        held = slot_with_path(set, path);
+        // The same pad back in its port takes its own slot again; a pad still held, under
+        // another instance GUID, is never taken twice.
+        const int32_t index = held < 0 ? arrival_slot(set, model_of(*instance)) : set.slots[held].gone ? held : -1;
+        if (index < 0) {
+            device->Release();
+            if (held >= 0) arrivals.listed |= 1u << held;
+            return DIENUM_CONTINUE;
+        }
+        take_into(set, index, device, *instance, path);
+        held = index;
+    }
+    arrivals.listed |= 1u << held;
+    return DIENUM_CONTINUE;
+}
+
+bool has_room(const ControllerSet& set) {
+    for (const ControllerSlot& slot : set.slots) {
+        if (slot.device == nullptr || slot.gone) return true;
+    }
+    return false;
+}
+
+void enumerate_arrivals(ControllerSet& set) noexcept {
+    for (ControllerSlot& slot : set.slots) {
+        if (slot.device != nullptr && slot.path == 0) slot.path = device_path(slot.device);
+    }
+    Arrivals arrivals{&set, 0};
+    if (FAILED(set.direct_input->EnumDevices(DI8DEVCLASS_GAMECTRL, on_device_arrived, &arrivals, DIEDFL_ATTACHEDONLY))) {
+        return;
+    }
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) {
+        if (set.slots[i].device != nullptr && (arrivals.listed & (1u << i)) == 0) set.slots[i].gone = true;
+    }
+}
+
+}  // namespace
+
+uint64_t device_list_digest() noexcept {
+    RAWINPUTDEVICELIST list[DEVICE_LIST_CAPACITY];
+    UINT count = DEVICE_LIST_CAPACITY;
+    const UINT read = GetRawInputDeviceList(list, &count, sizeof(RAWINPUTDEVICELIST));
+    if (read == static_cast<UINT>(-1)) return digest_of(DIGEST_START, count);
+    uint64_t digest = DIGEST_START;
+    for (UINT i = 0; i < read && i < DEVICE_LIST_CAPACITY; ++i) {
+        if (list[i].dwType == RIM_TYPEHID) digest = digest_of(digest, reinterpret_cast<uintptr_t>(list[i].hDevice));
+    }
+    return digest;
+}
+
+int32_t arrival_slot(const ControllerSet& set, uint32_t model) noexcept {
+    for (int32_t i = 0; model != 0 && i < SLOT_COUNT; ++i) {
+        const ControllerSlot& slot = set.slots[i];
+        if (slot.device != nullptr && slot.gone && slot.model == model) return i;
+    }
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) {
+        if (set.slots[i].device == nullptr) return i;
+    }
+    return -1;
+}
+
+void take_in_arrivals(ControllerSet& set) noexcept {
+    if (set.direct_input == nullptr || !has_room(set)) return;
+    const DWORD now = GetTickCount();
+    if (now - set.last_look < LOOK_INTERVAL_MS) return;
+    set.last_look = now;
+    const uint64_t digest = device_list_digest();
+    if (digest == set.device_list) return;
+    set.device_list = digest;
+    enumerate_arrivals(set);
+}
