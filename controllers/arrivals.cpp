@@ -34,10 +34,21 @@ uint64_t device_path(IDirectInputDevice8W* device) noexcept {
     return digest == 0 ? 1 : digest;
 }
 
-// What one enumeration of arrivals carries: the set, and the slots whose pad it listed.
+// A pad the enumeration found that no slot holds, its device created, not yet placed.
+struct Arrival {
+    IDirectInputDevice8W* device;
+    uint32_t model;
+    GUID instance;
+    uint64_t path;
+};
+
+// What one enumeration of arrivals carries: the set, the slots whose pad it listed, and
+// the new pads (placed once the enumeration has said which pads are gone).
 struct Arrivals {
     ControllerSet* set;
     uint32_t listed;
+    int32_t count;
+    Arrival pads[SLOT_COUNT];
 };
 
 int32_t slot_with_instance(const ControllerSet& set, const GUID& instance) {
@@ -54,47 +65,55 @@ int32_t slot_with_path(const ControllerSet& set, uint64_t path) {
     return -1;
 }
 
-// The new device goes into the slot, in place of a gone pad's device, and is set up as
-// the configure sets up a pad; the next poll acquires it.
-void take_into(ControllerSet& set, int32_t index, IDirectInputDevice8W* device, const DIDEVICEINSTANCEW& instance,
-               uint64_t path) noexcept {
+// The new pad goes into the slot, in place of a gone pad's device, and is set up as the
+// configure sets up a pad; the next poll acquires it.
+void take_into(ControllerSet& set, int32_t index, const Arrival& pad) noexcept {
     ControllerSlot& slot = set.slots[index];
     if (slot.device != nullptr) {
         slot.device->Unacquire();
         slot.device->Release();
     }
     slot = ControllerSlot{};
-    slot.device = device;
-    slot.model = model_of(instance);
-    slot.instance = instance.guidInstance;
-    slot.path = path;
+    slot.device = pad.device;
+    slot.model = pad.model;
+    slot.instance = pad.instance;
+    slot.path = pad.path;
     slot.ready = set_up_device(set, index, false);  // lists no axes: cannot throw
 }
 
+// Marks the pads still held as listed, and keeps each new one, with its device, for later.
+// A pad seen again under another instance GUID is recognised by its path: the same pad
+// back in its port goes to its own slot again, one still held is never taken twice.
 BOOL CALLBACK on_device_arrived(const DIDEVICEINSTANCEW* instance, LPVOID context) noexcept {
     Arrivals& arrivals = *static_cast<Arrivals*>(context);
     ControllerSet& set = *arrivals.set;
     if (instance == nullptr) return DIENUM_CONTINUE;
-    int32_t held = slot_with_instance(set, instance->guidInstance);
-    if (held < 0 || set.slots[held].gone) {
-        IDirectInputDevice8W* device = nullptr;
-        if (FAILED(set.direct_input->CreateDevice(instance->guidInstance, &device, nullptr)) || device == nullptr) {
-            return DIENUM_CONTINUE;
-        }
-        const uint64_t path = device_path(device);
-        held = slot_with_path(set, path);
-        // The same pad back in its port takes its own slot again; a pad still held, under
-        // another instance GUID, is never taken twice.
-        const int32_t index = held < 0 ? arrival_slot(set, model_of(*instance)) : set.slots[held].gone ? held : -1;
-        if (index < 0) {
-            device->Release();
-            if (held >= 0) arrivals.listed |= 1u << held;
-            return DIENUM_CONTINUE;
-        }
-        take_into(set, index, device, *instance, path);
-        held = index;
+    const int32_t held = slot_with_instance(set, instance->guidInstance);
+    if (held >= 0 && !set.slots[held].gone) {
+        arrivals.listed |= 1u << held;
+        return DIENUM_CONTINUE;
     }
-    arrivals.listed |= 1u << held;
+    IDirectInputDevice8W* device = nullptr;
+    if (FAILED(set.direct_input->CreateDevice(instance->guidInstance, &device, nullptr)) || device == nullptr) {
+        return DIENUM_CONTINUE;
+    }
+    const Arrival pad{device, model_of(*instance), instance->guidInstance, device_path(device)};
+    const int32_t same = slot_with_path(set, pad.path);
+    if (same >= 0) {
+        arrivals.listed |= 1u << same;
+        if (set.slots[same].gone) {
+            take_into(set, same, pad);
+        } else {
+            set.slots[same].instance = pad.instance;  // found by it next time, without a device
+            device->Release();
+        }
+        return DIENUM_CONTINUE;
+    }
+    if (arrivals.count == SLOT_COUNT) {
+        device->Release();
+        return DIENUM_CONTINUE;
+    }
+    arrivals.pads[arrivals.count++] = pad;
     return DIENUM_CONTINUE;
 }
 
@@ -109,12 +128,19 @@ void enumerate_arrivals(ControllerSet& set) noexcept {
     for (ControllerSlot& slot : set.slots) {
         if (slot.device != nullptr && slot.path == 0) slot.path = device_path(slot.device);
     }
-    Arrivals arrivals{&set, 0};
-    if (FAILED(set.direct_input->EnumDevices(DI8DEVCLASS_GAMECTRL, on_device_arrived, &arrivals, DIEDFL_ATTACHEDONLY))) {
-        return;
-    }
-    for (int32_t i = 0; i < SLOT_COUNT; ++i) {
+    Arrivals arrivals{&set, 0, 0, {}};
+    const HRESULT hr = set.direct_input->EnumDevices(DI8DEVCLASS_GAMECTRL, on_device_arrived, &arrivals,
+                                                     DIEDFL_ATTACHEDONLY);
+    for (int32_t i = 0; SUCCEEDED(hr) && i < SLOT_COUNT; ++i) {
         if (set.slots[i].device != nullptr && (arrivals.listed & (1u << i)) == 0) set.slots[i].gone = true;
+    }
+    for (int32_t n = 0; n < arrivals.count; ++n) {
+        const int32_t index = arrival_slot(set, arrivals.pads[n].model);
+        if (index >= 0) {
+            take_into(set, index, arrivals.pads[n]);
+        } else {
+            arrivals.pads[n].device->Release();
+        }
     }
 }
 

@@ -204,6 +204,9 @@ SIM_API GUID sim_instance_guid(int controller);
 // The guidProduct EnumDevices reports: {MAKELONG(vendor, product), 0, 0, {0, 0, 'P', 'I',
 // 'D', 'V', 'I', 'D'}}, as Windows and Wine write it.
 SIM_API void sim_set_product_ids(int controller, uint16_t vendor, uint16_t product);
+// The controller is enumerated under a new instance GUID from now on, as Wine may list a
+// pad it sees again; its path and its devices stay.
+SIM_API void sim_renew_instance(int controller);
 // The clock GetTickCount reads outside Windows moves on.
 SIM_API void sim_advance_clock(DWORD milliseconds);
 // GetRawInputDeviceList calls since the last reset.

@@ -149,6 +149,8 @@ void sim_set_product_ids(int controller, uint16_t vendor, uint16_t product) {
                                          {0, 0, 'P', 'I', 'D', 'V', 'I', 'D'}};
 }
 
+void sim_renew_instance(int controller) { ++controller_at(controller).instance.Data4[5]; }
+
 void sim_advance_clock(DWORD milliseconds) { platform.clock += milliseconds; }
 
 int sim_device_list_reads() { return platform.device_list_reads; }

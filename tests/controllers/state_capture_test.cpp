@@ -69,7 +69,7 @@ TEST_F(StateCaptureTest, SlotsWithoutAReadyPadReadAtRest) {
     int broken = sim_add_gamepad("B");
     sim_fail_on(broken, "SetCooperativeLevel", 1, DIERR_GENERIC);
     open_ready();
-    sim_fail_on(0, "Acquire", 1, DIERR_UNPLUGGED);
+    sim_fail_on(0, "Acquire", 1, static_cast<HRESULT>(DIERR_UNPLUGGED));  // unsigned in some headers
     std::memset(&snapshot, 0x5A, sizeof snapshot);
     capture_states(set, snapshot);
     EXPECT_TRUE(set.slots[0].gone);
