@@ -15,6 +15,10 @@
 
 using DeviceFunction = intptr_t (*)(int32_t command, intptr_t argument);
 
+// The host's frame rate: live runs poll at it, and the simulated clock moves by one such
+// frame per frame of a scenario.
+inline constexpr int64_t FRAMES_PER_SECOND = 60;
+
 struct HostPlatform {
     DeviceFunction device = nullptr;
     intptr_t window = 0;  // sent with command 0 when not 0; on Windows the tool's own window

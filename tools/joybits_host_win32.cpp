@@ -15,7 +15,6 @@ namespace {
 constexpr wchar_t WINDOW_CLASS[] = L"joybits-host";
 constexpr int WINDOW_WIDTH = 320;
 constexpr int WINDOW_HEIGHT = 120;
-constexpr LONGLONG FRAMES_PER_SECOND = 60;
 
 // The console's output code page before the run: the tool writes UTF-8 (pads' names), and
 // gives the console its own back at the end. 0 when it was not changed.
