@@ -1,7 +1,8 @@
 // Pads plugged in while the host runs, taken in by a poll without a configure. The poll
 // looks at the system's list of input devices, which is cheap, no more than a few times a
 // second and only while there is room for a pad; it enumerates the game controllers, which
-// takes milliseconds and far longer with some devices, only when that list changed.
+// takes milliseconds and far longer with some devices, only when a device came into that
+// list (one that only went needs none: its Acquire says so).
 #include "controllers/controllers.h"
 #include "controllers/guid.h"
 
@@ -9,9 +10,6 @@ namespace {
 
 // The device list is looked at no more often than this.
 constexpr DWORD LOOK_INTERVAL_MS = 250;
-// Entries of the device list read on the stack; a longer list is told apart by its length
-// alone.
-constexpr UINT DEVICE_LIST_CAPACITY = 64;
 
 constexpr uint64_t DIGEST_START = 0xcbf29ce484222325u;  // FNV-1a
 constexpr uint64_t DIGEST_PRIME = 0x100000001b3u;
@@ -146,16 +144,29 @@ void enumerate_arrivals(ControllerSet& set) noexcept {
 
 }  // namespace
 
-uint64_t device_list_digest() noexcept {
+bool device_list_grew(DeviceList& known) noexcept {
     RAWINPUTDEVICELIST list[DEVICE_LIST_CAPACITY];
-    UINT count = DEVICE_LIST_CAPACITY;
-    const UINT read = GetRawInputDeviceList(list, &count, sizeof(RAWINPUTDEVICELIST));
-    if (read == static_cast<UINT>(-1)) return digest_of(DIGEST_START, count);
-    uint64_t digest = DIGEST_START;
-    for (UINT i = 0; i < read && i < DEVICE_LIST_CAPACITY; ++i) {
-        if (list[i].dwType == RIM_TYPEHID) digest = digest_of(digest, reinterpret_cast<uintptr_t>(list[i].hDevice));
+    UINT total = DEVICE_LIST_CAPACITY;
+    const UINT read = GetRawInputDeviceList(list, &total, sizeof(RAWINPUTDEVICELIST));
+    if (read == static_cast<UINT>(-1)) {
+        const bool grew = total > known.total;
+        known.total = total;
+        known.count = 0;
+        return grew;
     }
-    return digest;
+    bool grew = false;
+    unsigned count = 0;
+    for (UINT i = 0; i < read && i < DEVICE_LIST_CAPACITY; ++i) {
+        if (list[i].dwType != RIM_TYPEHID) continue;
+        bool seen = false;
+        for (unsigned k = 0; k < known.count && !seen; ++k) seen = known.hid[k] == list[i].hDevice;
+        grew = grew || !seen;
+        list[count++].hDevice = list[i].hDevice;
+    }
+    for (unsigned k = 0; k < count; ++k) known.hid[k] = list[k].hDevice;
+    known.count = count;
+    known.total = read;
+    return grew;
 }
 
 int32_t arrival_slot(const ControllerSet& set, uint32_t model) noexcept {
@@ -174,8 +185,5 @@ void take_in_arrivals(ControllerSet& set) noexcept {
     const DWORD now = GetTickCount();
     if (now - set.last_look < LOOK_INTERVAL_MS) return;
     set.last_look = now;
-    const uint64_t digest = device_list_digest();
-    if (digest == set.device_list) return;
-    set.device_list = digest;
-    enumerate_arrivals(set);
+    if (device_list_grew(set.devices)) enumerate_arrivals(set);
 }

@@ -110,7 +110,8 @@ bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text) {
     static_cast<IDirectInputJoyConfig8*>(joy_config)->Release();
 
     // Looked at before the enumeration: a pad plugged in between is taken in by a poll.
-    set.device_list = device_list_digest();
+    set.devices = DeviceList{};
+    device_list_grew(set.devices);
     set.last_look = GetTickCount();
     if (FAILED(set.direct_input->EnumDevices(DI8DEVCLASS_GAMECTRL, on_device_enumerated, &set,
                                              DIEDFL_ATTACHEDONLY))) {

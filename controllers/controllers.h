@@ -20,13 +20,22 @@ struct ControllerSlot {
     uint64_t path = 0;       // digest of the device path, 0 until read (see arrivals.cpp)
 };
 
+// The HID devices of the system's list of input devices when a poll last looked at it.
+// Entries of the list read on the stack: a longer list is told apart by its length alone.
+inline constexpr unsigned DEVICE_LIST_CAPACITY = 64;
+struct DeviceList {
+    HANDLE hid[DEVICE_LIST_CAPACITY] = {};
+    unsigned count = 0;  // of hid
+    unsigned total = 0;  // devices of every kind in the list
+};
+
 struct ControllerSet {
     IDirectInput8W* direct_input = nullptr;  // one reference, owned here
     ControllerSlot slots[SLOT_COUNT];
     int32_t setup_slot = 0;       // the slot whose objects are being enumerated
     TextBuffer axis_fragments;    // scratch list of the set-up slot's axis fragments
     HWND window = nullptr;        // the window the last open_controllers set the pads up with
-    uint64_t device_list = 0;     // digest of the system's device list when last looked at
+    DeviceList devices;           // the system's device list when last looked at
     DWORD last_look = 0;          // GetTickCount of that look
 };
 
@@ -56,11 +65,12 @@ bool set_up_device(ControllerSet& set, int32_t index, bool list_axes);
 
 // Pads plugged in after the configure (controllers/arrivals.cpp). While a slot holds no
 // pad or its pad is gone, looks at the system's device list a few times a second, and
-// when it changed, enumerates and takes every new pad into arrival_slot, set up as the
-// configure sets up a pad. Allocates nothing.
+// when a device came into it, enumerates and takes every new pad into arrival_slot, set
+// up as the configure sets up a pad. Allocates nothing.
 void take_in_arrivals(ControllerSet& set) noexcept;
-// What the device list looks like now, for take_in_arrivals to compare with.
-uint64_t device_list_digest() noexcept;
+// Reads the system's device list into known; true when it holds a HID device that known
+// did not (or, for a list too long to read, when it grew).
+bool device_list_grew(DeviceList& known) noexcept;
 // The slot a new pad of that model goes to: the first slot whose pad of the same model is
 // gone, else the first slot that holds no pad; -1 when there is none.
 int32_t arrival_slot(const ControllerSet& set, uint32_t model) noexcept;

@@ -55,6 +55,7 @@ class SimDevice final : public IDirectInputDevice8W {
 public:
     Core core{Kind::device};
     int controller = 0;
+    int port = 0;  // the controller's port when the device was made
     bool acquired = false;
     bool lost = false;  // the next Poll reports the lost acquisition
     bool format_set = false;

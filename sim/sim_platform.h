@@ -46,8 +46,9 @@
 //
 // Pads that come and go. A controller detached and attached again is the same pad back in
 // its port: as under Wine, its old devices can be acquired again and it keeps its
-// instance GUID and path. The same pad in another port is a new controller with the same
-// product IDs (sim_set_product_ids). Outside Windows the platform also has the system's
+// instance GUID and path. The same pad in another port (sim_plug_elsewhere) keeps its
+// place in the enumeration and its product IDs (sim_set_product_ids), with a new instance
+// GUID and path; its old devices stay unplugged. Outside Windows the platform also has the system's
 // list of input devices (GetRawInputDeviceList: one HID entry per attached controller,
 // with a new handle at every attachment) and its clock (GetTickCount, which moves only by
 // sim_advance_clock); both are counted (sim_device_list_reads) but not logged, since a
@@ -207,6 +208,10 @@ SIM_API void sim_set_product_ids(int controller, uint16_t vendor, uint16_t produ
 // The controller is enumerated under a new instance GUID from now on, as Wine may list a
 // pad it sees again; its path and its devices stay.
 SIM_API void sim_renew_instance(int controller);
+// The controller is plugged into another port: attached, with a new instance GUID and
+// device path, in its place in the enumeration (as Wine lists a pad plugged again); its
+// devices from before stay unplugged.
+SIM_API void sim_plug_elsewhere(int controller);
 // The clock GetTickCount reads outside Windows moves on.
 SIM_API void sim_advance_clock(DWORD milliseconds);
 // GetRawInputDeviceList calls since the last reset.

@@ -16,6 +16,7 @@ void sim_reset() {
     platform.foreground = true;
     platform.ignore_enum_stop = false;
     platform.clock = 0;
+    platform.ports = 0;
     platform.device_list_reads = 0;
     sim_clear_rules();
     for (int& c : platform.calls) c = 0;
@@ -65,6 +66,7 @@ int sim_add_controller(const char* product_name) {
     c.attached = true;
     c.polled = true;
     c.attachments = 1;
+    c.port = platform.ports++;
     return number;
 }
 
@@ -150,6 +152,14 @@ void sim_set_product_ids(int controller, uint16_t vendor, uint16_t product) {
 }
 
 void sim_renew_instance(int controller) { ++controller_at(controller).instance.Data4[5]; }
+
+void sim_plug_elsewhere(int controller) {
+    Controller& c = controller_at(controller);
+    sim_set_attached(controller, false);
+    ++c.instance.Data4[5];
+    c.port = platform.ports++;
+    sim_set_attached(controller, true);
+}
 
 void sim_advance_clock(DWORD milliseconds) { platform.clock += milliseconds; }
 

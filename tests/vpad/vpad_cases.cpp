@@ -95,8 +95,8 @@ using vpad::to_foreground;
 SimAxis sim_axis(vpad::Usage usage) { return static_cast<SimAxis>(usage - vpad::X); }
 
 // The simulated controllers, added in pad order as they are first plugged, with the axes
-// last first as Wine lists them, and the product IDs the virtual pads show. Another port
-// is a new controller of the same pad; the same port attaches its controller again.
+// last first as Wine lists them, and the product IDs the virtual pads show. The same port
+// attaches its controller again; another port moves it there (sim_plug_elsewhere).
 void add_controller(Pad& pad) {
   pad.controller = sim_add_controller(std::string(pad.shape.name.begin(), pad.shape.name.end()).c_str());
   sim_set_product_ids(pad.controller, VPAD_VENDOR_ID, static_cast<uint16_t>(VPAD_PRODUCT_BASE + pad.shape.number));
@@ -108,8 +108,13 @@ void add_controller(Pad& pad) {
 bool plug_pads(Runner& r, const std::string& which, bool same_port) {
   for (auto& [number, pad] : r.pads) {
     if (which.empty() ? pad.shape.later : std::stoul(which) != number) continue;
-    if (pad.controller < 0 || !same_port) add_controller(pad);
-    sim_set_attached(pad.controller, true);
+    if (pad.controller < 0) {
+      add_controller(pad);
+    } else if (same_port) {
+      sim_set_attached(pad.controller, true);
+    } else {
+      sim_plug_elsewhere(pad.controller);
+    }
   }
   return true;
 }
