@@ -94,6 +94,37 @@ std::string missing_problem(MappingEntry word, const ControllerObjects& has) {
            "): it reads 0";
 }
 
+std::vector<std::string> token_problems(const std::string& text, const TokenSpan& token,
+                                        const AttachedControllers& attached);
+
+// The control a controller entry's word reads: "j1 y", "j2 button 3", "j1 point of view 1".
+std::string control_of(MappingEntry word) {
+    const std::string pad = "j" + std::to_string(entry_controller(word)) + " ";
+    const EntryKind kind = entry_kind(word);
+    if (kind == EntryKind::button) return pad + "button " + std::to_string(entry_button(word));
+    if (kind_pov_direction(kind) >= 0) return pad + "point of view " + std::to_string(entry_operand(word));
+    return pad + mapped_axis_letters(kind_axis(kind));
+}
+
+// The warnings of a group: each operand's own, named by its number, and two operands that
+// read the same control.
+std::vector<std::string> group_problems(const std::string& text, const TokenSpan& token,
+                                        const AttachedControllers& attached) {
+    std::vector<std::string> problems;
+    std::map<std::string, size_t> first_with_control;
+    for (size_t i = 0; i < token.operands.size(); ++i) {
+        const std::string operand = "operand " + std::to_string(i + 1);
+        for (const std::string& problem : token_problems(text, token.operands[i], attached)) {
+            problems.push_back(operand + ": " + problem);
+        }
+        const auto seen = first_with_control.emplace(control_of(token.operands[i].word), i);
+        if (seen.second) continue;
+        problems.push_back("operands " + std::to_string(seen.first->second + 1) + " and " + std::to_string(i + 1) +
+                           " both read " + seen.first->first);
+    }
+    return problems;
+}
+
 // The warnings of one compiled token of text.
 std::vector<std::string> token_problems(const std::string& text, const TokenSpan& token,
                                         const AttachedControllers& attached) {
@@ -108,6 +139,7 @@ std::vector<std::string> token_problems(const std::string& text, const TokenSpan
         }
         return problems;
     }
+    if (entry_is_group(token.word)) return group_problems(text, token, attached);
     // A point of view's number is one digit, which the compiler keeps to 1 to 4.
     if (kind_pov_direction(entry_kind(token.word)) < 0) {
         add(number_problem(text, token));
