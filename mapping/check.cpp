@@ -94,9 +94,6 @@ std::string missing_problem(MappingEntry word, const ControllerObjects& has) {
            "): it reads 0";
 }
 
-std::vector<std::string> token_problems(const std::string& text, const TokenSpan& token,
-                                        const AttachedControllers& attached);
-
 // The control a controller entry's word reads: "j1 y", "j2 button 3", "j1 point of view 1".
 std::string control_of(MappingEntry word) {
     const std::string pad = "j" + std::to_string(entry_controller(word)) + " ";
@@ -104,25 +101,6 @@ std::string control_of(MappingEntry word) {
     if (kind == EntryKind::button) return pad + "button " + std::to_string(entry_button(word));
     if (kind_pov_direction(kind) >= 0) return pad + "point of view " + std::to_string(entry_operand(word));
     return pad + mapped_axis_letters(kind_axis(kind));
-}
-
-// The warnings of a group: each operand's own, named by its number, and two operands that
-// read the same control.
-std::vector<std::string> group_problems(const std::string& text, const TokenSpan& token,
-                                        const AttachedControllers& attached) {
-    std::vector<std::string> problems;
-    std::map<std::string, size_t> first_with_control;
-    for (size_t i = 0; i < token.operands.size(); ++i) {
-        const std::string operand = "operand " + std::to_string(i + 1);
-        for (const std::string& problem : token_problems(text, token.operands[i], attached)) {
-            problems.push_back(operand + ": " + problem);
-        }
-        const auto seen = first_with_control.emplace(control_of(token.operands[i].word), i);
-        if (seen.second) continue;
-        problems.push_back("operands " + std::to_string(seen.first->second + 1) + " and " + std::to_string(i + 1) +
-                           " both read " + seen.first->first);
-    }
-    return problems;
 }
 
 // The warnings of one compiled token of text.
@@ -139,7 +117,6 @@ std::vector<std::string> token_problems(const std::string& text, const TokenSpan
         }
         return problems;
     }
-    if (entry_is_group(token.word)) return group_problems(text, token, attached);
     // A point of view's number is one digit, which the compiler keeps to 1 to 4.
     if (kind_pov_direction(entry_kind(token.word)) < 0) {
         add(number_problem(text, token));
@@ -156,6 +133,23 @@ std::vector<std::string> token_problems(const std::string& text, const TokenSpan
         add(missing_problem(token.word, attached.objects[static_cast<size_t>(controller - 1)]));
     }
     return problems;
+}
+
+// The warnings of group token index: each operand's own, named by its number and marking
+// its bytes, and an operand that reads the same control as one before it.
+void warn_group(const std::string& text, const TokenSpan& token, int32_t index, const AttachedControllers& attached,
+                std::vector<MappingWarning>& warnings) {
+    std::map<std::string, size_t> first_with_control;
+    for (size_t i = 0; i < token.operands.size(); ++i) {
+        const TokenSpan& operand = token.operands[i];
+        const std::string name = "operand " + std::to_string(i + 1);
+        auto warn = [&](const std::string& message) {
+            warnings.push_back({index, operand.start, operand.end - operand.start, name + ": " + message});
+        };
+        for (const std::string& problem : token_problems(text, operand, attached)) warn(problem);
+        const auto seen = first_with_control.emplace(control_of(operand.word), i);
+        if (!seen.second) warn("reads " + seen.first->first + ", as operand " + std::to_string(seen.first->second + 1) + " does");
+    }
 }
 
 }  // namespace
@@ -184,6 +178,10 @@ std::vector<MappingWarning> check_mapping(const std::string& text, const std::ve
             warn("this token and the " + std::to_string(tokens.size() - static_cast<size_t>(index) - 1) +
                  " after it are ignored: only the first " + std::to_string(MAX_ENTRIES) + " tokens count");
             break;
+        }
+        if (entry_is_group(token.word)) {
+            warn_group(text, token, index, attached, warnings);
+            continue;
         }
         for (const std::string& problem : token_problems(text, token, attached)) warn(problem);
         if (entry_is_constant(token.word)) continue;

@@ -182,5 +182,7 @@ test('a group: its operands under it in the table, the D-pad or the stick lights
   assert.equal(await page.textContent('#marked mark.error'), '|');
   await typeMapping(page, '(j1b1|j9b2)');
   assert.equal(await page.textContent('#marked mark.error'), 'j9b2');
+  await typeMapping(page, '(j1b3|j1b3q)');
+  assert.deepEqual(await page.locator('#marked mark.warning').allTextContents(), ['j1b3q']);
   await page.close();
 });
