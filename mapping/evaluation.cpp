@@ -231,26 +231,36 @@ void decode_entries(const MappingTable& table, DecodedTable& decoded) noexcept {
     }
 }
 
-int32_t evaluate_decoded(MappingTable& table, const DecodedTable& decoded, const StateSnapshot& snapshot) noexcept {
+namespace {
+
+// The groups' part of a poll: the operands of each slot read, then every group's bit.
+[[gnu::noinline]] void evaluate_groups(MappingTable& table, const DecodedTable& decoded,
+                                       const StateSnapshot& snapshot) noexcept {
     const auto* records = reinterpret_cast<const unsigned char*>(snapshot.state);
-    // The count bounds every slot's records: a table emptied by setting it to 0 has none.
-    int32_t first = 0;
-    int32_t first_operand = decoded.slot_end[SLOT_COUNT - 1];
+    int32_t first = decoded.slot_end[SLOT_COUNT - 1];
     for (int32_t slot = 0; slot < SLOT_COUNT; ++slot) {
-        const int32_t end = decoded.slot_end[slot] < decoded.count ? decoded.slot_end[slot] : decoded.count;
-        const int32_t operand_end =
-            decoded.operand_slot_end[slot] < decoded.count ? decoded.operand_slot_end[slot] : decoded.count;
-        if (snapshot.fresh[slot]) {
-            evaluate_records(table.entries, decoded.entries + first, decoded.entries + end, records);
-            evaluate_records(table.operands, decoded.entries + first_operand, decoded.entries + operand_end, records);
-        }
+        const int32_t end = decoded.operand_slot_end[slot] < decoded.count ? decoded.operand_slot_end[slot] : decoded.count;
+        if (snapshot.fresh[slot]) evaluate_records(table.operands, decoded.entries + first, decoded.entries + end, records);
         first = end;
-        first_operand = operand_end;
     }
     for (const DecodedGroup* g = decoded.groups; g < decoded.groups + decoded.group_count; ++g) {
         if (g->index >= table.count) continue;  // emptied with the table: no word past its count
         MappingEntry& word = table.entries[g->index];
         word = combined(word, table.operands + g->first, g->count, g->all != 0);
     }
+}
+
+}  // namespace
+
+int32_t evaluate_decoded(MappingTable& table, const DecodedTable& decoded, const StateSnapshot& snapshot) noexcept {
+    const auto* records = reinterpret_cast<const unsigned char*>(snapshot.state);
+    int32_t first = 0;
+    for (int32_t slot = 0; slot < SLOT_COUNT; ++slot) {
+        // The count bounds every slot's records: a table emptied by setting it to 0 has none.
+        const int32_t end = decoded.slot_end[slot] < decoded.count ? decoded.slot_end[slot] : decoded.count;
+        if (snapshot.fresh[slot]) evaluate_records(table.entries, decoded.entries + first, decoded.entries + end, records);
+        first = end;
+    }
+    if (decoded.group_count > 0) evaluate_groups(table, decoded, snapshot);
     return table.count;
 }
