@@ -128,7 +128,7 @@ bool operands_within(const MappingTable& table, MappingEntry e) {
 }
 
 // Group word e with each operand whose slot was read evaluated as an entry would be.
-MappingEntry evaluated_group(MappingTable& table, MappingEntry e, const unsigned char* const* records) noexcept {
+[[gnu::noinline]] MappingEntry evaluated_group(MappingTable& table, MappingEntry e, const unsigned char* const* records) noexcept {
     if (!operands_within(table, e)) return e;
     MappingEntry* operands = table.operands + group_first(e);
     for (MappingEntry* w = operands; w != operands + group_count(e); ++w) {

@@ -111,9 +111,11 @@ constexpr int32_t entry_button(MappingEntry e) {
 static_assert(BUTTON_NUMBER_MASK + 1 == BUTTON_COUNT);
 constexpr bool entry_inverted(MappingEntry e) { return (e & 2u) != 0; }
 constexpr uint32_t entry_result(MappingEntry e) { return e & 1u; }
+// Controller 0 and one of the two group kinds: the top 12 bits are those two values alone.
 constexpr bool entry_is_group(MappingEntry e) {
-    return entry_controller(e) == 0 && (entry_kind(e) == EntryKind::group_any || entry_kind(e) == EntryKind::group_all);
+    return (e >> 20) - static_cast<uint32_t>(EntryKind::group_any) <= 1u;
 }
+static_assert(static_cast<int>(EntryKind::group_all) == static_cast<int>(EntryKind::group_any) + 1);
 constexpr bool entry_is_constant(MappingEntry e) { return entry_controller(e) == 0 && !entry_is_group(e); }
 
 inline constexpr int MAX_ENTRIES = 160;
