@@ -23,6 +23,7 @@
 #include <string>
 
 #include "bench/bench_counters.h"
+#include "bench/bench_mapping.h"
 #include "controllers/state_snapshot.h"
 #include "controllers/axes.h"
 #include "mapping/compiler.h"
@@ -138,6 +139,15 @@ void BM_evaluate_grouped_mapping_decoded(benchmark::State& state) {
     run_evaluation(state, compiled_table(grouped_mapping()), true);
 }
 BENCHMARK(BM_evaluate_grouped_mapping_decoded);
+
+// 160 groups of 4 operands over the eight controllers, from the decoded form: per entry
+// is per group, each reading 4 operands.
+void BM_evaluate_groups_of_4_decoded(benchmark::State& state) {
+    MappingTable table = compiled_table(group_mapping(MAX_ENTRIES, SLOT_COUNT));
+    if (table.count != MAX_ENTRIES || table.operand_count != 4 * MAX_ENTRIES) std::abort();
+    run_evaluation(state, table, true);
+}
+BENCHMARK(BM_evaluate_groups_of_4_decoded);
 
 // The floor under any pass over the table: read each of the 160 words and store its low
 // bit, one entry after the other, as the evaluation does. The compiler is kept from

@@ -12,10 +12,9 @@ namespace {
 
 constexpr int FRAME_ENTRIES = 160;
 
-void BM_frame_poll_and_read(benchmark::State& state) {
-    auto controllers = static_cast<int>(state.range(0));
+// The frame of mapping over the first `controllers` controllers.
+void run_frame(benchmark::State& state, int controllers, const std::string& mapping) {
     attach_controllers(controllers);
-    std::string mapping = mixed_mapping(FRAME_ENTRIES, controllers);
     bench_device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping.c_str()));
     // The first poll after a configure only acquires the controllers.
     bench_device(CMD_POLL, 0);
@@ -41,7 +40,19 @@ void BM_frame_poll_and_read(benchmark::State& state) {
         static_cast<double>(sim_calls("GetDeviceState") - frames_before), benchmark::Counter::kAvgIterations);
     detach_controllers();
 }
+
+void BM_frame_poll_and_read(benchmark::State& state) {
+    const auto controllers = static_cast<int>(state.range(0));
+    run_frame(state, controllers, mixed_mapping(FRAME_ENTRIES, controllers));
+}
 BENCHMARK(BM_frame_poll_and_read)->ArgName("controllers")->Arg(2)->Arg(8);
+
+// 160 groups of 4 operands each: 640 operands read, 160 bits made from them.
+void BM_frame_groups_of_4(benchmark::State& state) {
+    const auto controllers = static_cast<int>(state.range(0));
+    run_frame(state, controllers, group_mapping(FRAME_ENTRIES, controllers));
+}
+BENCHMARK(BM_frame_groups_of_4)->ArgName("controllers")->Arg(2)->Arg(8);
 
 // The two halves of the frame on their own, two controllers: the poll alone, and (where
 // the plug-in's state is at hand, natively) the 160 reads alone.

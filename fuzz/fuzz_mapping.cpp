@@ -6,7 +6,8 @@
 // followed by the exact help list of the two controllers, with the syntax-error marker
 // between them exactly when the table came out empty because of an error; the answer
 // handed back as the next mapping text gives the same answer and the same table; every
-// entry word is well formed; polls return the count and reads give 0 or 1 (1 past the
+// entry word is well formed, a group's operands too, and after a poll each group's bit is
+// the one its operands' bits make; polls return the count and reads give 0 or 1 (1 past the
 // end); constants keep their bits; after a release nothing is left held or misused; the
 // token list the readers beside the plug-in take agrees with the configure: the same
 // refusal, the same words, and spans that follow one another comma by comma.
@@ -48,20 +49,41 @@ std::string configure(const char* text) {
     return std::string(answer);
 }
 
-void check_words() {
+void check_controller_word(MappingEntry e) {
+    check(entry_controller(e) >= 1 && entry_controller(e) <= 8, "controller number out of range");
+    check(static_cast<int>(entry_kind(e)) < ENTRY_KIND_COUNT, "kind out of range");
+    check(((e >> 18) & 3u) == 0, "bits 18-19 not zero");
+    check(kind_pov_direction(entry_kind(e)) < 0 || (entry_operand(e) >= POV_NUMBER_MIN && entry_operand(e) <= POV_NUMBER_MAX),
+          "a point of view's number out of range");
+}
+
+// A group's operands stand among the table's, and after a poll its bit is any or every
+// operand's bit, flipped by its '!'.
+void check_group(const MappingTable& table, MappingEntry e, bool polled) {
+    check(static_cast<int32_t>(group_first(e) + group_count(e)) <= table.operand_count, "a group's operands out of range");
+    uint32_t any = 0;
+    uint32_t every = 1;
+    for (uint32_t k = group_first(e); k < group_first(e) + group_count(e); ++k) {
+        check_controller_word(table.operands[k]);
+        any |= entry_result(table.operands[k]);
+        every &= entry_result(table.operands[k]);
+    }
+    const uint32_t bit = (entry_kind(e) == EntryKind::group_all ? every : any) ^ (entry_inverted(e) ? 1u : 0u);
+    check(!polled || entry_result(e) == bit, "a group's bit is not its operands'");
+}
+
+void check_words(bool polled) {
     const MappingTable& table = tested.table;
     check(table.count >= 0 && table.count <= MAX_ENTRIES, "count out of range");
     for (int32_t i = 0; i < table.count; ++i) {
         MappingEntry e = table.entries[i];
         if (entry_is_constant(e)) {
             check(e == CONSTANT_0 || e == CONSTANT_1, "constant entry carries more than its bit");
-            continue;
+        } else if (entry_is_group(e)) {
+            check_group(table, e, polled);
+        } else {
+            check_controller_word(e);
         }
-        check(entry_controller(e) >= 1 && entry_controller(e) <= 8, "controller number out of range");
-        check(static_cast<int>(entry_kind(e)) < ENTRY_KIND_COUNT, "kind out of range");
-        check(((e >> 18) & 3u) == 0, "bits 18-19 not zero");
-        check(kind_pov_direction(entry_kind(e)) < 0 || (entry_operand(e) >= POV_NUMBER_MIN && entry_operand(e) <= POV_NUMBER_MAX),
-              "a point of view's number out of range");
     }
 }
 
@@ -80,6 +102,12 @@ void check_tokens(const std::string& chosen, bool refused, const MappingEntry* w
         const char after = t.end < static_cast<int32_t>(chosen.size()) ? chosen[static_cast<size_t>(t.end)] : ',';
         check(after == ',' || after == '/', "a token ends at neither a comma, a '/' nor the end", chosen);
         check(refused || i >= count || t.word == words[i], "a token's word is not the table's", chosen);
+        for (size_t k = 0; k < t.operands.size(); ++k) {
+            const TokenSpan& o = t.operands[k];
+            check(t.start <= o.start && o.start < o.end && o.end <= t.end && o.number_end <= o.end &&
+                      (refused || o.word == tested.table.operands[group_first(t.word) + k]),
+                  "an operand's span or word is not its group's", chosen);
+        }
         at = t.end + 1;
     }
 }
@@ -106,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string echo = chosen.substr(0, chosen.find('/'));
 
     std::string answer = configure(text);
-    check_words();
+    check_words(false);
     int32_t count = tested.table.count;
     check(answer.compare(0, echo.size(), echo) == 0, "answer does not start with the echo", answer);
     std::string tail = answer.substr(echo.size());
@@ -148,7 +176,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 check(bit == static_cast<intptr_t>(words[i]), "a constant changed its bit");
             }
         }
-        check_words();
+        check_words(true);
     }
 
     device(CMD_RELEASE);

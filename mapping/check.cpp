@@ -94,6 +94,15 @@ std::string missing_problem(MappingEntry word, const ControllerObjects& has) {
            "): it reads 0";
 }
 
+// The control a controller entry's word reads: "j1 y", "j2 button 3", "j1 point of view 1".
+std::string control_of(MappingEntry word) {
+    const std::string pad = "j" + std::to_string(entry_controller(word)) + " ";
+    const EntryKind kind = entry_kind(word);
+    if (kind == EntryKind::button) return pad + "button " + std::to_string(entry_button(word));
+    if (kind_pov_direction(kind) >= 0) return pad + "point of view " + std::to_string(entry_operand(word));
+    return pad + mapped_axis_letters(kind_axis(kind));
+}
+
 // The warnings of one compiled token of text.
 std::vector<std::string> token_problems(const std::string& text, const TokenSpan& token,
                                         const AttachedControllers& attached) {
@@ -126,6 +135,23 @@ std::vector<std::string> token_problems(const std::string& text, const TokenSpan
     return problems;
 }
 
+// The warnings of group token index: each operand's own, named by its number and marking
+// its bytes, and an operand that reads the same control as one before it.
+void warn_group(const std::string& text, const TokenSpan& token, int32_t index, const AttachedControllers& attached,
+                std::vector<MappingWarning>& warnings) {
+    std::map<std::string, size_t> first_with_control;
+    for (size_t i = 0; i < token.operands.size(); ++i) {
+        const TokenSpan& operand = token.operands[i];
+        const std::string name = "operand " + std::to_string(i + 1);
+        auto warn = [&](const std::string& message) {
+            warnings.push_back({index, operand.start, operand.end - operand.start, name + ": " + message});
+        };
+        for (const std::string& problem : token_problems(text, operand, attached)) warn(problem);
+        const auto seen = first_with_control.emplace(control_of(operand.word), i);
+        if (!seen.second) warn("reads " + seen.first->first + ", as operand " + std::to_string(seen.first->second + 1) + " does");
+    }
+}
+
 }  // namespace
 
 std::vector<MappingWarning> check_mapping(const std::string& text, const std::vector<TokenSpan>& tokens,
@@ -152,6 +178,10 @@ std::vector<MappingWarning> check_mapping(const std::string& text, const std::ve
             warn("this token and the " + std::to_string(tokens.size() - static_cast<size_t>(index) - 1) +
                  " after it are ignored: only the first " + std::to_string(MAX_ENTRIES) + " tokens count");
             break;
+        }
+        if (entry_is_group(token.word)) {
+            warn_group(text, token, index, attached, warnings);
+            continue;
         }
         for (const std::string& problem : token_problems(text, token, attached)) warn(problem);
         if (entry_is_constant(token.word)) continue;

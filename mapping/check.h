@@ -16,8 +16,8 @@
 
 struct MappingWarning {
     int32_t token_index;  // from 0; the entry of the same number when below MAX_ENTRIES
-    int32_t offset;       // byte offset of the token's start in the text as handed over
-    int32_t length;       // bytes of the token as written, blanks included
+    int32_t offset;       // byte offset of the token's start in the text as handed over (of
+    int32_t length;       // the operand's, for a group's operand); its bytes as written, blanks included
     std::string message;  // one line
 };
 

@@ -1,5 +1,6 @@
 #include "mapping/compiler.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "controllers/controller_facts.h"
@@ -21,12 +22,22 @@ int axis_at(const TextBuffer& token, int32_t pos, int32_t& length) {
     return -1;
 }
 
+// A group's operand as read: its word and where it and its number stand in the token.
+struct OperandWord {
+    MappingEntry word;
+    int32_t start, end, number_pos, number_end, number;
+};
+
 struct TokenWord {
     SyntaxReason refused;  // none when the token compiled
     MappingEntry word;
     int32_t number_pos = -1;  // where the number begins in the token, '!' included; -1 for none
     int32_t number_end = -1;  // just past its last digit; number_pos when it has no digit
     int32_t number = 0;       // as read, before the entry word keeps its low bits
+    int32_t fault = 0;        // where a refused group's fault stands in the token, 0 for none
+    int32_t fault_end = 0;    // just past its bytes
+    int32_t operand_count = 0;  // a group's operands, as far as they were read
+    OperandWord operands[MAX_GROUP_OPERANDS] = {};
 };
 
 // A controller token whose number is written from position pos of the token on (at most
@@ -93,7 +104,26 @@ TokenWord compile_controller_token(const TextBuffer& token, bool invert) {
     return numbered(token, form_pos, controller, axis_kind(axis, AxisForm::bit), BIT_NUMBER_MASK, invert);
 }
 
-TokenWord compile_token(TextBuffer& token) {
+TokenWord compile_group_token(const TextBuffer& token, bool invert, uint32_t first);
+
+// Moves what a token's reading says of its bytes by one, for the '!' taken out before it.
+void past_invert(TokenWord& compiled) {
+    if (compiled.number_pos >= 0) {
+        ++compiled.number_pos;
+        ++compiled.number_end;
+    }
+    if (compiled.fault > 0) ++compiled.fault, ++compiled.fault_end;
+    for (int32_t i = 0; i < compiled.operand_count; ++i) {
+        OperandWord& op = compiled.operands[i];
+        ++op.start;
+        ++op.end;
+        if (op.number_pos >= 0) ++op.number_pos, ++op.number_end;
+    }
+}
+
+// A token, its blanks and tabs left out; a group's operands will stand from index first
+// on beside the table.
+TokenWord compile_token(TextBuffer& token, uint32_t first) {
     if (token.length == 0) return {SyntaxReason::empty_token, 0};
     bool invert = token.at(0) == '!';
     if (invert) {  // the '!' taken out in place, the terminating zero moved with the rest
@@ -104,12 +134,80 @@ TokenWord compile_token(TextBuffer& token) {
     // The constants ignore the invert flag.
     if (equals(token, "a")) return {SyntaxReason::none, CONSTANT_0};
     if (equals(token, "p")) return {SyntaxReason::none, CONSTANT_1};
-    TokenWord compiled = compile_controller_token(token, invert);
-    if (invert && compiled.number_pos >= 0) {
-        ++compiled.number_pos;
-        ++compiled.number_end;
-    }
+    TokenWord compiled =
+        token.at(0) == '(' ? compile_group_token(token, invert, first) : compile_controller_token(token, invert);
+    if (invert) past_invert(compiled);
     return compiled;
+}
+
+// The group refused at byte pos of its token (its own '!' not counted) for reason; the
+// fault is length bytes long.
+TokenWord group_fault(TokenWord& group, int32_t pos, SyntaxReason reason, int32_t length = 1) {
+    group.refused = reason;
+    group.word = 0;
+    group.fault = pos;
+    group.fault_end = pos + length;
+    return group;
+}
+
+bool cuts_group(char c) { return c == '|' || c == '&' || c == ')'; }
+
+// Why nothing stands at byte pos of a group, cut there by cut.
+SyntaxReason empty_operand_reason(const TextBuffer& token, int32_t pos, char cut) {
+    if (cut == '\0') return SyntaxReason::unclosed_group;
+    if (pos == 1) return cut == ')' ? SyntaxReason::empty_group : SyntaxReason::empty_operand;
+    return cut == ')' || !cuts_group(token.at(pos - 1)) ? SyntaxReason::empty_operand : SyntaxReason::joints_in_a_row;
+}
+
+// The operand at bytes [pos, end) of a group, read as a token of its own would be; it
+// may be neither a constant nor a group.
+void add_operand(TokenWord& group, const TextBuffer& token, int32_t pos, int32_t end) {
+    const int32_t bang = token.at(pos) == '!' ? 1 : 0;
+    if (token.at(pos + bang) == '(') {
+        group_fault(group, pos, SyntaxReason::nested_group, end - pos);
+        return;
+    }
+    TextBuffer bytes = token.mid(pos).left(end - pos);
+    const TokenWord read = compile_token(bytes, 0);
+    if (read.refused != SyntaxReason::none || entry_is_constant(read.word)) {
+        group_fault(group, pos, read.refused != SyntaxReason::none ? read.refused : SyntaxReason::constant_operand,
+                    end - pos);
+        return;
+    }
+    const bool numbered = read.number_pos >= 0;
+    group.operands[group.operand_count++] = {read.word, pos, end, numbered ? pos + read.number_pos : -1,
+                                             numbered ? pos + read.number_end : -1, read.number};
+}
+
+// A group after its '!': "(" operands joined by '|' or by '&' ")", 1 to 8 of them, each a
+// controller token with its own '!'; nothing may follow the ")".
+TokenWord compile_group_token(const TextBuffer& token, bool invert, uint32_t first) {
+    TokenWord group{SyntaxReason::none, 0};
+    char joint = 0;
+    int32_t pos = 1;
+    for (;;) {
+        int32_t end = pos;
+        while (end < token.length && !cuts_group(token.at(end))) ++end;
+        const char cut = token.at(end);  // the terminating zero past the last byte
+        if (end == pos) return group_fault(group, pos, empty_operand_reason(token, pos, cut), cut == '\0' ? 0 : 1);
+        if (group.operand_count == MAX_GROUP_OPERANDS) {
+            return group_fault(group, pos, SyntaxReason::too_many_operands, end - pos);
+        }
+        add_operand(group, token, pos, end);
+        if (group.refused != SyntaxReason::none) return group;
+        if (cut == '\0') return group_fault(group, end, SyntaxReason::unclosed_group, 0);
+        if (cut == ')') {
+            if (end + 1 < token.length) {
+            return group_fault(group, end + 1, SyntaxReason::after_group, token.length - end - 1);
+        }
+            break;
+        }
+        if (joint != 0 && cut != joint) return group_fault(group, end, SyntaxReason::mixed_joints);
+        joint = cut;
+        pos = end + 1;
+    }
+    group.word = make_group_entry(joint == '&', first, static_cast<uint32_t>(group.operand_count), invert);
+    return group;
 }
 
 // The mapping text before its first '/', which opens the comment.
@@ -151,6 +249,18 @@ int32_t offset_in_text(const TextBuffer& text, int32_t start, int32_t end, int32
     return end;
 }
 
+// The span of a token or an operand whose bytes [from, to) of its token stand at
+// [start, end) of text; number_pos as TokenWord has it.
+TokenSpan span_of(const TextBuffer& text, int32_t start, int32_t end, int32_t from, int32_t to, int32_t number_pos,
+                  int32_t number_end, int32_t number, MappingEntry word) {
+    const int32_t first = offset_in_text(text, start, end, from);
+    const int32_t last = to == from ? first : offset_in_text(text, start, end, to - 1) + 1;
+    const bool has_number = number_pos >= 0;
+    return {first, last, has_number ? offset_in_text(text, start, end, number_pos) : last,
+            has_number ? std::min(offset_in_text(text, start, end, number_end), last) : last, number, word,
+            SyntaxReason::none, first, last, {}};
+}
+
 }  // namespace
 
 CompileResult compile_mapping(const TextBuffer& text, MappingTable& table) {
@@ -162,11 +272,12 @@ CompileResult compile_mapping(const TextBuffer& text, MappingTable& table) {
     // The count is published only once the whole text has compiled, so that neither a
     // syntax error nor a failed allocation part-way leaves a half-built table served.
     int32_t count = 0;
+    int32_t operands = 0;
     cut_tokens(result.echo, [&](int32_t index, int32_t start, int32_t, TextBuffer& token) {
         // Past the last entry nothing is read, so nothing is refused: longer stored texts
         // have always configured.
         if (index >= MAX_ENTRIES) return false;
-        TokenWord compiled = compile_token(token);
+        TokenWord compiled = compile_token(token, static_cast<uint32_t>(operands));
         if (compiled.refused != SyntaxReason::none) {
             result.syntax_error = true;
             result.reason = compiled.refused;
@@ -174,26 +285,41 @@ CompileResult compile_mapping(const TextBuffer& text, MappingTable& table) {
             result.token_offset = start;
             return false;
         }
+        for (int32_t i = 0; i < compiled.operand_count; ++i) table.operands[operands++] = compiled.operands[i].word;
         table.entries[count++] = compiled.word;
         return true;
     });
     if (!result.syntax_error) table.count = count;
+    table.operand_count = result.syntax_error ? 0 : operands;
     return result;
 }
 
 std::vector<TokenSpan> mapping_tokens(const TextBuffer& text) {
     std::vector<TokenSpan> spans;
     TextBuffer body = before_comment(text);
+    int32_t operands = 0;
     cut_tokens(body, [&](int32_t index, int32_t start, int32_t end, TextBuffer& token) {
         if (index >= MAX_ENTRIES) {
-            spans.push_back({start, end, end, end, 0, 0, SyntaxReason::none});
+            spans.push_back({start, end, end, end, 0, 0, SyntaxReason::none, start, end, {}});
             return true;
         }
-        TokenWord compiled = compile_token(token);
+        TokenWord compiled = compile_token(token, static_cast<uint32_t>(operands));
+        operands += compiled.operand_count;
         const bool has_number = compiled.number_pos >= 0;
+        const bool in_group = compiled.fault > 0;
+        const int32_t fault = in_group ? offset_in_text(body, start, end, compiled.fault) : start;
+        int32_t fault_end = in_group ? fault : end;
+        if (in_group && compiled.fault_end > compiled.fault) {
+            fault_end = offset_in_text(body, start, end, compiled.fault_end - 1) + 1;
+        }
         spans.push_back({start, end, has_number ? offset_in_text(body, start, end, compiled.number_pos) : end,
                          has_number ? offset_in_text(body, start, end, compiled.number_end) : end, compiled.number,
-                         compiled.word, compiled.refused});
+                         compiled.word, compiled.refused, fault, fault_end, {}});
+        for (int32_t i = 0; i < compiled.operand_count; ++i) {
+            const OperandWord& op = compiled.operands[i];
+            spans.back().operands.push_back(
+                span_of(body, start, end, op.start, op.end, op.number_pos, op.number_end, op.number, op.word));
+        }
         return compiled.refused == SyntaxReason::none;
     });
     return spans;

@@ -21,6 +21,16 @@ enum class SyntaxReason : uint8_t {
     pov_number,            // not 1 to 4 after h
     pov_direction,         // not u, r, d or l after the point of view's number
     after_pov_direction,   // anything after the direction
+    // a group, "(" operand "|" operand ... ")" or with "&", cut at '|', '&' and ')' first:
+    empty_group,           // "()"
+    empty_operand,         // nothing between '(' and a joint, or between a joint and ')'
+    joints_in_a_row,       // two joints with nothing between them
+    mixed_joints,          // '|' and '&' in one group
+    too_many_operands,     // a ninth operand
+    constant_operand,      // a or p as an operand
+    nested_group,          // a group as an operand
+    unclosed_group,        // no ')' before the token ends
+    after_group,           // anything after the ')'
 };
 
 struct CompileResult {
@@ -47,6 +57,13 @@ struct TokenSpan {
     int32_t number;        // the number as read (0 without digits), before the word keeps its low bits
     MappingEntry word;     // 0 when refused, and for a token past the first MAX_ENTRIES
     SyntaxReason refused;  // none when it compiled
+    int32_t fault;         // where a refused group's fault stands (an operand's start, a joint, the
+                           // ')' missing or the bytes after it); start for any other token
+    int32_t fault_end;     // just past the fault's bytes (a refused operand's end); end for any
+                           // other token
+    // A group's operands, each read as a token of its own (spans, number and word; never
+    // refused, since a refused operand refuses its group), as far as the compiler read them.
+    std::vector<TokenSpan> operands;
 };
 
 // The tokens of the mapping text, cut and read as compile_mapping reads them, up to and

@@ -87,12 +87,63 @@ static_assert(KIND_RULES[static_cast<size_t>(EntryKind::v_below)].field == offse
 static_assert(KIND_RULES[static_cast<size_t>(EntryKind::pov_left)].pov_start == 20250);
 static_assert(KIND_RULES[ENTRY_KIND_COUNT].writes == 0, "every kind after the last is unknown");
 
+// Word e with its result bit made anew from record, the state record of its controller.
+inline MappingEntry evaluated(MappingEntry e, const unsigned char* record) noexcept {
+    const KindRule& rule = KIND_RULES[static_cast<size_t>(entry_kind(e))];
+    if (rule.pov_start != 0) {
+        // A point of view: its number, 1 to 4, picks the value.
+        uint32_t value;
+        std::memcpy(&value, record + POVS_OFFSET + 4 * ((entry_operand(e) - 1u) & (POV_COUNT - 1)), sizeof value);
+        return e ^ ((pov_on(value, rule.pov_start) ^ (e >> 1) ^ e) & 1u);
+    }
+    // The operand sign-extended: its low bits, all that the button index and the bit
+    // number read, are the operand's own.
+    const int32_t threshold = entry_threshold(e);
+    const auto operand = static_cast<uint32_t>(threshold);
+    uint32_t value;
+    std::memcpy(&value, record + rule.field + ((operand - 1u) & rule.index_mask), sizeof value);
+    const auto a = static_cast<int32_t>(value << ((operand & rule.bit_mask) ^ rule.shift_base));
+    const int32_t b = (threshold & rule.threshold_mask) + rule.threshold_bias;
+    // Bit 0 of the change: the result (the comparison, flipped for "above" and for an
+    // inverted entry) differs from the bit the word holds.
+    const uint32_t change = (static_cast<uint32_t>(a < b) ^ rule.flip ^ (e >> 1) ^ e) & rule.writes;
+    return e ^ change;
+}
+
+// A group's bit from its operands' bits: any or every one on, flipped by its '!'.
+inline MappingEntry combined(MappingEntry group, const MappingEntry* operands, uint32_t count, bool all) noexcept {
+    uint32_t any = 0;
+    uint32_t every = 1;
+    for (const MappingEntry* w = operands; w != operands + count; ++w) {
+        any |= *w;
+        every &= *w;
+    }
+    return group ^ (((all ? every : any) ^ (group >> 1) ^ group) & 1u);
+}
+
+// Whether group word e's operands all stand among the table's.
+bool operands_within(const MappingTable& table, MappingEntry e) {
+    const int32_t operands = table.operand_count < MAX_OPERANDS ? table.operand_count : MAX_OPERANDS;
+    return static_cast<int32_t>(group_first(e) + group_count(e)) <= operands;
+}
+
+// Group word e with each operand whose slot was read evaluated as an entry would be.
+[[gnu::noinline]] MappingEntry evaluated_group(MappingTable& table, MappingEntry e, const unsigned char* const* records) noexcept {
+    if (!operands_within(table, e)) return e;
+    MappingEntry* operands = table.operands + group_first(e);
+    for (MappingEntry* w = operands; w != operands + group_count(e); ++w) {
+        const unsigned char* record = records[entry_controller(*w)];
+        if (record != nullptr) *w = evaluated(*w, record);
+    }
+    return combined(e, operands, group_count(e), entry_kind(e) == EntryKind::group_all);
+}
+
 }  // namespace
 
 int32_t evaluate_entries(MappingTable& table, const StateSnapshot& snapshot) noexcept {
     // The state record of each controller number that was read in this poll. Number 0
-    // (constants), slots not read and numbers beyond the last slot, which the compiler
-    // never writes, have none, and their words keep their bits.
+    // (constants and groups), slots not read and numbers beyond the last slot, which the
+    // compiler never writes, have none, and their words keep their bits.
     const unsigned char* records[16] = {};
     for (int32_t slot = 0; slot < SLOT_COUNT; ++slot) {
         if (snapshot.fresh[slot]) records[slot + 1] = reinterpret_cast<const unsigned char*>(&snapshot.state[slot]);
@@ -101,59 +152,105 @@ int32_t evaluate_entries(MappingTable& table, const StateSnapshot& snapshot) noe
     for (MappingEntry *entry = table.entries, *end = table.entries + (count > 0 ? count : 0); entry != end; ++entry) {
         const MappingEntry e = *entry;
         const unsigned char* record = records[entry_controller(e)];
-        if (record == nullptr) continue;
-        const KindRule& rule = KIND_RULES[static_cast<size_t>(entry_kind(e))];
-        if (rule.pov_start != 0) {
-            // A point of view: its number, 1 to 4, picks the value.
-            uint32_t value;
-            std::memcpy(&value, record + POVS_OFFSET + 4 * ((entry_operand(e) - 1u) & (POV_COUNT - 1)), sizeof value);
-            *entry = e ^ ((pov_on(value, rule.pov_start) ^ (e >> 1) ^ e) & 1u);
-            continue;
+        if (record != nullptr) {
+            *entry = evaluated(e, record);
+        } else if (entry_is_group(e)) {
+            *entry = evaluated_group(table, e, records);
         }
-        // The operand sign-extended: its low bits, all that the button index and the bit
-        // number read, are the operand's own.
-        const int32_t threshold = entry_threshold(e);
-        const auto operand = static_cast<uint32_t>(threshold);
-        uint32_t value;
-        std::memcpy(&value, record + rule.field + ((operand - 1u) & rule.index_mask), sizeof value);
-        const auto a = static_cast<int32_t>(value << ((operand & rule.bit_mask) ^ rule.shift_base));
-        const int32_t b = (threshold & rule.threshold_mask) + rule.threshold_bias;
-        // Bit 0 of the change: the result (the comparison, flipped for "above" and for an
-        // inverted entry) differs from the bit the word holds.
-        const uint32_t change = (static_cast<uint32_t>(a < b) ^ rule.flip ^ (e >> 1) ^ e) & rule.writes;
-        *entry = e ^ change;
     }
     return table.count;
 }
 
-void decode_entries(const MappingTable& table, DecodedTable& decoded) noexcept {
-    decoded.count = 0;
-    const int32_t count = table.count < MAX_ENTRIES ? table.count : MAX_ENTRIES;
-    for (uint32_t slot = 0; slot < SLOT_COUNT; ++slot) {
-        for (int32_t i = 0; i < count; ++i) {
-            const MappingEntry e = table.entries[i];
-            const KindRule& rule = KIND_RULES[static_cast<size_t>(entry_kind(e))];
-            if (entry_controller(e) != slot + 1 || rule.writes == 0) continue;
-            const uint32_t record = slot * static_cast<uint32_t>(sizeof(DIJOYSTATE2));
-            const int32_t threshold = entry_threshold(e);
-            const auto operand = static_cast<uint32_t>(threshold);
-            DecodedEntry& d = decoded.entries[decoded.count++];
-            d.index = static_cast<uint16_t>(i);
-            d.flip = static_cast<uint8_t>((rule.flip ^ (e >> 1)) & 1u);
-            d.pov = rule.pov_start != 0 ? 1 : 0;
-            if (d.pov) {
-                d.offset = static_cast<uint16_t>(record + POVS_OFFSET + 4 * ((entry_operand(e) - 1u) & (POV_COUNT - 1)));
-                d.shift = 0;
-                d.bound = static_cast<int32_t>(rule.pov_start);
-            } else {
-                d.offset = static_cast<uint16_t>(record + rule.field + ((operand - 1u) & rule.index_mask));
-                d.shift = static_cast<uint8_t>((operand & rule.bit_mask) ^ rule.shift_base);
-                d.bound = (threshold & rule.threshold_mask) + rule.threshold_bias;
-            }
+namespace {
+
+// The records of words[0 .. count) (the table's entries or its operands) that read slot,
+// appended to decoded's.
+void decode_words(const MappingEntry* words, int32_t count, uint32_t slot, DecodedTable& decoded) noexcept {
+    for (int32_t i = 0; i < count; ++i) {
+        const MappingEntry e = words[i];
+        const KindRule& rule = KIND_RULES[static_cast<size_t>(entry_kind(e))];
+        if (entry_controller(e) != slot + 1 || rule.writes == 0) continue;
+        const uint32_t record = slot * static_cast<uint32_t>(sizeof(DIJOYSTATE2));
+        const int32_t threshold = entry_threshold(e);
+        const auto operand = static_cast<uint32_t>(threshold);
+        DecodedEntry& d = decoded.entries[decoded.count++];
+        d.index = static_cast<uint16_t>(i);
+        d.flip = static_cast<uint8_t>((rule.flip ^ (e >> 1)) & 1u);
+        d.pov = rule.pov_start != 0 ? 1 : 0;
+        if (d.pov) {
+            d.offset = static_cast<uint16_t>(record + POVS_OFFSET + 4 * ((entry_operand(e) - 1u) & (POV_COUNT - 1)));
+            d.shift = 0;
+            d.bound = static_cast<int32_t>(rule.pov_start);
+        } else {
+            d.offset = static_cast<uint16_t>(record + rule.field + ((operand - 1u) & rule.index_mask));
+            d.shift = static_cast<uint8_t>((operand & rule.bit_mask) ^ rule.shift_base);
+            d.bound = (threshold & rule.threshold_mask) + rule.threshold_bias;
         }
-        decoded.slot_end[slot] = decoded.count;
     }
 }
+
+// The records from first to end, each rewriting the result bit of its word in words.
+inline void evaluate_records(MappingEntry* words, const DecodedEntry* first, const DecodedEntry* end,
+                             const unsigned char* records) noexcept {
+    for (const DecodedEntry* d = first; d < end; ++d) {
+        uint32_t value;
+        std::memcpy(&value, records + d->offset, sizeof value);
+        uint32_t result;
+        if (d->pov) {
+            result = pov_on(value, static_cast<uint32_t>(d->bound));
+        } else {
+            result = static_cast<uint32_t>(static_cast<int32_t>(value << d->shift) < d->bound);
+        }
+        MappingEntry& word = words[d->index];
+        word ^= (result ^ d->flip ^ word) & 1u;
+    }
+}
+
+}  // namespace
+
+void decode_entries(const MappingTable& table, DecodedTable& decoded) noexcept {
+    decoded.count = 0;
+    decoded.group_count = 0;
+    const int32_t count = table.count < MAX_ENTRIES ? table.count : MAX_ENTRIES;
+    const int32_t operands = table.operand_count < MAX_OPERANDS ? table.operand_count : MAX_OPERANDS;
+    for (uint32_t slot = 0; slot < SLOT_COUNT; ++slot) {
+        decode_words(table.entries, count, slot, decoded);
+        decoded.slot_end[slot] = decoded.count;
+    }
+    for (uint32_t slot = 0; slot < SLOT_COUNT; ++slot) {
+        decode_words(table.operands, operands, slot, decoded);
+        decoded.operand_slot_end[slot] = decoded.count;
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        const MappingEntry e = table.entries[i];
+        if (!entry_is_group(e) || !operands_within(table, e)) continue;
+        decoded.groups[decoded.group_count++] = {static_cast<uint16_t>(i), static_cast<uint16_t>(group_first(e)),
+                                                 static_cast<uint8_t>(group_count(e)),
+                                                 static_cast<uint8_t>(entry_kind(e) == EntryKind::group_all),
+                                                 static_cast<uint8_t>(entry_inverted(e))};
+    }
+}
+
+namespace {
+
+// The groups' part of a poll: the operands of each slot read, then every group's bit.
+[[gnu::noinline]] void evaluate_groups(MappingTable& table, const DecodedTable& decoded,
+                                       const StateSnapshot& snapshot) noexcept {
+    const auto* records = reinterpret_cast<const unsigned char*>(snapshot.state);
+    int32_t first = decoded.slot_end[SLOT_COUNT - 1];
+    for (int32_t slot = 0; slot < SLOT_COUNT; ++slot) {
+        const int32_t end = decoded.operand_slot_end[slot] < decoded.count ? decoded.operand_slot_end[slot] : decoded.count;
+        if (snapshot.fresh[slot]) evaluate_records(table.operands, decoded.entries + first, decoded.entries + end, records);
+        first = end;
+    }
+    for (const DecodedGroup* g = decoded.groups; g < decoded.groups + decoded.group_count; ++g) {
+        if (g->index >= table.count) continue;  // emptied with the table: no word past its count
+        MappingEntry& word = table.entries[g->index];
+        word = combined(word, table.operands + g->first, g->count, g->all != 0);
+    }
+}
+
+}  // namespace
 
 int32_t evaluate_decoded(MappingTable& table, const DecodedTable& decoded, const StateSnapshot& snapshot) noexcept {
     const auto* records = reinterpret_cast<const unsigned char*>(snapshot.state);
@@ -161,21 +258,9 @@ int32_t evaluate_decoded(MappingTable& table, const DecodedTable& decoded, const
     for (int32_t slot = 0; slot < SLOT_COUNT; ++slot) {
         // The count bounds every slot's records: a table emptied by setting it to 0 has none.
         const int32_t end = decoded.slot_end[slot] < decoded.count ? decoded.slot_end[slot] : decoded.count;
-        if (snapshot.fresh[slot]) {
-            for (const DecodedEntry* d = decoded.entries + first; d < decoded.entries + end; ++d) {
-                uint32_t value;
-                std::memcpy(&value, records + d->offset, sizeof value);
-                uint32_t result;
-                if (d->pov) {
-                    result = pov_on(value, static_cast<uint32_t>(d->bound));
-                } else {
-                    result = static_cast<uint32_t>(static_cast<int32_t>(value << d->shift) < d->bound);
-                }
-                MappingEntry& word = table.entries[d->index];
-                word ^= (result ^ d->flip ^ word) & 1u;
-            }
-        }
+        if (snapshot.fresh[slot]) evaluate_records(table.entries, decoded.entries + first, decoded.entries + end, records);
         first = end;
     }
+    if (decoded.group_count > 0) evaluate_groups(table, decoded, snapshot);
     return table.count;
 }

@@ -4,7 +4,8 @@
 #include "controllers/state_snapshot.h"
 #include "mapping/mapping_entry.h"
 
-// Rewrites the result bit of every controller entry whose slot is fresh; returns the count.
+// Rewrites the result bit of every controller entry whose slot is fresh, and of every
+// group's operand likewise; makes every group's bit from its operands'. Returns the count.
 // Allocates nothing.
 int32_t evaluate_entries(MappingTable& table, const StateSnapshot& snapshot) noexcept;
 
@@ -23,12 +24,28 @@ struct DecodedEntry {
     int32_t bound;    // B
 };
 
+// A group: its bit made from its operands' bits in every poll, after they were evaluated.
+struct DecodedGroup {
+    uint16_t index;  // the group's word in the table
+    uint16_t first;  // its operands' words are the table's operands[first .. first + count)
+    uint8_t count;
+    uint8_t all;     // 1: on when every operand is on; 0: when any is
+    uint8_t flip;    // 1: the group's '!'
+};
+
 struct DecodedTable {
-    DecodedEntry entries[MAX_ENTRIES];
+    // The entries' records by slot, then the groups' operands' records by slot (their
+    // index is then an operand's place beside the table).
+    DecodedEntry entries[MAX_ENTRIES + MAX_OPERANDS];
     int32_t count = 0;
-    // Slot s's records are entries[slot_end[s - 1] .. slot_end[s]), within the first count;
-    // emptied, like the table, by setting the count to 0.
+    // Slot s's records are entries[slot_end[s - 1] .. slot_end[s]), and its operands'
+    // entries[operand_slot_end[s - 1] .. operand_slot_end[s]) from slot_end[SLOT_COUNT - 1]
+    // on, within the first count; emptied, like the table, by setting the count to 0.
     int32_t slot_end[SLOT_COUNT] = {};
+    int32_t operand_slot_end[SLOT_COUNT] = {};
+    // Only those whose word is within the table's count are evaluated.
+    DecodedGroup groups[MAX_ENTRIES];
+    int32_t group_count = 0;
 };
 
 // Decodes the table's words (the first table.count, at most MAX_ENTRIES). Allocates nothing.

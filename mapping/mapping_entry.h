@@ -5,7 +5,11 @@
 //   bits 2-17   operand     threshold (signed 16-bit), bit number or button number
 //   bits 18-19  zero
 //   bits 20-27  kind        EntryKind
-//   bits 28-31  controller  1 to 8; 0 marks a constant entry
+//   bits 28-31  controller  1 to 8; 0 marks a constant entry or a group
+//
+// A group's word has controller 0, one of the two group kinds, and as its operand where
+// its operands stand beside the table: the first one's index times 8 plus the count less
+// one. Each operand is a controller entry's word of its own, with its own result bit.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +21,8 @@ using MappingEntry = uint32_t;
 // 3 x axis + form for the six axes (x, y, z, rx, ry, rz; forms below, above, bit), 18 for a
 // button; then 19 + 3 x slider + form for the sliders u and v, and 25 + direction for a
 // point of view's up, right, down and left (its operand is the point of view's number,
-// 1 to 4, as written).
+// 1 to 4, as written). ENTRY_KIND_COUNT counts the kinds of a controller entry; a group's
+// word (controller 0) has one of the two after them: on when any operand is on, or every.
 enum class EntryKind : uint8_t {
     x_below, x_above, x_bit,
     y_below, y_above, y_bit,
@@ -29,6 +34,7 @@ enum class EntryKind : uint8_t {
     u_below, u_above, u_bit,
     v_below, v_above, v_bit,
     pov_up, pov_right, pov_down, pov_left,
+    group_any, group_all,
 };
 inline constexpr int ENTRY_KIND_COUNT = 29;
 static_assert(static_cast<int>(EntryKind::button) == 3 * AXIS_COUNT);
@@ -105,11 +111,32 @@ constexpr int32_t entry_button(MappingEntry e) {
 static_assert(BUTTON_NUMBER_MASK + 1 == BUTTON_COUNT);
 constexpr bool entry_inverted(MappingEntry e) { return (e & 2u) != 0; }
 constexpr uint32_t entry_result(MappingEntry e) { return e & 1u; }
-constexpr bool entry_is_constant(MappingEntry e) { return entry_controller(e) == 0; }
+// Controller 0 and one of the two group kinds: the top 12 bits are those two values alone.
+constexpr bool entry_is_group(MappingEntry e) {
+    return (e >> 20) - static_cast<uint32_t>(EntryKind::group_any) <= 1u;
+}
+static_assert(static_cast<int>(EntryKind::group_all) == static_cast<int>(EntryKind::group_any) + 1);
+constexpr bool entry_is_constant(MappingEntry e) { return entry_controller(e) == 0 && !entry_is_group(e); }
 
 inline constexpr int MAX_ENTRIES = 160;
+inline constexpr int MAX_GROUP_OPERANDS = 8;
+inline constexpr int MAX_OPERANDS = MAX_ENTRIES * MAX_GROUP_OPERANDS;
+
+// A group's word: its operands are operands[first .. first + count) beside the table.
+constexpr MappingEntry make_group_entry(bool all, uint32_t first, uint32_t count, bool invert) {
+    return make_entry(0, all ? EntryKind::group_all : EntryKind::group_any,
+                      (first * MAX_GROUP_OPERANDS) | ((count - 1) & (MAX_GROUP_OPERANDS - 1)), invert);
+}
+constexpr uint32_t group_first(MappingEntry e) { return entry_operand(e) / MAX_GROUP_OPERANDS; }
+constexpr uint32_t group_count(MappingEntry e) { return (entry_operand(e) & (MAX_GROUP_OPERANDS - 1)) + 1; }
+static_assert(MAX_OPERANDS * MAX_GROUP_OPERANDS <= OPERAND_MASK + 1, "every group's place fits its operand");
+static_assert(group_first(make_group_entry(true, MAX_OPERANDS - 1, 1, false)) == MAX_OPERANDS - 1 &&
+              group_count(make_group_entry(false, 3, MAX_GROUP_OPERANDS, true)) == MAX_GROUP_OPERANDS);
 
 struct MappingTable {
     MappingEntry entries[MAX_ENTRIES];
     int32_t count = 0;  // emptied by setting the count to 0; the words are not cleared
+    // The groups' operands, in the order of their groups; a group's word says which.
+    MappingEntry operands[MAX_OPERANDS];
+    int32_t operand_count = 0;
 };

@@ -38,6 +38,24 @@ std::string reason_text(SyntaxReason reason) {
         return "expected u, r, d or l (up, right, down, left) after the point of view's number";
     case SyntaxReason::after_pov_direction:
         return "nothing may follow a point of view's direction";
+    case SyntaxReason::empty_group:
+        return "an empty group: a group holds 1 to " + std::to_string(MAX_GROUP_OPERANDS) + " controller tokens";
+    case SyntaxReason::empty_operand:
+        return "an empty operand: a controller token must stand between '(', '|' or '&' and the next";
+    case SyntaxReason::joints_in_a_row:
+        return "two joints in a row: a controller token must stand between them";
+    case SyntaxReason::mixed_joints:
+        return "'|' and '&' in one group: a group is joined by one of them";
+    case SyntaxReason::too_many_operands:
+        return "a group holds at most " + std::to_string(MAX_GROUP_OPERANDS) + " controller tokens";
+    case SyntaxReason::constant_operand:
+        return "a and p cannot stand in a group: its operands are controller tokens";
+    case SyntaxReason::nested_group:
+        return "a group cannot stand in a group";
+    case SyntaxReason::unclosed_group:
+        return "the group has no ')'";
+    case SyntaxReason::after_group:
+        return "nothing may follow a group's ')'";
     }
     return "not refused";
 }
@@ -52,14 +70,24 @@ TokenError syntax_error_of(const std::string& mapping, const std::vector<TokenSp
     error.offset = static_cast<size_t>(refused->start);
     error.token = mapping.substr(error.offset, static_cast<size_t>(refused->end - refused->start));
     error.reason = reason_text(refused->refused);
+    error.fault = static_cast<size_t>(refused->fault);
+    error.fault_length = static_cast<size_t>(refused->fault_end - refused->fault);
     size_t line_start = 0;
-    for (size_t i = 0; i < error.offset; ++i) {
+    for (size_t i = 0; i < error.fault; ++i) {
         if (mapping[i] != '\n') continue;
         ++error.line;
         line_start = i + 1;
     }
-    error.column = error.offset - line_start + 1;
+    error.column = error.fault - line_start + 1;
     return error;
+}
+
+// A token's or an operand's entry, as written in mapping.
+ReportEntry report_entry(const std::string& mapping, const TokenSpan& token) {
+    ReportEntry entry{token.word,
+                      mapping.substr(static_cast<size_t>(token.start), static_cast<size_t>(token.end - token.start)), {}};
+    for (const TokenSpan& operand : token.operands) entry.operands.push_back(report_entry(mapping, operand));
+    return entry;
 }
 
 }  // namespace
@@ -71,9 +99,7 @@ MappingReport mapping_report(const char* host_text, const AttachedControllers& a
     report.error = syntax_error_of(report.mapping, tokens);
     if (report.error.found) return report;
     for (size_t i = 0; i < tokens.size() && i < static_cast<size_t>(MAX_ENTRIES); ++i) {
-        const TokenSpan& token = tokens[i];
-        report.entries.push_back(
-            {token.word, report.mapping.substr(static_cast<size_t>(token.start), static_cast<size_t>(token.end - token.start))});
+        report.entries.push_back(report_entry(report.mapping, tokens[i]));
     }
     report.warnings = check_mapping(report.mapping, tokens, attached);
     if (host_text != nullptr && host_text[0] == '\0') {
@@ -91,6 +117,11 @@ std::string entry_word_text(MappingEntry entry) {
 
 std::string describe_entry(MappingEntry entry) {
     if (entry_is_constant(entry)) return entry_result(entry) != 0 ? "constant 1" : "constant 0";
+    if (entry_is_group(entry)) {
+        const std::string group = (entry_kind(entry) == EntryKind::group_all ? "all of " : "any of ") +
+                                  std::to_string(group_count(entry));
+        return entry_inverted(entry) ? "!(" + group + ")" : group;
+    }
     std::string text = entry_inverted(entry) ? "!j" : "j";
     text += std::to_string(entry_controller(entry));
     const int kind = static_cast<int>(entry_kind(entry));
@@ -130,6 +161,10 @@ std::string format_table(const MappingReport& report) {
             text += "  ! " + escape_bytes(warnings[next].message);
         }
         text += "\n";
+        for (const ReportEntry& operand : report.entries[i].operands) {
+            text += "       " + entry_word_text(operand.word) + "  " + describe_entry(operand.word) + "  (" +
+                    escape_bytes(operand.token) + ")\n";
+        }
     }
     for (; next < warnings.size(); ++next) text += "     ! " + escape_bytes(warnings[next].message) + "\n";
     return text;
@@ -144,16 +179,27 @@ std::string warning_text(const MappingReport& report, const MappingWarning& warn
 
 std::string syntax_error_text(const TokenError& error, const std::string& place) {
     return "syntax error in token " + std::to_string(error.index) + " \"" + escape_bytes(error.token) + "\" at byte " +
-           std::to_string(error.offset) + (place.empty() ? "" : " (" + place + ")") + ": " + error.reason;
+           std::to_string(error.fault) + (place.empty() ? "" : " (" + place + ")") + ": " + error.reason;
 }
+
+namespace {
+
+nlohmann::json entry_json(const ReportEntry& entry) {
+    nlohmann::json json{{"word", entry_word_text(entry.word)}, {"meaning", describe_entry(entry.word)},
+                        {"token", entry.token}};
+    if (entry_is_group(entry.word)) {
+        json["operands"] = nlohmann::json::array();
+        for (const ReportEntry& operand : entry.operands) json["operands"].push_back(entry_json(operand));
+    }
+    return json;
+}
+
+}  // namespace
 
 nlohmann::json report_json(const MappingReport& report) {
     using nlohmann::json;
     json table = json::array();
-    for (const ReportEntry& entry : report.entries) {
-        table.push_back(json{{"word", entry_word_text(entry.word)}, {"meaning", describe_entry(entry.word)},
-                             {"token", entry.token}});
-    }
+    for (const ReportEntry& entry : report.entries) table.push_back(entry_json(entry));
     json warnings = json::array();
     for (const MappingWarning& w : report.warnings) {
         warnings.push_back(json{{"index", w.token_index + 1}, {"offset", w.offset}, {"length", w.length},
@@ -163,7 +209,8 @@ nlohmann::json report_json(const MappingReport& report) {
     if (report.error.found) {
         const TokenError& e = report.error;
         error = json{{"token", e.token},   {"index", e.index},   {"offset", e.offset},
-                     {"length", e.token.size()}, {"line", e.line}, {"column", e.column},
+                     {"length", e.token.size()}, {"fault", e.fault}, {"fault_length", e.fault_length},
+                     {"line", e.line}, {"column", e.column},
                      {"reason", e.reason}, {"text", syntax_error_text(e, "")}};
     }
     return json{{"mapping", report.mapping}, {"table", table}, {"syntax_error", error}, {"warnings", warnings}};

@@ -21,7 +21,9 @@ struct TokenError {
     bool found = false;
     int index = 0;       // token number, from 1
     size_t offset = 0;   // byte offset of the token's first byte in the mapping text
-    size_t line = 1;     // line and column (from 1) of that byte
+    size_t fault = 0;    // byte offset of the fault: the token's first byte, or in a group the
+    size_t fault_length = 0;  // operand, joint or ')' at fault; its bytes (the token's for a token)
+    size_t line = 1;     // line and column (from 1) of the fault's byte
     size_t column = 1;
     std::string token;   // the token as written, blanks included
     std::string reason;
@@ -30,6 +32,7 @@ struct TokenError {
 struct ReportEntry {
     MappingEntry word;
     std::string token;  // as written, blanks included
+    std::vector<ReportEntry> operands;  // a group's, in its order
 };
 
 struct MappingReport {
@@ -45,19 +48,21 @@ MappingReport mapping_report(const char* host_text, const AttachedControllers& a
 
 // The entry word as every report prints it: "0x11200004".
 std::string entry_word_text(MappingEntry entry);
-// The meaning of one entry word: "constant 1", "j1 y > 8000", "!j2 button 3", "j1 x bit 4".
+// The meaning of one entry word: "constant 1", "j1 y > 8000", "!j2 button 3", "j1 x bit 4",
+// "any of 2" (a group, on when any of its 2 operands is), "!(all of 3)".
 std::string describe_entry(MappingEntry entry);
 // One --table line per entry: index, hex word, meaning, and the entry's warnings beside
-// it; warnings of no entry (a trailing comma, ignored tokens) follow the table. The
+// it, and under a group one line per operand (hex word, meaning, token); warnings of no entry (a trailing comma, ignored tokens) follow the table. The
 // warnings' bytes are escaped as the tokens' are, so that each stays on its line.
 std::string format_table(const MappingReport& report);
 // "token 2 "j1x>=5" at byte 2: ...", the token's and the message's bytes escaped.
 std::string warning_text(const MappingReport& report, const MappingWarning& warning);
-// "syntax error in token 2 "j9b1" at byte 2 (place): reason"; without the parenthesis
-// when place is empty.
+// "syntax error in token 2 "j9b1" at byte 2 (place): reason", the byte of the fault;
+// without the parenthesis when place is empty.
 std::string syntax_error_text(const TokenError& error, const std::string& place);
-// {"mapping", "table": [{"word", "meaning", "token"}...], "syntax_error": null or {"token",
-// "index", "offset", "length", "line", "column", "reason", "text"}, "warnings": [{"index",
+// {"mapping", "table": [{"word", "meaning", "token", and for a group "operands": [{"word",
+// "meaning", "token"}...]}...], "syntax_error": null or {"token", "index", "offset", "length",
+// "fault", "fault_length", "line", "column", "reason", "text"}, "warnings": [{"index",
 // "offset", "length", "message", "text"}...]}; indexes from 1, texts as above.
 nlohmann::json report_json(const MappingReport& report);
 

@@ -200,7 +200,8 @@ function markedText(text, info) {
   const marks = info.warnings.map((w) => ({ from: w.offset, to: w.offset + w.length, kind: 'warning', title: w.message }));
   const error = info.syntax_error;
   if (error) {
-    marks.push({ from: error.offset, to: error.offset + Math.max(error.length, 1), kind: 'error', title: error.reason });
+    // The fault's bytes: the whole token, or inside a group the operand, joint or ')' at fault.
+    marks.push({ from: error.fault, to: error.fault + Math.max(error.fault_length, 1), kind: 'error', title: error.reason });
   }
   marks.sort((a, b) => a.from - b.from);
   // The offsets count the bytes of the text as the plug-in gets it (UTF-8).
@@ -243,19 +244,26 @@ function configure() {
   renderLamps('');
 }
 
+function tableRow(index, e, className) {
+  const row = document.createElement('tr');
+  row.className = className;
+  for (const [cls, value] of [['index', index], ['token', e.token], ['word', e.word], ['meaning', e.meaning],
+                              ['bit', '']]) {
+    const cell = document.createElement('td');
+    cell.className = cls;
+    cell.textContent = value;
+    row.append(cell);
+  }
+  return row;
+}
+
+// One row per entry; under a group, one per operand.
 function renderTable() {
   const body = document.querySelector('#entries tbody');
-  body.replaceChildren(...state.entries.map((e, i) => {
-    const row = document.createElement('tr');
-    for (const [cls, value] of [['index', String(i + 1)], ['token', e.token], ['word', e.word], ['meaning', e.meaning],
-                                ['bit', '']]) {
-      const cell = document.createElement('td');
-      cell.className = cls;
-      cell.textContent = value;
-      row.append(cell);
-    }
-    return row;
-  }));
+  body.replaceChildren(...state.entries.flatMap((e, i) => [
+    tableRow(String(i + 1), e, 'entry'),
+    ...(e.operands ?? []).map((o) => tableRow('', o, 'operand')),
+  ]));
 }
 
 function renderLamps(bits) {
@@ -280,7 +288,7 @@ function renderLamps(bits) {
   }
   box.replaceChildren(...rows);
   box.dataset.bits = bits;
-  document.querySelectorAll('#entries tbody tr').forEach((row, i) => {
+  document.querySelectorAll('#entries tbody tr.entry').forEach((row, i) => {
     const cell = row.querySelector('td.bit');
     cell.textContent = bits[i] ?? '';
     cell.classList.toggle('on', bits[i] === '1');

@@ -220,49 +220,67 @@ uint32_t plain_reading(EntryKind kind, uint32_t operand, const DIJOYSTATE2& s) {
     return 0;
 }
 
-}  // namespace
-
-// The decoded form of each table, evaluated beside it, gives the same words.
-TEST(EvaluationAgainstThePlainRules, EveryKindOverRandomStatesAndWords) {
-    std::mt19937 random(2024);
+// A random state for every slot, fresh or not: values near the thresholds are the ones
+// a comparison can get wrong, and values far outside the axis range the ones where a
+// difference would overflow.
+void random_states(std::mt19937& random, StateSnapshot& s) {
     std::uniform_int_distribution<uint32_t> word_part(0, 0xFFFF);
     std::uniform_int_distribution<int32_t> axis(-32768, 32767);
     std::uniform_int_distribution<int> any_byte(0, 255);
     std::uniform_int_distribution<int> coin(0, 3);
     std::uniform_int_distribution<int32_t> any_value(INT32_MIN, INT32_MAX);
     const LONG EXTREMES[] = {INT32_MIN, INT32_MIN + 1, -32769, 32768, INT32_MAX - 1, INT32_MAX};
+    for (int slot = 0; slot < SLOT_COUNT; ++slot) {
+        DIJOYSTATE2& d = s.state[slot];
+        for (LONG* f : {&d.lX, &d.lY, &d.lZ, &d.lRx, &d.lRy, &d.lRz}) {
+            switch (coin(random)) {
+            case 0: *f = static_cast<int16_t>(word_part(random)); break;
+            case 1: *f = EXTREMES[word_part(random) % std::size(EXTREMES)]; break;
+            case 2: *f = any_value(random); break;
+            default: *f = axis(random); break;
+            }
+        }
+        for (BYTE& b : d.rgbButtons) b = static_cast<BYTE>(any_byte(random));
+        for (LONG& f : d.rglSlider) f = axis(random);
+        // Centred in its three spellings, the borders of the directions, any angle.
+        const DWORD POV_VALUES[] = {0xFFFFFFFF, 0xFFFF, 36000, 0x1FFFF, 35999, 0, 2249, 2250, 6749, 6750, 11249,
+                                    11250, 15749, 15750, 20249, 20250, 24749, 24750, 29249, 29250, 33749, 33750};
+        for (DWORD& p : d.rgdwPOV) {
+            p = coin(random) == 0 ? word_part(random) % 36000 : POV_VALUES[word_part(random) % std::size(POV_VALUES)];
+        }
+        s.fresh[slot] = coin(random) != 0;
+    }
+}
+
+// A controller entry's word of kind, for slot i % 8, with any operand and result bit.
+MappingEntry random_word(std::mt19937& random, int i, EntryKind kind, const StateSnapshot& s) {
+    std::uniform_int_distribution<uint32_t> word_part(0, 0xFFFF);
+    std::uniform_int_distribution<int> coin(0, 3);
+    uint32_t operand = word_part(random);
+    if (coin(random) == 0) operand = static_cast<uint32_t>(static_cast<uint16_t>(s.state[i % 8].lX));
+    if (kind >= EntryKind::pov_up) operand = operand % POV_COUNT + 1;  // the only numbers the compiler writes
+    return make_entry(static_cast<uint32_t>(i % SLOT_COUNT + 1), kind, operand, coin(random) < 2) |
+           static_cast<uint32_t>(coin(random) & 1);  // any result bit before
+}
+
+// What a controller entry's word becomes in a poll of s, read plainly.
+MappingEntry plainly_evaluated(MappingEntry e, const StateSnapshot& s) {
+    const uint32_t slot = entry_controller(e) - 1;
+    if (!s.fresh[slot]) return e;
+    return (e & ~1u) | (plain_reading(entry_kind(e), entry_operand(e), s.state[slot]) ^ (entry_inverted(e) ? 1u : 0u));
+}
+
+}  // namespace
+
+// The decoded form of each table, evaluated beside it, gives the same words.
+TEST(EvaluationAgainstThePlainRules, EveryKindOverRandomStatesAndWords) {
+    std::mt19937 random(2024);
     StateSnapshot s{};
     MappingTable table{};
     for (int round = 0; round < 200; ++round) {
-        for (int slot = 0; slot < SLOT_COUNT; ++slot) {
-            DIJOYSTATE2& d = s.state[slot];
-            // Values near the thresholds are the ones a comparison can get wrong, and values
-            // far outside the axis range the ones where a difference would overflow.
-            for (LONG* f : {&d.lX, &d.lY, &d.lZ, &d.lRx, &d.lRy, &d.lRz}) {
-                switch (coin(random)) {
-                case 0: *f = static_cast<int16_t>(word_part(random)); break;
-                case 1: *f = EXTREMES[word_part(random) % std::size(EXTREMES)]; break;
-                case 2: *f = any_value(random); break;
-                default: *f = axis(random); break;
-                }
-            }
-            for (BYTE& b : d.rgbButtons) b = static_cast<BYTE>(any_byte(random));
-            for (LONG& f : d.rglSlider) f = axis(random);
-            // Centred in its three spellings, the borders of the directions, any angle.
-            const DWORD POV_VALUES[] = {0xFFFFFFFF, 0xFFFF, 36000, 0x1FFFF, 35999, 0, 2249, 2250, 6749, 6750, 11249,
-                                        11250, 15749, 15750, 20249, 20250, 24749, 24750, 29249, 29250, 33749, 33750};
-            for (DWORD& p : d.rgdwPOV) {
-                p = coin(random) == 0 ? word_part(random) % 36000 : POV_VALUES[word_part(random) % std::size(POV_VALUES)];
-            }
-            s.fresh[slot] = coin(random) != 0;
-        }
+        random_states(random, s);
         for (int i = 0; i < MAX_ENTRIES; ++i) {
-            auto kind = static_cast<EntryKind>((i + round) % ENTRY_KIND_COUNT);
-            uint32_t operand = word_part(random);
-            if (coin(random) == 0) operand = static_cast<uint32_t>(static_cast<uint16_t>(s.state[i % 8].lX));
-            if (kind >= EntryKind::pov_up) operand = operand % POV_COUNT + 1;  // the only numbers the compiler writes
-            table.entries[i] = make_entry(static_cast<uint32_t>(i % SLOT_COUNT + 1), kind, operand, coin(random) < 2) |
-                               static_cast<uint32_t>(coin(random) & 1);  // any result bit before
+            table.entries[i] = random_word(random, i, static_cast<EntryKind>((i + round) % ENTRY_KIND_COUNT), s);
         }
         table.count = MAX_ENTRIES;
         MappingTable before = table, from_decoded = table;
@@ -273,12 +291,72 @@ TEST(EvaluationAgainstThePlainRules, EveryKindOverRandomStatesAndWords) {
         ASSERT_EQ(std::memcmp(from_decoded.entries, table.entries, sizeof table.entries), 0) << "round " << round;
         for (int i = 0; i < MAX_ENTRIES; ++i) {
             const MappingEntry e = before.entries[i];
-            const uint32_t slot = entry_controller(e) - 1;
-            const MappingEntry expected =
-                s.fresh[slot] ? ((e & ~1u) | (plain_reading(entry_kind(e), entry_operand(e), s.state[slot]) ^
-                                              (entry_inverted(e) ? 1u : 0u)))
-                              : e;
-            ASSERT_EQ(table.entries[i], expected) << "round " << round << ", entry " << i << ", word " << std::hex << e;
+            ASSERT_EQ(table.entries[i], plainly_evaluated(e, s))
+                << "round " << round << ", entry " << i << ", word " << std::hex << e;
         }
     }
+}
+
+// Groups of 1 to 8 operands among plain entries: each operand read as an entry of its own
+// (kept when its slot was not read), the group's bit any or every operand's, flipped by
+// its '!', whether or not any slot was read.
+TEST(EvaluationAgainstThePlainRules, GroupsOfReadAndKeptOperands) {
+    std::mt19937 random(35);
+    std::uniform_int_distribution<int> die(0, 7);
+    StateSnapshot s{};
+    MappingTable table{};
+    for (int round = 0; round < 200; ++round) {
+        random_states(random, s);
+        if (round % 10 == 0) for (bool& f : s.fresh) f = false;
+        table.operand_count = 0;
+        for (int i = 0; i < MAX_ENTRIES; ++i) {
+            const auto kind = static_cast<EntryKind>((i + round) % ENTRY_KIND_COUNT);
+            if (i % 4 == 0) {
+                table.entries[i] = random_word(random, i, kind, s);
+                continue;
+            }
+            const auto first = static_cast<uint32_t>(table.operand_count);
+            const auto n = static_cast<uint32_t>(die(random) + 1);
+            for (uint32_t k = 0; k < n; ++k) {
+                table.operands[table.operand_count++] =
+                    random_word(random, die(random), static_cast<EntryKind>((i + static_cast<int>(k)) % ENTRY_KIND_COUNT), s);
+            }
+            table.entries[i] = make_group_entry(die(random) < 4, first, n, die(random) < 4) | static_cast<uint32_t>(die(random) & 1);
+        }
+        table.count = MAX_ENTRIES;
+        MappingTable before = table, from_decoded = table;
+        DecodedTable decoded;
+        decode_entries(before, decoded);
+        ASSERT_EQ(evaluate_decoded(from_decoded, decoded, s), MAX_ENTRIES);
+        ASSERT_EQ(evaluate_entries(table, s), MAX_ENTRIES);
+        ASSERT_EQ(std::memcmp(&from_decoded, &table, sizeof table), 0) << "round " << round;
+        for (int i = 0; i < MAX_ENTRIES; ++i) {
+            const MappingEntry e = before.entries[i];
+            if (!entry_is_group(e)) {
+                ASSERT_EQ(table.entries[i], plainly_evaluated(e, s)) << "round " << round << ", entry " << i;
+                continue;
+            }
+            uint32_t any = 0, every = 1;
+            for (uint32_t k = group_first(e); k < group_first(e) + group_count(e); ++k) {
+                const MappingEntry operand = plainly_evaluated(before.operands[k], s);
+                ASSERT_EQ(table.operands[k], operand) << "round " << round << ", operand " << k;
+                any |= entry_result(operand);
+                every &= entry_result(operand);
+            }
+            const uint32_t bit = (entry_kind(e) == EntryKind::group_all ? every : any) ^ (entry_inverted(e) ? 1u : 0u);
+            ASSERT_EQ(table.entries[i], (e & ~1u) | bit) << "round " << round << ", group " << i;
+        }
+    }
+    // Emptied as a failed configure empties them, neither the table nor its decoded form
+    // writes a group's word any more.
+    MappingTable emptied = table;
+    DecodedTable decoded;
+    decode_entries(emptied, decoded);
+    emptied.count = 0;
+    decoded.count = 0;
+    for (int i = 0; i < MAX_ENTRIES; ++i) emptied.entries[i] ^= 1u;
+    const MappingTable flipped = emptied;
+    evaluate_decoded(emptied, decoded, s);
+    evaluate_entries(emptied, s);
+    EXPECT_EQ(std::memcmp(&emptied, &flipped, sizeof emptied), 0);
 }

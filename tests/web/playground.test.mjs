@@ -163,3 +163,26 @@ test('a connected pad drives controller 1, its D-pad buttons the hat', async () 
   await page.screenshot({ path: `${SHOTS}/gamepad.png`, fullPage: true });
   await page.close();
 });
+
+test('a group: its operands under it in the table, the D-pad or the stick lights its lamp, a fault marked at its byte', async () => {
+  const { page } = await openPage();
+  await typeMapping(page, '(j1y>8000|j1h1d),!(j1b1&j1b2)');
+  assert.equal(await page.locator('#entries tbody tr.operand').count(), 4);
+  assert.equal(await page.textContent('#entries tbody tr.entry >> nth=1 >> td.meaning'), '!(all of 2)');
+  await frameBits(page);
+  assert.equal(await frameBits(page), '01');
+  await page.locator('.controller[data-controller="1"] input[data-axis="y"]').fill('9000');
+  await page.click('.controller[data-controller="1"] button[data-button="1"]');
+  await page.click('.controller[data-controller="1"] button[data-button="2"]');
+  assert.equal(await frameBits(page), '10');
+  await page.screenshot({ path: `${SHOTS}/group.png`, fullPage: true });
+  await typeMapping(page, 'p,(j1b1||j1b2)');
+  assert.equal(await page.textContent('#error'),
+               'syntax error in token 2 "(j1b1||j1b2)" at byte 8: two joints in a row: a controller token must stand between them');
+  assert.equal(await page.textContent('#marked mark.error'), '|');
+  await typeMapping(page, '(j1b1|j9b2)');
+  assert.equal(await page.textContent('#marked mark.error'), 'j9b2');
+  await typeMapping(page, '(j1b3|j1b3q)');
+  assert.deepEqual(await page.locator('#marked mark.warning').allTextContents(), ['j1b3q']);
+  await page.close();
+});
