@@ -12,25 +12,26 @@ case "$mode" in
   *) echo "install-deps.sh: unknown option $mode (use --main, --package, --web or nothing)" >&2; exit 2 ;;
 esac
 
-packages=(cmake ninja-build make)
+# The packages by what they are for, each named once.
+build=(cmake ninja-build make)
+native=(g++)
+windows=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
+tool=(libcli11-dev nlohmann-json3-dev)
+tests=(libgtest-dev libgmock-dev libbenchmark-dev wine wine32:i386 wine64 clang libclang-rt-14-dev valgrind)
+archives=(googletest unzip)
+web=(emscripten)
+browser=(chromium)
+
+packages=("${build[@]}")
 node_wanted=no
 case "$mode" in
-  --main)
-    packages+=(g++ libcli11-dev nlohmann-json3-dev
-      g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64) ;;
-  --package)
-    packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-      libcli11-dev nlohmann-json3-dev googletest unzip) ;;
+  --main) packages+=("${native[@]}" "${tool[@]}" "${windows[@]}") ;;
+  --package) packages+=("${windows[@]}" "${tool[@]}" "${archives[@]}") ;;
   --web)
-    packages+=(emscripten)
+    packages+=("${web[@]}")
     node_wanted=yes ;;
   "")
-    packages+=(g++ libcli11-dev nlohmann-json3-dev
-      g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-      googletest libgtest-dev libgmock-dev libbenchmark-dev
-      wine wine32:i386 wine64
-      clang libclang-rt-14-dev valgrind unzip
-      emscripten chromium)
+    packages+=("${native[@]}" "${tool[@]}" "${windows[@]}" "${archives[@]}" "${tests[@]}" "${web[@]}" "${browser[@]}")
     node_wanted=yes ;;
 esac
 # Node.js with npm, for the playground's server and browser tests; any that is already
