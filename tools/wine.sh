@@ -22,6 +22,8 @@ wine_runs() {
   elif [ ! -e "$wine_loader" ]; then
     wine_skip="$bits-bit Wine is not installed: the package registry could not serve it"
   elif ! wine_skip=$("$wine_loader" --version 2>&1 >/dev/null); then
+    # The shell's own words for a program it cannot start begin with where it stood.
+    wine_skip=$(sed -E 's/^.*: line [0-9]+: //' <<<"$wine_skip")
     wine_skip="this machine cannot run $bits-bit programs (${wine_skip:-"$wine_loader did not start"})"
   else
     return 0
