@@ -31,3 +31,11 @@ set(JOYBITS_WINE ${JOYBITS_WINE_DIR}/${JOYBITS_WINE_LOADER})
 set(JOYBITS_WINE64 ${JOYBITS_WINE_DIR}/wine64)
 set(JOYBITS_WINESERVER ${JOYBITS_WINE_DIR}/wineserver)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${JOYBITS_WINE})
+
+# What Wine loads in place of a program's DLLs, named here alone: never Mono or Gecko,
+# which a fresh prefix would offer to install; and dinput8 either the simulated one that
+# sits beside the test programs (sim/) or Wine's own (tests/vpad/). The top CMakeLists.txt
+# writes these and the programs above into the build's wine-env.sh for the scripts.
+set(JOYBITS_WINE_DLLS_PLAIN "mscoree,mshtml=")
+set(JOYBITS_WINE_DLLS_SIM "dinput8=n,b;${JOYBITS_WINE_DLLS_PLAIN}")
+set(JOYBITS_WINE_DLLS_OWN "dinput8=b;${JOYBITS_WINE_DLLS_PLAIN}")

@@ -1,13 +1,14 @@
 #!/bin/sh
-# wine_prefix.sh LOADER: makes the Wine prefix named by WINEPREFIX once, with Wine's
-# loader of the build's architecture; later runs find it ready. Fails when Wine cannot
-# start.
+# wine_prefix.sh BUILD_DIR: makes the build's Wine prefix (WINEPREFIX, or the build's own
+# wineprefix) once, with the build's wine-run; later runs find it ready. Fails when Wine
+# cannot start.
 set -eu
-: "${WINEPREFIX:?WINEPREFIX must name the prefix folder}"
-loader=${1:?the Wine loader}
+build=${1:?the build folder}
+. "$build/wine-env.sh"
+export WINEPREFIX="${WINEPREFIX:-$wine_prefix}"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
-  sh "$(dirname "$0")/wine_run.sh" "$loader" wineboot --init >/dev/null 2>&1 || true
-  "${loader%/*}/wineserver" -w 2>/dev/null || wineserver -w || true
+  "$wine_run" wineboot --init >/dev/null 2>&1 || true
+  "$wine_server" -w 2>/dev/null || true
 fi
 test -f "$WINEPREFIX/system.reg"

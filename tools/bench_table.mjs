@@ -1,8 +1,7 @@
-// Prints the benchmark results of several builds side by side, from the JSON files the
-// bench programs wrote (Google Benchmark's natively, the harness's on Windows: the same
-// shape). Every figure is the median over the repetitions of the time per iteration
-// (`cpu_time`: the thread's CPU time natively, the QueryPerformanceCounter time on
-// Windows, where the harness writes it there), with the fastest and slowest repetition; every ratio is taken between
+// Prints the benchmark results of several builds side by side, from the JSON files that
+// Google Benchmark wrote for the bench programs of each build. Every figure is the median
+// over the repetitions of the time per iteration (`cpu_time`, the thread's CPU time), with
+// the fastest and slowest repetition; every ratio is taken between
 // two medians (and, in brackets, two fastest repetitions) of the same build and the same
 // run, except the win32 / win64 lines, which compare two builds of the same run.
 //

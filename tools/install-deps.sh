@@ -4,33 +4,36 @@
 #   install-deps.sh --main     only what the main job needs: the compilers and the tool's headers
 #   install-deps.sh --package  what the release archives need: cmake, the Windows compilers, the tool's headers
 #   install-deps.sh --web      what the playground needs: cmake, Emscripten and Node.js
+#   install-deps.sh --packages-only  everything the test command needs but the source of
+#                              Google Benchmark (which the whole install fetches last)
 set -euo pipefail
 
 mode=${1:-}
 case "$mode" in
-  "" | --main | --package | --web) ;;
+  "" | --main | --package | --web | --packages-only) ;;
   *) echo "install-deps.sh: unknown option $mode (use --main, --package, --web or nothing)" >&2; exit 2 ;;
 esac
 
-packages=(cmake ninja-build make)
+# The packages by what they are for, each named once.
+build=(cmake ninja-build make)
+native=(g++)
+windows=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
+tool=(libcli11-dev nlohmann-json3-dev)
+tests=(libgtest-dev libgmock-dev libbenchmark-dev dpkg-dev wine wine32:i386 wine64 clang libclang-rt-14-dev valgrind)
+archives=(googletest unzip)
+web=(emscripten)
+browser=(chromium)
+
+packages=("${build[@]}")
 node_wanted=no
 case "$mode" in
-  --main)
-    packages+=(g++ libcli11-dev nlohmann-json3-dev
-      g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64) ;;
-  --package)
-    packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-      libcli11-dev nlohmann-json3-dev googletest unzip) ;;
+  --main) packages+=("${native[@]}" "${tool[@]}" "${windows[@]}") ;;
+  --package) packages+=("${windows[@]}" "${tool[@]}" "${archives[@]}") ;;
   --web)
-    packages+=(emscripten)
+    packages+=("${web[@]}")
     node_wanted=yes ;;
-  "")
-    packages+=(g++ libcli11-dev nlohmann-json3-dev
-      g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-      googletest libgtest-dev libgmock-dev libbenchmark-dev
-      wine wine32:i386 wine64
-      clang libclang-rt-14-dev valgrind unzip
-      emscripten chromium)
+  "" | --packages-only)
+    packages+=("${native[@]}" "${tool[@]}" "${windows[@]}" "${archives[@]}" "${tests[@]}" "${web[@]}" "${browser[@]}")
     node_wanted=yes ;;
 esac
 # Node.js with npm, for the playground's server and browser tests; any that is already
@@ -39,26 +42,61 @@ if [ "$node_wanted" = yes ]; then
   command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 fi
 
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+
+# update_indexes: apt-get update. A mirror caught mid-sync serves an index of the wrong
+# size and apt-get fails the whole update, although every other index was read: try
+# again, then go on with what was read.
+update_indexes() {
+  for attempt in 1 2 3; do
+    "${sudo_cmd[@]}" apt-get update -qq && return
+    [ "$attempt" -eq 3 ] && { echo "install-deps.sh: apt-get update still failing; going on with the indexes it read"; return; }
+    echo "install-deps.sh: apt-get update failed (attempt $attempt of 3); trying again in 20 s"
+    sleep 20
+  done
+}
+
+# benchmark_source: Debian's source of Google Benchmark (the version that libbenchmark-dev
+# has), which the Windows presets build for the benchmark programs, unpacked once into
+# /usr/local/src/benchmark. Debian ships no Windows build of it; its source comes through
+# the main suite's deb-src index, added when the machine has none.
+benchmark_source() {
+  local dest=/usr/local/src/benchmark work
+  [ -f "$dest/CMakeLists.txt" ] && return 0
+  if ! apt-get source --print-uris benchmark >/dev/null 2>&1; then
+    local suite uri
+    suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+    uri=$(sed -nE 's/^URIs: *(http[^ ]*debian)\/?$/\1/p' /etc/apt/sources.list.d/*.sources 2>/dev/null | head -n 1)
+    printf 'Types: deb-src\nURIs: %s\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+      "${uri:-http://deb.debian.org/debian}" "$suite" | "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/joybits-source.sources >/dev/null
+    update_indexes
+  fi
+  work=$(mktemp -d)
+  (cd "$work" && apt-get source -qq benchmark >/dev/null 2>&1) && [ -f "$work"/benchmark-*/CMakeLists.txt ] &&
+    "${sudo_cmd[@]}" mkdir -p "$(dirname "$dest")" && "${sudo_cmd[@]}" mv "$work"/benchmark-*/ "$dest"
+  local status=$?
+  rm -rf "$work"
+  [ $status -eq 0 ] || echo "install-deps.sh: Debian's source of Google Benchmark could not be fetched"
+  return $status
+}
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# The full install ends with the benchmark library's source, once the packages are in.
+if [ -z "$mode" ]; then
+  if bash "$0" --packages-only; then benchmark_source; else exit 1; fi
+  exit
+fi
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing: ${missing[*]}"
-sudo_cmd=()
-[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 wants_i386=no
 for p in "${missing[@]}"; do [[ "$p" == *:i386 ]] && wants_i386=yes; done
 [ "$wants_i386" = no ] || "${sudo_cmd[@]}" dpkg --add-architecture i386
-# A mirror caught mid-sync serves an index of the wrong size and apt-get fails the whole
-# update, although every other index was read: try again, then go on with what was read.
-for attempt in 1 2 3; do
-  "${sudo_cmd[@]}" apt-get update -qq && break
-  [ "$attempt" -eq 3 ] && { echo "install-deps.sh: apt-get update still failing; going on with the indexes it read"; break; }
-  echo "install-deps.sh: apt-get update failed (attempt $attempt of 3); trying again in 20 s"
-  sleep 20
-done
+update_indexes
 install() { DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "$@" >/dev/null; }
 # unread_i386_suites: the suites whose amd64 package index was read but whose i386 one
 # was not (a mirror that keeps serving it at the wrong size).

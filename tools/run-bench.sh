@@ -28,25 +28,27 @@ wanted=${BENCH_BUILDS:-native win32 win64}
 vpad_samples=${BENCH_VPAD_SAMPLES:-500}
 programs="bench_evaluation bench_frame bench_configure"
 
+source tools/build-step.sh
+source tools/wine.sh
+log_dir=build/test-logs
+
 builds=()
 for build in $wanted; do
   case $build in
   native)
-    cmake --preset bench -B "$native_dir" >/dev/null
-    cmake --build "$native_dir"
+    build_preset bench "$log_dir/bench-native.log" -B "$native_dir" || exit 1
     builds+=(native)
     ;;
   win32 | win64)
-    if [ "$build" = win32 ] && ! probe=$(/usr/lib/wine/wine --version 2>&1); then
-      echo "win32: not run, this machine cannot run 32-bit programs (${probe//$'\n'/ })"
+    if ! wine_runs "$build"; then
+      echo "$build: not run, $wine_skip"
       continue
     fi
-    cmake --preset "$build" >/dev/null
-    cmake --build --preset "$build" --target $programs
-    [ "$vpad_samples" = 0 ] || cmake --build --preset "$build" --target vpad_frame
-    loader=/usr/lib/wine/wine
-    [ "$build" = win64 ] && loader=/usr/lib/wine/wine64
-    WINEPREFIX=$PWD/build/$build/wineprefix sh tests/wine_prefix.sh "$loader"
+    targets=$programs
+    [ "$vpad_samples" = 0 ] || targets="$targets vpad_frame"
+    build_preset "$build" "$log_dir/bench-$build.log" -- $targets || exit 1
+    wine_env "$build"
+    sh tests/wine_prefix.sh "build/$build"
     mkdir -p "build/$build/bench"
     builds+=("$build")
     ;;
@@ -62,11 +64,7 @@ run() {
   if [ "$build" = native ]; then
     "$native_dir/bench/$program" "${options[@]}" --benchmark_out="$native_dir/$program.json" --benchmark_out_format=json
   else
-    local loader=/usr/lib/wine/wine
-    [ "$build" = win64 ] && loader=/usr/lib/wine/wine64
-    (cd "build/$build/test-bin" &&
-      WINEPREFIX=$PWD/../wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="dinput8=n,b;mscoree,mshtml=" \
-        "$loader" "$program.exe" "${options[@]}" --benchmark_out="../bench/$program.json")
+    (cd "build/$build/test-bin" && "../wine-run" "$program.exe" "${options[@]}" --benchmark_out="../bench/$program.json")
   fi
 }
 
@@ -88,22 +86,20 @@ node tools/bench_table.mjs "${folders[@]}"
 
 # The frame over Wine's own DirectInput. The pads' driver is 64-bit in both builds, so one
 # 64-bit prefix serves both; a 32-bit program runs in it as in the vpad cases.
-vpad_prefix=$PWD/build/vpad-bench-prefix
+vpad_prefix_dir=$PWD/build/vpad-bench-prefix
 made_prefix=
 for build in "${builds[@]}"; do
   [ "$build" = native ] || [ "$vpad_samples" = 0 ] && continue
+  wine_env "$build"
   if [ -z "$made_prefix" ]; then
-    WINEPREFIX=$vpad_prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINELOADER=/usr/lib/wine/wine64 \
-      WINESERVER=/usr/lib/wine/wineserver sh tests/vpad/vpad_prefix.sh "build/$build/vpad" || { status=1; break; }
+    vpad_prefix "build/$build" "$vpad_prefix_dir" || { status=1; break; }
     made_prefix=yes
     echo
   fi
-  loader=/usr/lib/wine/wine
-  [ "$build" = win64 ] && loader=/usr/lib/wine/wine64
   echo "== vpad_frame ($build, over Wine's dinput8; load: $(uptime | sed 's/.*load average: //')) =="
-  WINEPREFIX=$vpad_prefix WINEDEBUG=-all WINEDLLOVERRIDES="dinput8=b;mscoree,mshtml=" "$loader" \
+  WINEPREFIX=$vpad_prefix_dir WINEDLLOVERRIDES=$wine_dlls_own "$wine_run" \
     "build/$build/vpad/vpad_frame.exe" "build/$build/bin/joybits.dll" "build/$build/vpad/vpad_ctl.exe" \
     bench/vpad_frame_pads.txt "$vpad_samples" || status=1
 done
-[ -z "$made_prefix" ] || WINEPREFIX=$vpad_prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
+[ -z "$made_prefix" ] || wine_stop "$vpad_prefix_dir"
 exit $status

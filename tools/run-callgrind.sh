@@ -12,9 +12,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+source tools/build-step.sh
 build=${BENCH_BUILD_DIR:-build/bench}
-cmake --preset bench -B "$build" >/dev/null
-cmake --build "$build" >/dev/null
+build_preset bench build/test-logs/bench-native.log -B "$build" || exit 1
 out=$build/callgrind
 mkdir -p "$out"
 

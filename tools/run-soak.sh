@@ -11,31 +11,28 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 source tools/build-step.sh
+source tools/wine.sh
 seconds=${1:?usage: run-soak.sh SECONDS [SEED]}
 seed=${2:-}
 
-presets=(win64)
-if [ ! -e /usr/lib/wine/wine ]; then
-  echo "win32: soak skipped: 32-bit Wine is not installed (the package registry could not serve wine32:i386)"
-elif probe=$(/usr/lib/wine/wine --version 2>&1 >/dev/null); then
-  presets+=(win32)
-else
-  echo "win32: soak skipped: this machine cannot run 32-bit programs (${probe//$'\n'/ })"
-fi
+presets=()
+for preset in win64 win32; do
+  if wine_runs "$preset"; then presets+=("$preset"); else echo "$preset: soak skipped: $wine_skip"; fi
+done
 
 status=0
 for preset in "${presets[@]}"; do
   build=$PWD/build/$preset
   log=build/test-logs/soak-$preset.log
   build_preset "$preset" "$log" -- vpad_soak || { status=1; continue; }
-  export WINEPREFIX=$build/soak-prefix WINEDEBUG=-all
-  WINEDLLOVERRIDES="mscoree,mshtml=" WINELOADER=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver \
-    sh tests/vpad/vpad_prefix.sh "$build/vpad" >>"$log" 2>&1 ||
+  wine_env "$preset"
+  prefix=$build/soak-prefix
+  vpad_prefix "$build" "$prefix" >>"$log" 2>&1 ||
     { echo "$preset: FAILED: the soak's prefix or driver did not start (log: $log)"; status=1; continue; }
   echo "== $preset soak, $seconds s =="
-  WINEDLLOVERRIDES="dinput8=b;mscoree,mshtml=" "$build/wine-run" "$build/vpad/vpad_soak.exe" "$build/bin/joybits.dll" \
+  WINEPREFIX=$prefix WINEDLLOVERRIDES=$wine_dlls_own "$wine_run" "$build/vpad/vpad_soak.exe" "$build/bin/joybits.dll" \
     "$build/vpad/vpad_ctl.exe" "$PWD/tests/vpad/soak_pads.txt" "$seconds" $seed 2>&1 | tee -a "$log"
   [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
-  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  wine_stop "$prefix"
 done
 exit $status

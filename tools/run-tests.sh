@@ -10,6 +10,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 source tools/build-step.sh
+source tools/wine.sh
 bash tools/install-deps.sh || { echo "0 passed, 1 failed, 0 skipped"; exit 1; }
 
 passed=0 failed=0 skipped=0
@@ -52,22 +53,10 @@ stage() {
   fi
 }
 
-# Whether this machine runs 32-bit programs: Wine's 32-bit loader is one, so it is run,
-# not guessed from the machine's name.
-runs_32bit() {
-  if [ ! -e /usr/lib/wine/wine ]; then
-    probe_error="32-bit Wine is not installed: the package registry could not serve wine32:i386"
-    return 1
-  fi
-  probe_error=$(/usr/lib/wine/wine --version 2>&1 >/dev/null) && return 0
-  probe_error="this machine cannot run 32-bit programs (${probe_error:-"/usr/lib/wine/wine did not start"})"
-  return 1
-}
-
 stage dev
 stage asan
 stage win64
-if runs_32bit; then
+if wine_runs win32; then
   stage win32
 else
   # The skipped runs are the tests left out by -LE wine; -L wine would also count the
@@ -76,7 +65,7 @@ else
   total() { ctest --preset win32 -N "$@" 2>/dev/null | sed -nE 's/^Total Tests: ([0-9]+)/\1/p'; }
   all_tests=$(total) run_here=$(total -LE wine)
   wine_tests=$([ -n "$all_tests" ] && [ -n "$run_here" ] && echo $((all_tests - run_here)))
-  echo "win32: its ${wine_tests:-?} Wine runs are skipped: ${probe_error//$'\n'/ }"
+  echo "win32: its ${wine_tests:-?} Wine runs are skipped: $wine_skip"
   stage win32 "${wine_tests:-0}" -LE wine
 fi
 echo "== web =="
