@@ -11,19 +11,17 @@
 #include <nlohmann/json.hpp>
 
 #include "controllers/controller_facts.h"
+#include "sim/virtual_pad.h"
 #include "tools/joybits_host_scenario.h"
 #include "tools/joybits_host_text.h"
 
 using json = nlohmann::ordered_json;
 
-// Two pads: the sticks sweep through the thresholds of the default mapping (exactly at
-// them first, then one past), then the buttons are pressed one at a time, 1 to 8 on the
-// first pad and 8 down to 1 on the second.
+// Two virtual pads (sim/virtual_pad.h, the playground's too, added by default_scenario):
+// the sticks sweep through the thresholds of the default mapping (exactly at them first,
+// then one past), then the buttons are pressed one at a time, 1 to 8 on the first pad and
+// 8 down to 1 on the second.
 const char DEFAULT_SCENARIO_JSON[] = R"json({
-  "controllers": [
-    {"name": "Virtual Pad 1", "axes": ["x", "y"], "buttons": 8},
-    {"name": "Virtual Pad 2", "axes": ["x", "y"], "buttons": 8}
-  ],
   "length": 16,
   "frames": [
     {"frame": 2, "j1": {"y": 8000}, "j2": {"x": -8000}},
@@ -388,8 +386,15 @@ bool load_scenario(const std::string& path, Scenario& scenario, std::string& err
 }
 
 Scenario default_scenario() {
+    json document = json::parse(DEFAULT_SCENARIO_JSON);
+    json pad{{"axes", json::array()}, {"povs", VIRTUAL_PAD_POVS}, {"buttons", VIRTUAL_PAD_BUTTONS}};
+    for (SimAxis axis : VIRTUAL_PAD_AXES) pad["axes"].push_back(mapped_axis_letters(static_cast<int>(axis)));
+    for (int n = 1; n <= 2; ++n) {
+        pad["name"] = std::string(VIRTUAL_PAD_NAME) + " " + std::to_string(n);
+        document["controllers"].push_back(pad);
+    }
     Scenario scenario;
     std::string error;
-    if (!parse_scenario("built-in scenario", DEFAULT_SCENARIO_JSON, scenario, error)) throw std::logic_error(error);
+    if (!parse_scenario("built-in scenario", document.dump(), scenario, error)) throw std::logic_error(error);
     return scenario;
 }

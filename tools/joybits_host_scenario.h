@@ -41,7 +41,8 @@ struct Scenario {
     int length = 0;                     // frames to run when --frames is not given
 };
 
-// The built-in scenario's JSON text and the scenario parsed from it.
+// The built-in scenario's frames as JSON, and the scenario: two virtual pads
+// (sim/virtual_pad.h) and those frames.
 extern const char DEFAULT_SCENARIO_JSON[];
 Scenario default_scenario();
 

@@ -11,9 +11,9 @@ const {
   set_window: CMD_SET_WINDOW, release: CMD_RELEASE, configure: CMD_CONFIGURE, poll: CMD_POLL, next_bit: CMD_NEXT_BIT,
 } = FACTS.commands;
 const {
-  axes: AXES, povs: POVS, slots: MAX_CONTROLLERS, axis_min: AXIS_MIN, axis_max: AXIS_MAX, first_poll: FIRST_POLL,
+  axes: AXES, povs: POVS, buttons: BUTTONS, slots: MAX_CONTROLLERS, axis_min: AXIS_MIN, axis_max: AXIS_MAX,
+  first_poll: FIRST_POLL,
 } = FACTS;
-const BUTTONS = 16;  // the buttons of each of the page's virtual pads
 const GROUP = 16;
 // A point of view's positions as a 3 x 3 grid: hundredths of a degree clockwise from up,
 // -1 in the middle for centred.
@@ -67,7 +67,7 @@ function rebuildControllers() {
   device(CMD_RELEASE);
   plugin._playground_reset();
   for (const c of state.controllers) {
-    c.id = plugin._playground_add_controller(BUTTONS);
+    c.id = plugin._playground_add_controller();
     applyController(c);
   }
   device(CMD_SET_WINDOW, 1);  // any window handle will do: the devices only want one

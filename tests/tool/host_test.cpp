@@ -86,7 +86,9 @@ std::vector<std::string> words_of(const std::string& line) {
     return words;
 }
 
-const std::string TWO_PAD_HELP = "//help//a;p;j1:x[<N,>N,n],y[<N,>N,n],b[n];j2:x[<N,>N,n],y[<N,>N,n],b[n];";
+// What the help list says of one of the built-in virtual pads.
+const std::string PAD_HELP = "x[<N,>N,n],y[<N,>N,n],z[<N,>N,n],rx[<N,>N,n],ry[<N,>N,n],rz[<N,>N,n],b[n];";
+const std::string TWO_PAD_HELP = "//help//a;p;j1:" + PAD_HELP + "j2:" + PAD_HELP;
 
 }  // namespace
 
