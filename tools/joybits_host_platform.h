@@ -23,6 +23,8 @@ struct HostPlatform {
     bool stop = false;             // a key was pressed or the window closed
     int64_t ticks_per_second = 0;  // of the frame clock; 0 before the first frame
     int64_t next_tick = 0;
+    // Why the run will read no controller, said before anything else; empty when none.
+    std::string notice;
 };
 
 // Makes the platform ready for a run: loads the plug-in on Windows (plugin_path), or puts

@@ -343,6 +343,23 @@ std::string parse_error_text(const char* what) {
     return colon == std::string::npos ? text : text.substr(colon + 2);
 }
 
+// One line for each record of the frames list that a run of the scenario's length never
+// reaches.
+void note_records_past_length(const std::string& name, const std::string& text, const json& document,
+                              Scenario& scenario) {
+    const auto list = document.find("frames");
+    if (list == document.end()) return;
+    for (size_t i = 0; i < list->size(); ++i) {
+        const int64_t frame = (*list)[i]["frame"].get<int64_t>();
+        if (frame < scenario.length) continue;
+        const std::string path = element_path("frames", i);
+        scenario.records_past_length.push_back(
+            name + ":" + std::to_string(line_of_path(text, path)) + ": " + path + ": frame " + std::to_string(frame) +
+            " lies past the scenario's length of " + std::to_string(scenario.length) +
+            " frames: it never applies");
+    }
+}
+
 }  // namespace
 
 
@@ -365,11 +382,13 @@ bool parse_scenario(const std::string& name, const std::string& text, Scenario& 
         document = json::parse(text);
     } catch (const json::parse_error& e) {
         const size_t read = e.byte == 0 ? 0 : e.byte - 1;
-        error = name + ":" + std::to_string(line_of(text, read)) + ": " + parse_error_text(e.what());
+        // The parser quotes what it last read, which may be any byte.
+        error = name + ":" + std::to_string(line_of(text, read)) + ": " + escape_bytes(parse_error_text(e.what()));
         return false;
     }
     try {
         read_scenario(document, scenario);
+        note_records_past_length(name, text, document, scenario);
     } catch (const ScenarioProblem& problem) {
         const std::string where = problem.path.empty() ? "" : problem.path + ": ";
         error = name + ":" + std::to_string(line_of_path(text, problem.path)) + ": " + where + problem.what();
@@ -382,6 +401,10 @@ bool parse_scenario(const std::string& name, const std::string& text, Scenario& 
 bool load_scenario(const std::string& path, Scenario& scenario, std::string& error) {
     std::string text;
     if (!read_file(path, "the scenario file", MAX_FILE_MIB, text, error)) return false;
+    if (text.empty()) {
+        error = path + ": the file is empty";
+        return false;
+    }
     return parse_scenario(path, text, scenario, error);
 }
 

@@ -30,7 +30,7 @@ const state = {
   entries: [],
   polls: 0,             // polls since the last configure
   pendingEdit: null,    // time of the edit not yet shown in the lamps
-  readsAfterError: null,  // after a syntax error: the bits a host reads, one per token written
+  readsAfterError: null,  // after a syntax error: how many bits a host reads, as the report counts them
 };
 
 // The plug-in's one export; a text argument goes through the runtime's string passing.
@@ -238,7 +238,7 @@ function configure() {
     return li;
   }));
   state.entries = info.table;
-  state.readsAfterError = info.syntax_error ? info.mapping.split('/')[0].split(',').length : null;
+  state.readsAfterError = info.syntax_error ? info.syntax_error.reads_after_error : null;
   renderTable();
   renderLamps('');
 }
@@ -286,9 +286,10 @@ function renderLamps(bits) {
     cell.classList.toggle('on', bits[i] === '1');
   });
   box.classList.toggle('after-error', state.readsAfterError !== null);
+  // Frames are numbered from 0, the acquiring poll, as the host tool numbers them.
   $('frame').textContent = (state.polls === 0 ? 'configured, not polled yet'
-    : state.polls === 1 ? `frame 1 (${FIRST_POLL})`
-    : `frame ${state.polls}`) + (state.readsAfterError !== null ? ': after a syntax error, what a host reads' : '');
+    : state.polls === 1 ? `frame 0 (${FIRST_POLL})`
+    : `frame ${state.polls - 1}`) + (state.readsAfterError !== null ? ': after a syntax error, what a host reads' : '');
 }
 
 // One frame as a host reads it: a poll, then one read per entry.
