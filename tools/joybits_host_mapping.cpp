@@ -109,7 +109,7 @@ std::string describe_entry(MappingEntry entry) {
     std::string text = entry_inverted(entry) ? "!j" : "j";
     text += std::to_string(entry_controller(entry));
     const int kind = static_cast<int>(entry_kind(entry));
-    if (kind == static_cast<int>(EntryKind::button)) return text + " button " + std::to_string(entry_operand(entry));
+    if (kind == static_cast<int>(EntryKind::button)) return text + " button " + std::to_string(entry_button(entry));
     const int direction = kind_pov_direction(entry_kind(entry));
     if (direction >= 0) {
         static const char* const DIRECTION_NAMES[POV_DIRECTION_COUNT] = {"up", "right", "down", "left"};

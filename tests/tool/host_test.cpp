@@ -228,6 +228,8 @@ TEST(HostTable, DescribesEveryKindOfEntry) {
     EXPECT_EQ(describe_entry(make_entry(3, EntryKind::u_above, 7, false)), "j3 u > 7");
     EXPECT_EQ(describe_entry(make_entry(2, EntryKind::v_bit, 7, true)), "!j2 v bit 7");
     EXPECT_EQ(describe_entry(make_entry(4, EntryKind::pov_down, 2, false)), "j4 point of view 2 down");
+    // Button 0 and button 128 are the same word, which reads the 128th.
+    EXPECT_EQ(describe_entry(make_entry(1, EntryKind::button, 0, false)), "j1 button 128");
 
     // The default mapping is what a null argument configures.
     const HostRun defaults = run_host({"--table"});
