@@ -163,8 +163,8 @@ std::vector<MappingWarning> check_mapping(const std::string& text, const std::ve
         const bool comment = text.find('/') != std::string::npos;
         warnings.push_back({0, 0, static_cast<int32_t>(text.size()),
                             std::string("the mapping text is only blanks") + (comment ? " before its comment" : "") +
-                                ": no token, so no entry (not the default mapping, which only an empty text gives), "
-                                "and every bit a host reads is 1"});
+                                ": no token, so no entry (not the default mapping, which only an empty text gives): "
+                                "a poll counts 0 entries, and a bit read all the same is 1"});
         return warnings;
     }
 

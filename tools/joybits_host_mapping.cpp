@@ -1,5 +1,6 @@
 #include "tools/joybits_host_mapping.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "controllers/controller_facts.h"
@@ -90,6 +91,16 @@ ReportEntry report_entry(const std::string& mapping, const TokenSpan& token) {
     return entry;
 }
 
+// One per token written before the comment (a last comma ends none), at most MAX_ENTRIES.
+int tokens_written(const std::string& mapping) {
+    const std::string tokens = mapping.substr(0, mapping.find('/'));
+    int count = 1;
+    for (char c : tokens) count += c == ',' ? 1 : 0;
+    const size_t last = tokens.find_last_not_of(" \t");
+    if (last != std::string::npos && tokens[last] == ',') --count;
+    return std::min(count, MAX_ENTRIES);
+}
+
 }  // namespace
 
 MappingReport mapping_report(const char* host_text, const AttachedControllers& attached) {
@@ -97,14 +108,18 @@ MappingReport mapping_report(const char* host_text, const AttachedControllers& a
     report.mapping = chosen_mapping(host_text);
     const std::vector<TokenSpan> tokens = mapping_tokens(TextBuffer(report.mapping.c_str()));
     report.error = syntax_error_of(report.mapping, tokens);
-    if (report.error.found) return report;
+    if (report.error.found) {
+        report.reads_after_error = tokens_written(report.mapping);
+        return report;
+    }
     for (size_t i = 0; i < tokens.size() && i < static_cast<size_t>(MAX_ENTRIES); ++i) {
         report.entries.push_back(report_entry(report.mapping, tokens[i]));
     }
     report.warnings = check_mapping(report.mapping, tokens, attached);
-    if (host_text != nullptr && host_text[0] == '\0') {
+    if (host_text != nullptr && (host_text[0] == '\0' || host_text[0] == '/')) {
+        const std::string what = host_text[0] == '\0' ? "is empty" : "is all comment (it starts with '/')";
         report.warnings.insert(report.warnings.begin(),
-                               {0, 0, 0, "the mapping text is empty: the plug-in configures its default mapping instead"});
+                               {0, 0, 0, "the mapping text " + what + ": the plug-in configures its default mapping instead"});
     }
     return report;
 }
@@ -125,7 +140,7 @@ std::string describe_entry(MappingEntry entry) {
     std::string text = entry_inverted(entry) ? "!j" : "j";
     text += std::to_string(entry_controller(entry));
     const int kind = static_cast<int>(entry_kind(entry));
-    if (kind == static_cast<int>(EntryKind::button)) return text + " button " + std::to_string(entry_operand(entry));
+    if (kind == static_cast<int>(EntryKind::button)) return text + " button " + std::to_string(entry_button(entry));
     const int direction = kind_pov_direction(entry_kind(entry));
     if (direction >= 0) {
         static const char* const DIRECTION_NAMES[POV_DIRECTION_COUNT] = {"up", "right", "down", "left"};
@@ -211,7 +226,8 @@ nlohmann::json report_json(const MappingReport& report) {
         error = json{{"token", e.token},   {"index", e.index},   {"offset", e.offset},
                      {"length", e.token.size()}, {"fault", e.fault}, {"fault_length", e.fault_length},
                      {"line", e.line}, {"column", e.column},
-                     {"reason", e.reason}, {"text", syntax_error_text(e, "")}};
+                     {"reason", e.reason}, {"text", syntax_error_text(e, "")},
+                     {"reads_after_error", report.reads_after_error}};
     }
     return json{{"mapping", report.mapping}, {"table", table}, {"syntax_error", error}, {"warnings", warnings}};
 }

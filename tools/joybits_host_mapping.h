@@ -39,6 +39,9 @@ struct MappingReport {
     std::string mapping;               // the text the plug-in compiles for the host's argument
     std::vector<ReportEntry> entries;  // the table it compiles to: none after a syntax error
     TokenError error;                  // the refused token
+    // After a syntax error the table is empty and every read answers 1: the bits a host then
+    // reads, one per token written before the comment, at most as many as a table holds.
+    int reads_after_error = 0;
     std::vector<MappingWarning> warnings;
 };
 
@@ -62,8 +65,9 @@ std::string warning_text(const MappingReport& report, const MappingWarning& warn
 std::string syntax_error_text(const TokenError& error, const std::string& place);
 // {"mapping", "table": [{"word", "meaning", "token", and for a group "operands": [{"word",
 // "meaning", "token"}...]}...], "syntax_error": null or {"token", "index", "offset", "length",
-// "fault", "fault_length", "line", "column", "reason", "text"}, "warnings": [{"index",
-// "offset", "length", "message", "text"}...]}; indexes from 1, texts as above.
+// "fault", "fault_length", "line", "column", "reason", "text", "reads_after_error"},
+// "warnings": [{"index", "offset", "length", "message", "text"}...]}; indexes from 1, texts
+// as above.
 nlohmann::json report_json(const MappingReport& report);
 
 enum class AnswerShape { success, syntax_error, failure };

@@ -31,6 +31,8 @@ struct HostPlatform {
     // window ("a game controller plugged in"); the frame's line shows them.
     std::vector<std::string> device_notes;
     std::vector<void*> devices_at_start;  // the system's game controllers when the window was made
+    // Why the run will read no controller, said before anything else; empty when none.
+    std::string notice;
 };
 
 // Makes the platform ready for a run: loads the plug-in on Windows (plugin_path), or puts

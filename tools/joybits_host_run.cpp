@@ -12,7 +12,6 @@
 
 #include "joybits_version.h"
 #include "mapping/mapping_entry.h"
-#include "plugin/chosen_mapping.h"
 #include "plugin/joybits.h"
 #include "tools/joybits_host.h"
 #include "tools/joybits_host_mapping.h"
@@ -29,15 +28,29 @@ constexpr int WINDOWS_DEFAULT_FRAMES = 60;  // one second at 60 Hz
 constexpr long MAX_MAPPING_FILE_MIB = 1;
 constexpr char UTF8_BYTE_ORDER_MARK[] = "\xEF\xBB\xBF";
 
-const char DESCRIPTION[] =
-    "joybits-host stands in for the host application of the joybits plug-in: it hands the plug-in a\n"
-    "mapping text (command 7), prints the answer, then polls frame by frame (command 8) and reads the\n"
-    "bits (command 9). Natively the controllers are virtual ones, scripted by a scenario (a built-in one\n"
-    "when none is given); on Windows joybits.dll is loaded and the attached controllers are read.\n"
-    "With no mapping the plug-in's default mapping is configured. A mapping text is one line: a\n"
-    "mapping file is read as it is, except that one line end at its very end is dropped.\n"
-    "Exit status: 0 done, 1 syntax error in the mapping, 2 bad command line or input file,\n"
-    "3 the plug-in could not be loaded or could not open the controllers.";
+// The help's text: what the tool does, what this build does, the mapping text and the exit
+// statuses.
+std::string description() {
+    std::string text =
+        "joybits-host stands in for the host application of the joybits plug-in: it hands the plug-in a\n"
+        "mapping text, prints the plug-in's answer and what the mapping check warns of, then polls frame\n"
+        "by frame and reads the bits, as a host does.\n";
+    if (platform_has_scenarios()) {
+        text += "This build has the plug-in linked in, over virtual controllers that a scenario scripts\n"
+                "(--scenario FILE; without one, the built-in one: two virtual pads, the playground's). It runs\n"
+                "the scenario's length in frames (the built-in one's: " + std::to_string(default_scenario().length) +
+                ") unless --frames is given.\n";
+    } else {
+        text += "This build loads joybits.dll from beside the tool (or --plugin FILE) and reads the attached\n"
+                "controllers while its window is in front. It runs " + std::to_string(WINDOWS_DEFAULT_FRAMES) +
+                " frames (one second) unless --frames\nis given; with --live, until a key is pressed.\n";
+    }
+    return text +
+           "With no mapping the plug-in's default mapping is configured. A mapping text is one line: a\n"
+           "mapping file is read as it is, except that one line end at its very end is dropped.\n"
+           "Exit status: 0 done, 1 syntax error in the mapping, 2 bad command line or input file,\n"
+           "3 the plug-in could not be loaded or could not open the controllers.";
+}
 
 std::string dump(const json& value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); }
 
@@ -64,9 +77,13 @@ const ScenarioFrame* frame_at(const Scenario& scenario, size_t& next, int frame)
     return nullptr;
 }
 
-int run_frames(const HostOptions& options, const Scenario& scenario, HostPlatform& platform, std::ostream& out) {
+int run_frames(const HostOptions& options, const Scenario& scenario, HostPlatform& platform, std::ostream& out,
+               std::ostream& err) {
     DeviceFunction device = platform.device;
     int frames = scenario.length;
+    if (!options.frames) {
+        for (const std::string& late : scenario.records_past_length) err << "joybits-host: warning: " << late << "\n";
+    }
     if (!platform_has_scenarios()) frames = options.live ? std::numeric_limits<int>::max() : WINDOWS_DEFAULT_FRAMES;
     if (options.frames) frames = *options.frames;
     size_t next = 0;
@@ -127,7 +144,8 @@ int load_inputs(HostOptions& options, Scenario& scenario, std::ostream& err) {
     }
     if (!platform_has_scenarios()) {
         if (!options.scenario_file) return EXIT_OK;
-        err << "joybits-host: scenarios script virtual controllers, which only the native build has\n";
+        err << "joybits-host: --scenario scripts virtual controllers, which only the native build has; this one reads "
+               "the attached controllers\n";
         return EXIT_INPUT_ERROR;
     }
     if (!options.scenario_file) {
@@ -151,13 +169,30 @@ MappingReport report_for(const HostOptions& options, const std::string& answer) 
     return mapping_report(options.mapping ? options.mapping->c_str() : nullptr, attached);
 }
 
-// The answer to a mapping with a syntax error, and where the error is.
-int report_syntax_error(const HostOptions& options, json& head, const std::string& answer, std::ostream& out,
-                        std::ostream& err) {
+// After a syntax error: one poll and the bits a host then reads, as the report counts them
+// (or --bits).
+void print_reads_after_error(const HostOptions& options, const MappingReport& report, DeviceFunction device,
+                             std::ostream& out) {
+    const int reads = options.bits ? *options.bits : report.reads_after_error;
+    device(CMD_POLL, 0);
+    std::string bits;
+    for (int i = 0; i < reads; ++i) bits += device(CMD_NEXT_BIT, 0) != 0 ? '1' : '0';
+    if (options.json) {
+        out << dump(json{{"host_reads", bits}}) << "\n";
+    } else {
+        out << "a host reads: " << (bits.empty() ? "-" : group_bits(bits)) << "  (after a syntax error)\n";
+    }
+}
+
+// The answer to a mapping with a syntax error, what a host then reads (unless the mode
+// stops after the answer), and where the error is.
+int report_syntax_error(const HostOptions& options, json& head, const std::string& answer, DeviceFunction device,
+                        std::ostream& out, std::ostream& err) {
     const MappingReport report = report_for(options, answer);
     const TokenError& error = report.error;
     head["syntax_error"] = error.found ? report_json(report)["syntax_error"] : json(true);
     out << (options.json ? dump(head) : answer) << "\n";
+    if (!options.check && !options.table) print_reads_after_error(options, report, device, out);
     if (!error.found) {
         err << "joybits-host: the plug-in reports a syntax error, but no single token could be named\n";
     } else {
@@ -172,34 +207,23 @@ int report_syntax_error(const HostOptions& options, json& head, const std::strin
     return EXIT_MAPPING_ERROR;
 }
 
-// After a syntax error: one poll and the bits a host then reads, one per token written
-// before the comment (or --bits).
-void print_reads_after_error(const HostOptions& options, DeviceFunction device, std::ostream& out) {
-    const std::string text = chosen_mapping(options.mapping ? options.mapping->c_str() : nullptr);
-    const std::string before_comment = text.substr(0, text.find('/'));
-    const auto tokens = static_cast<int>(std::count(before_comment.begin(), before_comment.end(), ',')) + 1;
-    const int reads = options.bits ? *options.bits : std::min(tokens, MAX_ENTRIES);
-    device(CMD_POLL, 0);
-    std::string bits;
-    for (int i = 0; i < reads; ++i) bits += device(CMD_NEXT_BIT, 0) != 0 ? '1' : '0';
-    if (options.json) {
-        out << dump(json{{"host_reads", bits}}) << "\n";
-    } else {
-        out << "a host reads: " << (bits.empty() ? "-" : group_bits(bits)) << "  (after a syntax error)\n";
-    }
-}
-
-// The answer, then every token that probably does not mean what it says.
-int report_check(const HostOptions& options, json& head, const std::string& answer, std::ostream& out) {
-    const MappingReport report = report_for(options, answer);
+// The answer, then every token that probably does not mean what it says, one line each.
+void print_answer_and_warnings(const HostOptions& options, json& head, const std::string& answer,
+                               const MappingReport& report, std::ostream& out) {
     if (options.json) {
         head["warnings"] = report_json(report)["warnings"];
         out << dump(head) << "\n";
-        return EXIT_OK;
+        return;
     }
     out << answer << "\n";
     for (const MappingWarning& w : report.warnings) out << "warning: " << warning_text(report, w) << "\n";
-    if (report.warnings.empty()) out << "no warnings\n";
+}
+
+// The answer and the warnings, and then a word when there is none.
+int report_check(const HostOptions& options, json& head, const std::string& answer, std::ostream& out) {
+    const MappingReport report = report_for(options, answer);
+    print_answer_and_warnings(options, head, answer, report, out);
+    if (!options.json && report.warnings.empty()) out << "no warnings\n";
     return EXIT_OK;
 }
 
@@ -229,8 +253,7 @@ int configure_and_run(const HostOptions& options, const Scenario& scenario, Host
     int status = EXIT_OK;
     switch (answer_shape(answer)) {
     case AnswerShape::syntax_error:
-        status = report_syntax_error(options, head, answer, out, err);
-        if (!options.check && !options.table) print_reads_after_error(options, device, out);
+        status = report_syntax_error(options, head, answer, device, out, err);
         break;
     case AnswerShape::failure:
         out << (options.json ? dump(head) : answer) << "\n";
@@ -243,8 +266,8 @@ int configure_and_run(const HostOptions& options, const Scenario& scenario, Host
         } else if (options.table) {
             status = report_table(options, head, answer, out);
         } else {
-            out << (options.json ? dump(head) : answer) << "\n";
-            status = run_frames(options, scenario, platform, out);
+            print_answer_and_warnings(options, head, answer, report_for(options, answer), out);
+            status = run_frames(options, scenario, platform, out, err);
         }
         break;
     }
@@ -264,6 +287,7 @@ int run(HostOptions& options, std::ostream& out, std::ostream& err) {
         err << "joybits-host: " << error << "\n";
         return EXIT_PLATFORM_ERROR;
     }
+    if (!platform.notice.empty()) err << "joybits-host: " << platform.notice << std::endl;
     int status = EXIT_OK;
     if (options.list) {
         if (!list_controllers(out, options.json, error)) {
@@ -282,7 +306,7 @@ int run(HostOptions& options, std::ostream& out, std::ostream& err) {
 
 int host_main(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     try {
-        CLI::App app{DESCRIPTION, "joybits-host"};
+        CLI::App app{description(), "joybits-host"};
         HostOptions options;
         std::string mapping;
         std::string mapping_file;
@@ -302,12 +326,9 @@ int host_main(int argc, const char* const* argv, std::ostream& out, std::ostream
         auto* file_option =
             app.add_option("--mapping-file", mapping_file, "read the mapping text from FILE")->type_name("FILE");
         mapping_option->excludes(file_option);
-        CLI::Option* scenario_option = nullptr;
-        if (platform_has_scenarios()) {
-            scenario_option = app.add_option("--scenario", scenario_file,
-                                             "JSON scenario of virtual controllers (docs/SCENARIOS.md)")
-                                  ->type_name("FILE");
-        }
+        auto* scenario_option =
+            app.add_option("--scenario", scenario_file, "JSON scenario of virtual controllers (docs/SCENARIOS.md)")
+                ->type_name("FILE");
         auto* frames_option =
             app.add_option("--frames", frames, "number of frames (polls) to run")->type_name("N")->check(count_check);
         auto* bits_option = app.add_option("--bits", bits, "bits to read per frame (default: the entry count)")
@@ -322,11 +343,16 @@ int host_main(int argc, const char* const* argv, std::ostream& out, std::ostream
         auto* list_option =
             app.add_flag("--list", options.list, "list the attached controllers as the plug-in numbers them, then stop");
         auto* live_option =
-            app.add_flag("--live", options.live, "Windows: poll at 60 Hz until a key is pressed (or --frames is reached)");
+            app.add_flag("--live", options.live, "poll at 60 Hz until a key is pressed (or --frames is reached)");
         auto* plugin_option =
-            app.add_option("--plugin", options.plugin_path, "Windows: the plug-in library (default: joybits.dll beside the tool)")
+            app.add_option("--plugin", options.plugin_path, "the plug-in library (default: joybits.dll beside the tool)")
                 ->type_name("FILE");
         auto* version_option = app.add_flag("--version", options.version, "print the tool's version and the plug-in's, then stop");
+        // Each build's help lists its own options; the other build's are refused by name below.
+        for (CLI::Option* other : platform_has_scenarios() ? std::vector{live_option, plugin_option}
+                                                           : std::vector{scenario_option}) {
+            other->group("");
+        }
         try {
             app.parse(argc, argv);
         } catch (const CLI::ParseError& e) {
@@ -360,6 +386,7 @@ int host_main(int argc, const char* const* argv, std::ostream& out, std::ostream
                                          table_option, check_option, json_option, list_option, live_option})) {
             return EXIT_INPUT_ERROR;
         }
+        if (options.check && refuse_with(check_option, {table_option})) return EXIT_INPUT_ERROR;
         if (options.list && refuse_with(list_option, {mapping_option, file_option, frames_option, bits_option,
                                                       table_option, check_option, live_option})) {
             return EXIT_INPUT_ERROR;

@@ -11,19 +11,17 @@
 #include <nlohmann/json.hpp>
 
 #include "controllers/controller_facts.h"
+#include "sim/virtual_pad.h"
 #include "tools/joybits_host_scenario.h"
 #include "tools/joybits_host_text.h"
 
 using json = nlohmann::ordered_json;
 
-// Two pads: the sticks sweep through the thresholds of the default mapping (exactly at
-// them first, then one past), then the buttons are pressed one at a time, 1 to 8 on the
-// first pad and 8 down to 1 on the second.
+// Two virtual pads (sim/virtual_pad.h, the playground's too, added by default_scenario):
+// the sticks sweep through the thresholds of the default mapping (exactly at them first,
+// then one past), then the buttons are pressed one at a time, 1 to 8 on the first pad and
+// 8 down to 1 on the second.
 const char DEFAULT_SCENARIO_JSON[] = R"json({
-  "controllers": [
-    {"name": "Virtual Pad 1", "axes": ["x", "y"], "buttons": 8},
-    {"name": "Virtual Pad 2", "axes": ["x", "y"], "buttons": 8}
-  ],
   "length": 16,
   "frames": [
     {"frame": 2, "j1": {"y": 8000}, "j2": {"x": -8000}},
@@ -353,6 +351,23 @@ std::string parse_error_text(const char* what) {
     return colon == std::string::npos ? text : text.substr(colon + 2);
 }
 
+// One line for each record of the frames list that a run of the scenario's length never
+// reaches.
+void note_records_past_length(const std::string& name, const std::string& text, const json& document,
+                              Scenario& scenario) {
+    const auto list = document.find("frames");
+    if (list == document.end()) return;
+    for (size_t i = 0; i < list->size(); ++i) {
+        const int64_t frame = (*list)[i]["frame"].get<int64_t>();
+        if (frame < scenario.length) continue;
+        const std::string path = element_path("frames", i);
+        scenario.records_past_length.push_back(
+            name + ":" + std::to_string(line_of_path(text, path)) + ": " + path + ": frame " + std::to_string(frame) +
+            " lies past the scenario's length of " + std::to_string(scenario.length) +
+            " frames: it never applies");
+    }
+}
+
 }  // namespace
 
 
@@ -376,11 +391,13 @@ bool parse_scenario(const std::string& name, const std::string& text, Scenario& 
         document = json::parse(text);
     } catch (const json::parse_error& e) {
         const size_t read = e.byte == 0 ? 0 : e.byte - 1;
-        error = name + ":" + std::to_string(line_of(text, read)) + ": " + parse_error_text(e.what());
+        // The parser quotes what it last read, which may be any byte.
+        error = name + ":" + std::to_string(line_of(text, read)) + ": " + escape_bytes(parse_error_text(e.what()));
         return false;
     }
     try {
         read_scenario(document, scenario);
+        note_records_past_length(name, text, document, scenario);
     } catch (const ScenarioProblem& problem) {
         const std::string where = problem.path.empty() ? "" : problem.path + ": ";
         error = name + ":" + std::to_string(line_of_path(text, problem.path)) + ": " + where + problem.what();
@@ -393,12 +410,23 @@ bool parse_scenario(const std::string& name, const std::string& text, Scenario& 
 bool load_scenario(const std::string& path, Scenario& scenario, std::string& error) {
     std::string text;
     if (!read_file(path, "the scenario file", MAX_FILE_MIB, text, error)) return false;
+    if (text.empty()) {
+        error = path + ": the file is empty";
+        return false;
+    }
     return parse_scenario(path, text, scenario, error);
 }
 
 Scenario default_scenario() {
+    json document = json::parse(DEFAULT_SCENARIO_JSON);
+    json pad{{"axes", json::array()}, {"povs", VIRTUAL_PAD_POVS}, {"buttons", VIRTUAL_PAD_BUTTONS}};
+    for (SimAxis axis : VIRTUAL_PAD_AXES) pad["axes"].push_back(mapped_axis_letters(static_cast<int>(axis)));
+    for (int n = 1; n <= 2; ++n) {
+        pad["name"] = std::string(VIRTUAL_PAD_NAME) + " " + std::to_string(n);
+        document["controllers"].push_back(pad);
+    }
     Scenario scenario;
     std::string error;
-    if (!parse_scenario("built-in scenario", DEFAULT_SCENARIO_JSON, scenario, error)) throw std::logic_error(error);
+    if (!parse_scenario("built-in scenario", document.dump(), scenario, error)) throw std::logic_error(error);
     return scenario;
 }

@@ -41,9 +41,13 @@ struct Scenario {
     std::vector<ScenarioController> controllers;
     std::vector<ScenarioFrame> frames;  // in ascending frame order, one record per frame number
     int length = 0;                     // frames to run when --frames is not given
+    // Records at or past the length, which a run of that length never applies:
+    // "NAME:LINE: frames[3]: ...".
+    std::vector<std::string> records_past_length;
 };
 
-// The built-in scenario's JSON text and the scenario parsed from it.
+// The built-in scenario's frames as JSON, and the scenario: two virtual pads
+// (sim/virtual_pad.h) and those frames.
 extern const char DEFAULT_SCENARIO_JSON[];
 Scenario default_scenario();
 

@@ -26,6 +26,14 @@ void append_utf8(std::string& out, uint32_t code) {
     }
 }
 
+// Notepad's "Unicode" is UTF-16 with a byte order mark (FF FE; FE FF big-endian); text
+// without one still has a NUL in exactly one of its first two bytes.
+bool is_utf16(const std::string& text) {
+    if (text.size() < 2) return false;
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) return true;
+    return (text[0] == '\0') != (text[1] == '\0');
+}
+
 }  // namespace
 
 std::string group_bits(const std::string& bits) {
@@ -97,6 +105,10 @@ bool read_file(const std::string& path, const char* what, long max_mib, std::str
     }
     if (text.size() > max_size) {
         error = path + ": " + what + " is larger than " + std::to_string(max_mib) + " MiB";
+        return false;
+    }
+    if (is_utf16(text)) {
+        error = path + ": this file is UTF-16; save it as UTF-8";
         return false;
     }
     return true;

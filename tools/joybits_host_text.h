@@ -10,6 +10,6 @@ std::string group_bits(const std::string& bits);
 // Bytes that are not printable ASCII written as \t, \r, \n or \xNN; a backslash doubled.
 std::string escape_bytes(const std::string& text);
 // Reads a whole file of at most max_mib MiB into text; what names it in the error ("the
-// mapping file"), which also names the path.
+// mapping file"), which also names the path. A UTF-16 file is refused, with how to save it.
 bool read_file(const std::string& path, const char* what, long max_mib, std::string& text, std::string& error);
 std::string utf16_to_utf8(const char16_t* text, size_t max_units);

@@ -164,7 +164,8 @@ bool platform_open(const HostOptions& options, const Scenario&, HostPlatform& pl
     if (!options.list) {
         HWND window = create_window(platform);
         if (window == nullptr) {
-            std::fputs("joybits-host: no window could be made; controllers that need one will not be read\n", stderr);
+            platform.notice = "no window could be made (is there a display?): the plug-in reads the pads only for a "
+                              "window in the foreground, so none will be read";
         }
         platform.window = reinterpret_cast<intptr_t>(window);
     }

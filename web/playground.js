@@ -11,9 +11,9 @@ const {
   set_window: CMD_SET_WINDOW, release: CMD_RELEASE, configure: CMD_CONFIGURE, poll: CMD_POLL, next_bit: CMD_NEXT_BIT,
 } = FACTS.commands;
 const {
-  axes: AXES, povs: POVS, slots: MAX_CONTROLLERS, axis_min: AXIS_MIN, axis_max: AXIS_MAX, first_poll: FIRST_POLL,
+  axes: AXES, povs: POVS, buttons: BUTTONS, slots: MAX_CONTROLLERS, axis_min: AXIS_MIN, axis_max: AXIS_MAX,
+  first_poll: FIRST_POLL,
 } = FACTS;
-const BUTTONS = 16;  // the buttons of each of the page's virtual pads
 const GROUP = 16;
 // A point of view's positions as a 3 x 3 grid: hundredths of a degree clockwise from up,
 // -1 in the middle for centred.
@@ -30,7 +30,7 @@ const state = {
   entries: [],
   polls: 0,             // polls since the last configure
   pendingEdit: null,    // time of the edit not yet shown in the lamps
-  readsAfterError: null,  // after a syntax error: the bits a host reads, one per token written
+  readsAfterError: null,  // after a syntax error: how many bits a host reads, as the report counts them
 };
 
 // The plug-in's one export; a text argument goes through the runtime's string passing.
@@ -67,7 +67,7 @@ function rebuildControllers() {
   device(CMD_RELEASE);
   plugin._playground_reset();
   for (const c of state.controllers) {
-    c.id = plugin._playground_add_controller(BUTTONS);
+    c.id = plugin._playground_add_controller();
     applyController(c);
   }
   device(CMD_SET_WINDOW, 1);  // any window handle will do: the devices only want one
@@ -239,7 +239,7 @@ function configure() {
     return li;
   }));
   state.entries = info.table;
-  state.readsAfterError = info.syntax_error ? info.mapping.split('/')[0].split(',').length : null;
+  state.readsAfterError = info.syntax_error ? info.syntax_error.reads_after_error : null;
   renderTable();
   renderLamps('');
 }
@@ -294,9 +294,10 @@ function renderLamps(bits) {
     cell.classList.toggle('on', bits[i] === '1');
   });
   box.classList.toggle('after-error', state.readsAfterError !== null);
+  // Frames are numbered from 0, the acquiring poll, as the host tool numbers them.
   $('frame').textContent = (state.polls === 0 ? 'configured, not polled yet'
-    : state.polls === 1 ? `frame 1 (${FIRST_POLL})`
-    : `frame ${state.polls}`) + (state.readsAfterError !== null ? ': after a syntax error, what a host reads' : '');
+    : state.polls === 1 ? `frame 0 (${FIRST_POLL})`
+    : `frame ${state.polls - 1}`) + (state.readsAfterError !== null ? ': after a syntax error, what a host reads' : '');
 }
 
 // One frame as a host reads it: a poll, then one read per entry.

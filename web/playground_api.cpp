@@ -4,6 +4,7 @@
 // (its table of entries, its syntax error, its warnings), as JSON texts.
 #include <emscripten/emscripten.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "mapping/check.h"
 #include "plugin/joybits.h"
 #include "sim/sim_platform.h"
+#include "sim/virtual_pad.h"
 #include "tools/joybits_host_mapping.h"
 
 namespace {
@@ -23,10 +25,6 @@ std::string answer_json;
 // What each virtual controller has, in the order the platform enumerates them.
 std::vector<ControllerObjects> pads;
 
-// Every virtual pad has the six axes, the first slider and one point of view besides its
-// buttons.
-constexpr int PAD_SLIDERS = 1;
-constexpr int PAD_POVS = 1;
 static_assert(static_cast<int>(SimAxis::slider0) == AXIS_COUNT, "the platform numbers the axes as the mapping does");
 
 const char* hand_over(const nlohmann::json& json) {
@@ -38,12 +36,13 @@ const char* hand_over(const nlohmann::json& json) {
 
 extern "C" {
 
-// {"commands":{"set_window":N,...},"slots":N,"axes":["x",...,"u"],"povs":N,"axis_min":N,
-//  "axis_max":N,"first_poll":"..."}: what the page must agree on with the plug-in, from its
-// own headers; the axes are the virtual pads' axes and sliders, povs their points of view.
+// {"commands":{"set_window":N,...},"slots":N,"axes":["x",...,"u"],"povs":N,"buttons":N,
+//  "axis_min":N,"axis_max":N,"first_poll":"..."}: what the page must agree on with the
+// plug-in, from its own headers; the axes are the virtual pads' axes and sliders in the
+// order the page's axis numbers take, povs and buttons how many each pad has.
 EMSCRIPTEN_KEEPALIVE const char* playground_facts() {
     nlohmann::json axes = nlohmann::json::array();
-    for (int axis = 0; axis < AXIS_COUNT + PAD_SLIDERS; ++axis) axes.push_back(mapped_axis_letters(axis));
+    for (SimAxis axis : VIRTUAL_PAD_AXES) axes.push_back(mapped_axis_letters(static_cast<int>(axis)));
     return hand_over({{"commands",
                        {{"set_window", CMD_SET_WINDOW},
                         {"release", CMD_RELEASE},
@@ -52,7 +51,8 @@ EMSCRIPTEN_KEEPALIVE const char* playground_facts() {
                         {"next_bit", CMD_NEXT_BIT}}},
                       {"slots", SLOT_COUNT},
                       {"axes", axes},
-                      {"povs", PAD_POVS},
+                      {"povs", VIRTUAL_PAD_POVS},
+                      {"buttons", VIRTUAL_PAD_BUTTONS},
                       {"axis_min", AXIS_MIN},
                       {"axis_max", AXIS_MAX},
                       {"first_poll", FIRST_POLL_NOTE}});
@@ -65,36 +65,33 @@ EMSCRIPTEN_KEEPALIVE void playground_reset() {
     pads.clear();
 }
 
-// A virtual controller with the six axes, a slider, a point of view and the given number
-// of buttons; its number.
-EMSCRIPTEN_KEEPALIVE int playground_add_controller(int buttons) {
-    const int id = sim_add_controller("Virtual pad");
+// A virtual pad (sim/virtual_pad.h, the host tool's too); its number.
+EMSCRIPTEN_KEEPALIVE int playground_add_controller() {
+    const int id = sim_add_virtual_pad(VIRTUAL_PAD_NAME);
     ControllerObjects objects;
-    for (int axis = 0; axis < AXIS_COUNT + PAD_SLIDERS; ++axis) {
-        sim_add_axis(id, static_cast<SimAxis>(axis));
-        objects.axes[axis] = true;
-    }
-    for (int pov = 0; pov < PAD_POVS; ++pov) sim_add_pov(id);
-    objects.povs = PAD_POVS;
-    sim_add_buttons(id, buttons);
-    objects.buttons = buttons;
+    for (SimAxis axis : VIRTUAL_PAD_AXES) objects.axes[static_cast<int>(axis)] = true;
+    objects.povs = VIRTUAL_PAD_POVS;
+    objects.buttons = VIRTUAL_PAD_BUTTONS;
     pads.push_back(objects);
     return id;
 }
 
-// axis 0 to 6 (x, y, z, rx, ry, rz, the slider u), position -32768 to 32767.
+// axis: an index into the facts' axes (x, y, z, rx, ry, rz, the slider u); position
+// -32768 to 32767.
 EMSCRIPTEN_KEEPALIVE void playground_set_axis(int controller, int axis, int position) {
-    if (axis >= 0 && axis < AXIS_COUNT + PAD_SLIDERS) sim_set_axis(controller, static_cast<SimAxis>(axis), position);
+    if (axis >= 0 && axis < static_cast<int>(std::size(VIRTUAL_PAD_AXES))) {
+        sim_set_axis(controller, VIRTUAL_PAD_AXES[axis], position);
+    }
 }
 
 // point of view 0 (h1): hundredths of a degree clockwise from up, or -1 for centred.
 EMSCRIPTEN_KEEPALIVE void playground_set_pov(int controller, int pov, int value) {
-    if (pov >= 0 && pov < PAD_POVS) sim_set_pov(controller, pov, static_cast<DWORD>(value));
+    if (pov >= 0 && pov < VIRTUAL_PAD_POVS) sim_set_pov(controller, pov, static_cast<DWORD>(value));
 }
 
-// button 1 to BUTTON_COUNT, as the mapping language numbers them.
+// button 1 to the pad's count, as the mapping language numbers them.
 EMSCRIPTEN_KEEPALIVE void playground_set_button(int controller, int button, int pressed) {
-    if (button >= 1 && button <= BUTTON_COUNT) sim_set_button(controller, button - 1, pressed != 0);
+    if (button >= 1 && button <= VIRTUAL_PAD_BUTTONS) sim_set_button(controller, button - 1, pressed != 0);
 }
 
 // The report of the mapping text the plug-in compiles for the host's text (the host's, or

@@ -52,10 +52,10 @@ test('the default mapping over two pads: the first poll acquires, then the const
   assert.match(await page.textContent('#answer'), /\/\/help\/\/a;p;j1:x\[<N,>N,n\],.*j2:/);
   await typeMapping(page, await page.inputValue('#mapping'));  // configure again: count frames from here
   assert.equal(await frameBits(page), '10000000000000001000000000000000');
-  assert.match(await page.textContent('#frame'), /first poll acquires/);
+  assert.match(await page.textContent('#frame'), /^frame 0 \(the first poll acquires/);
   assert.equal(await page.getAttribute('#lamps', 'class'), 'acquiring');
   assert.equal(await frameBits(page), '10000000000000001000000000000000');
-  assert.match(await page.textContent('#frame'), /frame 2/);
+  assert.match(await page.textContent('#frame'), /^frame 1$/, 'numbered as the host tool numbers them');
   assert.equal(await page.locator('#entries tbody tr').count(), 32);
   await page.screenshot({ path: `${SHOTS}/default-mapping.png`, fullPage: true });
   await page.close();
@@ -76,6 +76,8 @@ test('a mapping with a syntax error shows where and why', async () => {
   assert.match(await page.textContent('#answer'), /^p,j9b1\/\/Sintax Error!\/\/help\/\/a;p;/);
   assert.equal(await frameBits(page), '11', 'after a syntax error a host reads 1 for every token');
   assert.match(await page.textContent('#frame'), /after a syntax error, what a host reads/);
+  await typeMapping(page, `j9b1${',a'.repeat(200)}`);
+  assert.equal(await frameBits(page), '1'.repeat(160), 'a host reads at most a table of bits, as the tool says');
   await page.screenshot({ path: `${SHOTS}/syntax-error.png`, fullPage: true });
   await page.close();
 });
