@@ -567,7 +567,7 @@ void check_slot(Soak& s, int index, double t) {
     if (shows(s, sr, p.ring[k % RING].state)) {
       sr.seen = k;
       sr.read = true;
-      if (sr.back && !sr.timed && !at_rest) sr.timed = true, s.longest_take_in = std::max(s.longest_take_in, since_event);
+      if (sr.back && !sr.timed && !at_rest) sr.timed = true, s.longest_take_in = std::max(s.longest_take_in, t - p.plugged_at);
       return;
     }
   bool want[TABLE + 1];
