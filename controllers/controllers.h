@@ -37,6 +37,7 @@ struct ControllerSet {
     HWND window = nullptr;        // the window the last open_controllers set the pads up with
     DeviceList devices;           // the system's device list when last looked at
     DWORD last_look = 0;          // GetTickCount of that look
+    uint8_t polls_unlooked = 0;   // polls since the clock was last read
 };
 
 // Creates DirectInput, takes the attached game controllers into the slots and sets each
