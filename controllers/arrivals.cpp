@@ -119,7 +119,7 @@ BOOL CALLBACK on_device_arrived(const DIDEVICEINSTANCEW* instance, LPVOID contex
 
 bool has_room(const ControllerSet& set) {
     for (const ControllerSlot& slot : set.slots) {
-        if (slot.device == nullptr || slot.gone) return true;
+        if (slot.device == nullptr || slot.gone || slot.unreadable) return true;
     }
     return false;
 }

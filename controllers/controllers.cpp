@@ -75,6 +75,7 @@ Capture capture_slot(ControllerSlot& slot, DIJOYSTATE2& state) noexcept {
     }
     HRESULT hr = slot.device->Acquire();
     for (int tries = 1; hr == DIERR_INPUTLOST && tries < MAX_ACQUIRE_TRIES; ++tries) hr = slot.device->Acquire();
+    slot.unreadable = FAILED(hr) && hr != DIERR_OTHERAPPHASPRIO;
     if (SUCCEEDED(hr)) {
         slot.gone = false;
         return Capture::kept;

@@ -13,6 +13,10 @@ struct ControllerSlot {
     // The pad could not be acquired because it is unplugged, or the enumeration no longer
     // lists it: a pad of the same model arriving takes the slot back.
     bool gone = false;
+    // Its last Acquire failed for another reason than the host being in the background
+    // (a platform may answer an unplugged pad so): the poll looks for arrivals, and the
+    // enumeration says whether the pad is gone.
+    bool unreadable = false;
     // The pad's vendor ID in the low 16 bits and its product ID in the high 16 bits, as
     // the enumeration's guidProduct.Data1 holds them; 0 when unknown.
     uint32_t model = 0;
