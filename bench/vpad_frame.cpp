@@ -135,7 +135,7 @@ struct HostDevices {
 void slowest_poll(DeviceFunction device, int ms, double tick, double& slowest, double& at) {
     slowest = at = 0;
     const int64_t start = now();
-    while ((now() - start) * tick * 1e3 < ms) {
+    while (static_cast<double>(now() - start) * tick * 1e3 < ms) {
         const int64_t before = now();
         device(CMD_POLL, 0);
         const double took = static_cast<double>(now() - before) * tick * 1e3;

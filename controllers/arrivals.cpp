@@ -8,8 +8,10 @@
 
 namespace {
 
-// The device list is looked at no more often than this.
+// The device list is looked at no more often than this, and the clock read once in so
+// many polls (a host polls at 60 Hz or more).
 constexpr DWORD LOOK_INTERVAL_MS = 250;
+constexpr uint8_t POLLS_PER_CLOCK_READ = 8;
 
 constexpr uint64_t DIGEST_START = 0xcbf29ce484222325u;  // FNV-1a
 constexpr uint64_t DIGEST_PRIME = 0x100000001b3u;
@@ -117,7 +119,7 @@ BOOL CALLBACK on_device_arrived(const DIDEVICEINSTANCEW* instance, LPVOID contex
 
 bool has_room(const ControllerSet& set) {
     for (const ControllerSlot& slot : set.slots) {
-        if (slot.device == nullptr || slot.gone) return true;
+        if (slot.device == nullptr || slot.gone || slot.unreadable) return true;
     }
     return false;
 }
@@ -181,7 +183,8 @@ int32_t arrival_slot(const ControllerSet& set, uint32_t model) noexcept {
 }
 
 void take_in_arrivals(ControllerSet& set) noexcept {
-    if (set.direct_input == nullptr || !has_room(set)) return;
+    if (++set.polls_unlooked < POLLS_PER_CLOCK_READ || set.direct_input == nullptr || !has_room(set)) return;
+    set.polls_unlooked = 0;
     const DWORD now = GetTickCount();
     if (now - set.last_look < LOOK_INTERVAL_MS) return;
     set.last_look = now;

@@ -2,6 +2,7 @@
 
 #include "controllers/axes.h"
 
+#include <cstddef>
 #include <cstring>
 #include <new>
 #include <type_traits>
@@ -59,6 +60,9 @@ constexpr DIJOYSTATE2 rest_state() {
     return state;
 }
 constexpr DIJOYSTATE2 REST_STATE = rest_state();
+// What the evaluation reads of a record: the axes, the sliders, the points of view and the
+// buttons, which end the part written at rest.
+constexpr size_t READ_PART = offsetof(DIJOYSTATE2, rgbButtons) + sizeof REST_STATE.rgbButtons;
 
 enum class Capture { read, kept, at_rest };
 
@@ -71,6 +75,7 @@ Capture capture_slot(ControllerSlot& slot, DIJOYSTATE2& state) noexcept {
     }
     HRESULT hr = slot.device->Acquire();
     for (int tries = 1; hr == DIERR_INPUTLOST && tries < MAX_ACQUIRE_TRIES; ++tries) hr = slot.device->Acquire();
+    slot.unreadable = FAILED(hr) && hr != DIERR_OTHERAPPHASPRIO;
     if (SUCCEEDED(hr)) {
         slot.gone = false;
         return Capture::kept;
@@ -113,6 +118,7 @@ bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text) {
     set.devices = DeviceList{};
     device_list_grew(set.devices);
     set.last_look = GetTickCount();
+    set.polls_unlooked = 0;
     if (FAILED(set.direct_input->EnumDevices(DI8DEVCLASS_GAMECTRL, on_device_enumerated, &set,
                                              DIEDFL_ATTACHEDONLY))) {
         text.assign(ENUMERATION_ERROR_MESSAGE);
@@ -154,7 +160,7 @@ void capture_states(ControllerSet& set, StateSnapshot& snapshot) noexcept {
     for (int32_t i = 0; i < SLOT_COUNT; ++i) {
         ControllerSlot& slot = set.slots[i];
         const Capture got = slot.ready && slot.device != nullptr ? capture_slot(slot, snapshot.state[i]) : unready;
-        if (got == Capture::at_rest) std::memcpy(&snapshot.state[i], &REST_STATE, sizeof REST_STATE);
+        if (got == Capture::at_rest) std::memcpy(&snapshot.state[i], &REST_STATE, READ_PART);
         snapshot.fresh[i] = got != Capture::kept;
     }
 }

@@ -13,6 +13,10 @@ struct ControllerSlot {
     // The pad could not be acquired because it is unplugged, or the enumeration no longer
     // lists it: a pad of the same model arriving takes the slot back.
     bool gone = false;
+    // Its last Acquire failed for another reason than the host being in the background
+    // (a platform may answer an unplugged pad so): the poll looks for arrivals, and the
+    // enumeration says whether the pad is gone.
+    bool unreadable = false;
     // The pad's vendor ID in the low 16 bits and its product ID in the high 16 bits, as
     // the enumeration's guidProduct.Data1 holds them; 0 when unknown.
     uint32_t model = 0;
@@ -37,6 +41,7 @@ struct ControllerSet {
     HWND window = nullptr;        // the window the last open_controllers set the pads up with
     DeviceList devices;           // the system's device list when last looked at
     DWORD last_look = 0;          // GetTickCount of that look
+    uint8_t polls_unlooked = 0;   // polls since the clock was last read
 };
 
 // Creates DirectInput, takes the attached game controllers into the slots and sets each

@@ -173,7 +173,7 @@ HRESULT SimDevice::GetProperty(REFGUID property, LPDIPROPHEADER header) {
     auto* answer = reinterpret_cast<DIPROPGUIDANDPATH*>(header);
     answer->guidClass = GUID{};
     char text[64];
-    std::snprintf(text, sizeof text, "\\\\?\\hid#joybits_sim&port%d", platform.controllers[controller].port);
+    std::snprintf(text, sizeof text, "\\\\?\\hid#joybits_sim&port%d", port);  // the port the device was made for
     size_t i = 0;
     for (; text[i] != '\0'; ++i) answer->wszPath[i] = static_cast<WCHAR>(text[i]);
     answer->wszPath[i] = 0;

@@ -1,3 +1,4 @@
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -77,7 +78,8 @@ TEST_F(StateCaptureTest, SlotsWithoutAReadyPadReadAtRest) {
     for (DWORD& pov : rest.rgdwPOV) pov = 0xFFFFFFFF;
     for (int i = 0; i < SLOT_COUNT; ++i) {
         ASSERT_TRUE(snapshot.fresh[i]) << i;
-        EXPECT_EQ(std::memcmp(&snapshot.state[i], &rest, sizeof rest), 0) << i;
+        // What the evaluation reads: axes, sliders, points of view, buttons.
+        EXPECT_EQ(std::memcmp(&snapshot.state[i], &rest, offsetof(DIJOYSTATE2, rgbButtons) + 128), 0) << i;
     }
 }
 

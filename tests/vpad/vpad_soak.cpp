@@ -567,7 +567,7 @@ void check_slot(Soak& s, int index, double t) {
     if (shows(s, sr, p.ring[k % RING].state)) {
       sr.seen = k;
       sr.read = true;
-      if (sr.back && !sr.timed && !at_rest) sr.timed = true, s.longest_take_in = std::max(s.longest_take_in, since_event);
+      if (sr.back && !sr.timed && !at_rest) sr.timed = true, s.longest_take_in = std::max(s.longest_take_in, t - p.plugged_at);
       return;
     }
   bool want[TABLE + 1];
@@ -834,8 +834,11 @@ int main(int argc, char** argv) {
   if (s.initial_reads) std::printf("# %" PRIu64 " slot reads showed a new device's first state\n", s.initial_reads);
   if (s.evicted) std::printf("# %" PRIu64 " times a slot's oldest possible report had left the ring\n", s.evicted);
   std::printf("# %" PRIu64 " plugs: %" PRIu64 " into the same port, %" PRIu64 " into another, %" PRIu64
-              " into a slot with no pad; longest from a plug to its pad's bits %.2f s\n",
-              s.plugs, s.same_port, s.plugs - s.same_port, s.into_free, s.longest_take_in);
+              " into a slot with no pad; ", s.plugs, s.same_port, s.plugs - s.same_port, s.into_free);
+  if (s.longest_take_in > 0)
+    std::printf("longest from a plug to its pad's bits %.2f s\n", s.longest_take_in);
+  else
+    std::printf("no pad was read before a configure numbered it\n");
   std::printf("soak: %" PRIu64 " frames, %" PRIu64 " configures, %" PRIu64 " unplugs, %" PRIu64 " wrong bits, memory %+lld KiB, handles %+lld\n",
               s.frames, s.configures, s.unplugs, s.wrong_bits, memory, handle_growth);
   return failure.empty() && !s.wrong_bits && !s.wrong_answers && memory <= MEMORY_GOAL_KIB && handle_growth <= 0 ? 0 : 1;
