@@ -8,6 +8,17 @@
 
 // Controller slots j1..j8: the controllers DirectInput enumerates first, in its order.
 inline constexpr int SLOT_COUNT = 8;
+// A pad's model, its USB vendor and product IDs in one word: the vendor in the low 16 bits,
+// the product in the high 16, as DirectInput packs them into the first field of a
+// device's product GUID. 0 stands for no model: a slot not pinned, a pad of unknown IDs.
+constexpr uint32_t pad_model(uint32_t vendor, uint32_t product) { return (vendor & 0xFFFFu) | (product & 0xFFFFu) << 16; }
+constexpr uint32_t model_vendor(uint32_t model) { return model & 0xFFFFu; }
+constexpr uint32_t model_product(uint32_t model) { return model >> 16; }
+// A pin keeps slot j<n> for one model: "j1=045E:028E", the IDs in four hex digits each.
+inline constexpr int PIN_MODEL_DIGITS = 4;
+inline constexpr char PIN_MARK = '=';
+inline constexpr char PIN_SEPARATOR = ':';
+
 // The buttons of DIJOYSTATE2 (rgbButtons), j<n>b1..j<n>b128.
 inline constexpr int BUTTON_COUNT = 128;
 

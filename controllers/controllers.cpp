@@ -53,6 +53,26 @@ bool set_up_slot(ControllerSet& set, int32_t index, HWND window, TextBuffer& hel
     return true;
 }
 
+// The empty slot a pad of this model takes: the lowest pinned to its model, else the
+// lowest not pinned; -1 when neither is left.
+int32_t free_slot_for(const ControllerSet& set, uint32_t model) {
+    int32_t unpinned = -1;
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) {
+        if (set.slots[i].device != nullptr) continue;
+        if (model != 0 && set.pins[i] == model) return i;
+        if (set.pins[i] == 0 && unpinned < 0) unpinned = i;
+    }
+    return unpinned;
+}
+
+// Every slot holds a pad: the enumeration can stop.
+bool full(const ControllerSet& set) {
+    for (const ControllerSlot& slot : set.slots) {
+        if (slot.device == nullptr) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text) {
@@ -105,6 +125,7 @@ void release_controllers(ControllerSet& set) noexcept {
 void reset_controllers(ControllerSet& set) noexcept {
     release_controllers(set);
     for (ControllerSlot& slot : set.slots) slot = ControllerSlot{};
+    for (uint32_t& pin : set.pins) pin = 0;
     set.axis_fragments.release();
 }
 
@@ -123,22 +144,33 @@ void capture_states(ControllerSet& set, StateSnapshot& snapshot) noexcept {
     }
 }
 
+uint32_t model_of_product(const GUID& product) noexcept {
+    static constexpr BYTE PIDVID[] = {0, 0, 'P', 'I', 'D', 'V', 'I', 'D'};
+    static_assert(sizeof PIDVID == sizeof product.Data4);
+    const bool ids = product.Data2 == 0 && product.Data3 == 0 && std::memcmp(product.Data4, PIDVID, sizeof PIDVID) == 0;
+    return ids ? static_cast<uint32_t>(product.Data1) : 0;
+}
+
 BOOL CALLBACK on_device_enumerated(const DIDEVICEINSTANCEW* instance, LPVOID context) noexcept {
     auto* set = static_cast<ControllerSet*>(context);
     if (set == nullptr || set->direct_input == nullptr) return DIENUM_STOP;
     if (instance == nullptr) return DIENUM_CONTINUE;
+    const uint32_t model = model_of_product(instance->guidProduct);
+    const int32_t slot = free_slot_for(*set, model);
+    // A pad with no slot left for it is not created while a slot is still kept for
+    // another model, which a pad enumerated later may take.
+    if (slot < 0 && !full(*set)) return DIENUM_CONTINUE;
     IDirectInputDevice8W* device = nullptr;
     if (FAILED(set->direct_input->CreateDevice(instance->guidInstance, &device, nullptr)) || device == nullptr) {
         return DIENUM_CONTINUE;
     }
-    for (int32_t i = 0; i < SLOT_COUNT; ++i) {
-        if (set->slots[i].device != nullptr) continue;
-        set->slots[i].device = device;
-        return i == SLOT_COUNT - 1 ? DIENUM_STOP : DIENUM_CONTINUE;
+    if (slot < 0) {  // only a platform that ignored the stop gets here: there is no slot for the device
+        device->Release();
+        return DIENUM_STOP;
     }
-    // Only a platform that ignored the stop gets here: there is no slot for the device.
-    device->Release();
-    return DIENUM_STOP;
+    set->slots[slot].device = device;
+    set->slots[slot].model = model;
+    return full(*set) ? DIENUM_STOP : DIENUM_CONTINUE;
 }
 
 BOOL CALLBACK on_object_enumerated(const DIDEVICEOBJECTINSTANCEW* object, LPVOID context) noexcept {

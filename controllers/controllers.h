@@ -10,17 +10,23 @@
 struct ControllerSlot {
     IDirectInputDevice8W* device = nullptr;  // one reference, owned by the slot
     bool ready = false;                      // set-up completed by the last open_controllers
+    uint32_t model = 0;                      // the held pad's model (pad_model), 0 when unknown
 };
 
 struct ControllerSet {
     IDirectInput8W* direct_input = nullptr;  // one reference, owned here
     ControllerSlot slots[SLOT_COUNT];
+    // The model each slot is kept for (pad_model), 0 for a slot not pinned: set before
+    // open_controllers, which gives a pinned slot only a pad of its model.
+    uint32_t pins[SLOT_COUNT] = {};
     int32_t setup_slot = 0;       // the slot whose objects are being enumerated
     TextBuffer axis_fragments;    // scratch list of the set-up slot's axis fragments
 };
 
 // Creates DirectInput, takes the attached game controllers into the slots and sets each
-// up. Expects every slot empty and not ready. On success returns true and sets text to
+// up. Expects every slot empty and not ready. Each pinned slot takes the first pad of its
+// model that no other pinned slot took; the other pads fill the slots not pinned in
+// enumeration order; a pad with no slot left for it is not created. On success returns true and sets text to
 // the HelpText; on failure returns false and sets text to the failure message.
 bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text);
 
@@ -28,9 +34,13 @@ bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text);
 // Ready flags are left as they are.
 void release_controllers(ControllerSet& set) noexcept;
 
-// Releases everything, then empties the slots, clears their ready flags and drops the
-// set-up's scratch: the state open_controllers expects.
+// Releases everything, then empties the slots, clears their ready flags and pins and drops
+// the set-up's scratch: the state open_controllers expects.
 void reset_controllers(ControllerSet& set) noexcept;
+
+// The model of a pad whose product GUID DirectInput reports: vendor and product IDs in
+// its first field, with "PIDVID" closing it; 0 for any other GUID.
+uint32_t model_of_product(const GUID& product) noexcept;
 
 // Reads every ready controller into the snapshot, acquiring those whose Poll fails.
 void capture_states(ControllerSet& set, StateSnapshot& snapshot) noexcept;

@@ -143,16 +143,19 @@ std::vector<MappingWarning> check_mapping(const std::string& text, const std::ve
     }
 
     std::map<MappingEntry, int32_t> first_with_test;
+    int32_t entries = 0;
     for (int32_t index = 0; index < static_cast<int32_t>(tokens.size()); ++index) {
         const TokenSpan& token = tokens[static_cast<size_t>(index)];
         auto warn = [&](const std::string& message) {
             warnings.push_back({index, token.start, token.end - token.start, message});
         };
-        if (index >= MAX_ENTRIES) {
+        if (entries >= MAX_ENTRIES) {
             warn("this token and the " + std::to_string(tokens.size() - static_cast<size_t>(index) - 1) +
                  " after it are ignored: only the first " + std::to_string(MAX_ENTRIES) + " tokens count");
             break;
         }
+        if (token.pin_slot >= 0) continue;
+        ++entries;
         for (const std::string& problem : token_problems(text, token, attached)) warn(problem);
         if (entry_is_constant(token.word)) continue;
         const auto seen = first_with_test.emplace(token.word, index);

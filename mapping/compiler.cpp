@@ -27,6 +27,8 @@ struct TokenWord {
     int32_t number_pos = -1;  // where the number begins in the token, '!' included; -1 for none
     int32_t number_end = -1;  // just past its last digit; number_pos when it has no digit
     int32_t number = 0;       // as read, before the entry word keeps its low bits
+    int32_t pin_slot = -1;    // a pin's slot index; -1 for every other token
+    uint32_t pin_model = 0;
 };
 
 // A controller token whose number is written from position pos of the token on (at most
@@ -93,6 +95,45 @@ TokenWord compile_controller_token(const TextBuffer& token, bool invert) {
     return numbered(token, form_pos, controller, axis_kind(axis, AxisForm::bit), BIT_NUMBER_MASK, invert);
 }
 
+// Whether the token is a pin: 'j', digits, then the pin mark.
+bool is_pin(const TextBuffer& token) {
+    int32_t i = 1;
+    while (token.at(i) >= '0' && token.at(i) <= '9') ++i;
+    return token.at(0) == 'j' && i > 1 && token.at(i) == PIN_MARK;
+}
+
+// The hex digits in either case: a digit's value is its index modulo 16.
+constexpr char HEX_DIGITS[] = "0123456789abcdef0123456789ABCDEF";
+
+// The value of the PIN_MODEL_DIGITS hex digits from position pos of the token; -1 when
+// any of them is not one.
+int32_t hex_at(const TextBuffer& token, int32_t pos) {
+    int32_t value = 0;
+    for (int32_t i = pos; i < pos + PIN_MODEL_DIGITS; ++i) {
+        const char c = token.at(i);
+        const char* digit = c == '\0' ? nullptr : std::strchr(HEX_DIGITS, c);
+        if (digit == nullptr) return -1;
+        value = value * 16 + static_cast<int32_t>(digit - HEX_DIGITS) % 16;
+    }
+    return value;
+}
+
+// A pin "j<n>=VVVV:PPPP": one slot digit, the vendor's and product's hex digits, nothing after.
+TokenWord compile_pin(const TextBuffer& token) {
+    const char digit = token.at(1);
+    if (token.at(2) != PIN_MARK || digit < '1' || digit > '0' + SLOT_COUNT) return {SyntaxReason::pin_slot, 0};
+    // Each position is read only after every earlier one matched, as in any token.
+    const int32_t vendor = hex_at(token, 3);
+    const int32_t separator = 3 + PIN_MODEL_DIGITS;
+    const bool separated = vendor >= 0 && token.at(separator) == PIN_SEPARATOR;
+    const int32_t product = separated ? hex_at(token, separator + 1) : -1;
+    if (product < 0 || token.length != separator + 1 + PIN_MODEL_DIGITS) return {SyntaxReason::pin_model, 0};
+    TokenWord pin{SyntaxReason::none, 0};
+    pin.pin_slot = digit - '1';
+    pin.pin_model = pad_model(static_cast<uint32_t>(vendor), static_cast<uint32_t>(product));
+    return pin;
+}
+
 TokenWord compile_token(TextBuffer& token) {
     if (token.length == 0) return {SyntaxReason::empty_token, 0};
     bool invert = token.at(0) == '!';
@@ -104,11 +145,23 @@ TokenWord compile_token(TextBuffer& token) {
     // The constants ignore the invert flag.
     if (equals(token, "a")) return {SyntaxReason::none, CONSTANT_0};
     if (equals(token, "p")) return {SyntaxReason::none, CONSTANT_1};
+    if (is_pin(token)) return invert ? TokenWord{SyntaxReason::pin_inverted, 0} : compile_pin(token);
     TokenWord compiled = compile_controller_token(token, invert);
     if (invert && compiled.number_pos >= 0) {
         ++compiled.number_pos;
         ++compiled.number_end;
     }
+    return compiled;
+}
+
+// A token read as compile_token reads it, with the pins of the tokens before it in mind:
+// a second pin of a slot is refused. pinned holds a bit per slot pinned so far.
+TokenWord read_token(TextBuffer& token, uint32_t& pinned) {
+    TokenWord compiled = compile_token(token);
+    if (compiled.pin_slot < 0) return compiled;
+    const uint32_t bit = 1u << compiled.pin_slot;
+    if ((pinned & bit) != 0) return {SyntaxReason::pin_twice, 0};
+    pinned |= bit;
     return compiled;
 }
 
@@ -162,11 +215,12 @@ CompileResult compile_mapping(const TextBuffer& text, MappingTable& table) {
     // The count is published only once the whole text has compiled, so that neither a
     // syntax error nor a failed allocation part-way leaves a half-built table served.
     int32_t count = 0;
+    uint32_t pinned = 0;
     cut_tokens(result.echo, [&](int32_t index, int32_t start, int32_t, TextBuffer& token) {
         // Past the last entry nothing is read, so nothing is refused: longer stored texts
         // have always configured.
-        if (index >= MAX_ENTRIES) return false;
-        TokenWord compiled = compile_token(token);
+        if (count >= MAX_ENTRIES) return false;
+        TokenWord compiled = read_token(token, pinned);
         if (compiled.refused != SyntaxReason::none) {
             result.syntax_error = true;
             result.reason = compiled.refused;
@@ -174,26 +228,43 @@ CompileResult compile_mapping(const TextBuffer& text, MappingTable& table) {
             result.token_offset = start;
             return false;
         }
-        table.entries[count++] = compiled.word;
+        if (compiled.pin_slot >= 0) {
+            result.pins[compiled.pin_slot] = compiled.pin_model;
+        } else {
+            table.entries[count++] = compiled.word;
+        }
         return true;
     });
-    if (!result.syntax_error) table.count = count;
+    if (result.syntax_error) {
+        for (uint32_t& pin : result.pins) pin = 0;
+    } else {
+        table.count = count;
+    }
     return result;
+}
+
+void read_pins(const TextBuffer& text, uint32_t (&pins)[SLOT_COUNT]) {
+    MappingTable scratch;
+    const CompileResult compiled = compile_mapping(text, scratch);
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) pins[i] = compiled.pins[i];
 }
 
 std::vector<TokenSpan> mapping_tokens(const TextBuffer& text) {
     std::vector<TokenSpan> spans;
     TextBuffer body = before_comment(text);
-    cut_tokens(body, [&](int32_t index, int32_t start, int32_t end, TextBuffer& token) {
-        if (index >= MAX_ENTRIES) {
-            spans.push_back({start, end, end, end, 0, 0, SyntaxReason::none});
+    int32_t entries = 0;
+    uint32_t pinned = 0;
+    cut_tokens(body, [&](int32_t, int32_t start, int32_t end, TextBuffer& token) {
+        if (entries >= MAX_ENTRIES) {
+            spans.push_back({start, end, end, end, 0, 0, SyntaxReason::none, -1, 0});
             return true;
         }
-        TokenWord compiled = compile_token(token);
+        TokenWord compiled = read_token(token, pinned);
         const bool has_number = compiled.number_pos >= 0;
         spans.push_back({start, end, has_number ? offset_in_text(body, start, end, compiled.number_pos) : end,
                          has_number ? offset_in_text(body, start, end, compiled.number_end) : end, compiled.number,
-                         compiled.word, compiled.refused});
+                         compiled.word, compiled.refused, compiled.pin_slot, compiled.pin_model});
+        if (compiled.refused == SyntaxReason::none && compiled.pin_slot < 0) ++entries;
         return compiled.refused == SyntaxReason::none;
     });
     return spans;

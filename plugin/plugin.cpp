@@ -20,6 +20,9 @@ PluginState plugin_state;
     TextBuffer mapping(chosen_mapping(reinterpret_cast<const char*>(argument)));
     state.table.count = 0;
     state.decoded.count = 0;
+    // The pins are read before the pads are numbered; the text is compiled after the
+    // controllers are opened, as it always was.
+    read_pins(mapping, state.controllers.pins);
     if (!open_controllers(state.controllers, state.window, state.result)) return state.result.c_str();
     CompileResult compiled = compile_mapping(mapping, state.table);
     decode_entries(state.table, state.decoded);

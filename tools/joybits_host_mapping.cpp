@@ -38,6 +38,14 @@ std::string reason_text(SyntaxReason reason) {
         return "expected u, r, d or l (up, right, down, left) after the point of view's number";
     case SyntaxReason::after_pov_direction:
         return "nothing may follow a point of view's direction";
+    case SyntaxReason::pin_slot:
+        return "a pin j<n>= keeps a controller number, 1 to " + std::to_string(SLOT_COUNT);
+    case SyntaxReason::pin_model:
+        return "a pin is j<n>= and the pad's vendor and product IDs, four hex digits each: j1=045E:028E";
+    case SyntaxReason::pin_inverted:
+        return "a pin makes no bit: '!' cannot stand before it";
+    case SyntaxReason::pin_twice:
+        return "a controller number can be pinned once";
     }
     return "not refused";
 }
@@ -70,8 +78,9 @@ MappingReport mapping_report(const char* host_text, const AttachedControllers& a
     const std::vector<TokenSpan> tokens = mapping_tokens(TextBuffer(report.mapping.c_str()));
     report.error = syntax_error_of(report.mapping, tokens);
     if (report.error.found) return report;
-    for (size_t i = 0; i < tokens.size() && i < static_cast<size_t>(MAX_ENTRIES); ++i) {
+    for (size_t i = 0; i < tokens.size() && report.entries.size() < static_cast<size_t>(MAX_ENTRIES); ++i) {
         const TokenSpan& token = tokens[i];
+        if (token.pin_slot >= 0) continue;
         report.entries.push_back(
             {token.word, report.mapping.substr(static_cast<size_t>(token.start), static_cast<size_t>(token.end - token.start))});
     }
