@@ -14,6 +14,20 @@ inline constexpr int SLOT_COUNT = 8;
 constexpr uint32_t pad_model(uint32_t vendor, uint32_t product) { return (vendor & 0xFFFFu) | (product & 0xFFFFu) << 16; }
 constexpr uint32_t model_vendor(uint32_t model) { return model & 0xFFFFu; }
 constexpr uint32_t model_product(uint32_t model) { return model >> 16; }
+// The slot a pad of this model takes when the pads enumerated before it hold the slots
+// marked held: the lowest empty slot pinned to its model, else the lowest empty slot not
+// pinned (pins[i] == 0); -1 when neither is left. Pads taken this way in enumeration order
+// give each pinned slot the first pad of its model that no other pinned slot took.
+constexpr int32_t slot_for_model(const uint32_t (&pins)[SLOT_COUNT], const bool (&held)[SLOT_COUNT], uint32_t model) {
+    int32_t unpinned = -1;
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) {
+        if (held[i]) continue;
+        if (model != 0 && pins[i] == model) return i;
+        if (pins[i] == 0 && unpinned < 0) unpinned = i;
+    }
+    return unpinned;
+}
+
 // A pin keeps slot j<n> for one model: "j1=045E:028E", the IDs in four hex digits each.
 inline constexpr int PIN_MODEL_DIGITS = 4;
 inline constexpr char PIN_MARK = '=';

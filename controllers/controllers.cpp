@@ -53,16 +53,11 @@ bool set_up_slot(ControllerSet& set, int32_t index, HWND window, TextBuffer& hel
     return true;
 }
 
-// The empty slot a pad of this model takes: the lowest pinned to its model, else the
-// lowest not pinned; -1 when neither is left.
+// The empty slot a pad of this model takes (slot_for_model); -1 when none is left.
 int32_t free_slot_for(const ControllerSet& set, uint32_t model) {
-    int32_t unpinned = -1;
-    for (int32_t i = 0; i < SLOT_COUNT; ++i) {
-        if (set.slots[i].device != nullptr) continue;
-        if (model != 0 && set.pins[i] == model) return i;
-        if (set.pins[i] == 0 && unpinned < 0) unpinned = i;
-    }
-    return unpinned;
+    bool held[SLOT_COUNT];
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) held[i] = set.slots[i].device != nullptr;
+    return slot_for_model(set.pins, held, model);
 }
 
 // Every slot holds a pad: the enumeration can stop.
@@ -144,12 +139,7 @@ void capture_states(ControllerSet& set, StateSnapshot& snapshot) noexcept {
     }
 }
 
-uint32_t model_of_product(const GUID& product) noexcept {
-    static constexpr BYTE PIDVID[] = {0, 0, 'P', 'I', 'D', 'V', 'I', 'D'};
-    static_assert(sizeof PIDVID == sizeof product.Data4);
-    const bool ids = product.Data2 == 0 && product.Data3 == 0 && std::memcmp(product.Data4, PIDVID, sizeof PIDVID) == 0;
-    return ids ? static_cast<uint32_t>(product.Data1) : 0;
-}
+uint32_t model_of_product(const GUID& product) noexcept { return static_cast<uint32_t>(product.Data1); }
 
 BOOL CALLBACK on_device_enumerated(const DIDEVICEINSTANCEW* instance, LPVOID context) noexcept {
     auto* set = static_cast<ControllerSet*>(context);

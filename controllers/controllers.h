@@ -38,8 +38,9 @@ void release_controllers(ControllerSet& set) noexcept;
 // the set-up's scratch: the state open_controllers expects.
 void reset_controllers(ControllerSet& set) noexcept;
 
-// The model of a pad whose product GUID DirectInput reports: vendor and product IDs in
-// its first field, with "PIDVID" closing it; 0 for any other GUID.
+// The model of a pad from the product GUID DirectInput reports for it, whose first field
+// packs the vendor and product IDs as pad_model does (the rest reads "PIDVID" for a HID
+// device; some platforms' virtual pads keep another GUID there, with the IDs all the same).
 uint32_t model_of_product(const GUID& product) noexcept;
 
 // Reads every ready controller into the snapshot, acquiring those whose Poll fails.

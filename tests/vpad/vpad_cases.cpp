@@ -91,12 +91,13 @@ using vpad::to_foreground;
 #if defined(VPAD_SIM)
 SimAxis sim_axis(vpad::Usage usage) { return static_cast<SimAxis>(usage - vpad::X); }
 
-// The simulated controllers: added once, in pad order, with the axes last first as Wine
-// lists them; plugging and unplugging attaches and detaches them.
+// The simulated controllers: added once, in pad order, with the pads' IDs and the axes
+// last first as Wine lists them; plugging and unplugging attaches and detaches them.
 bool plug(Runner& r, const std::string& which) {
   for (auto& [number, pad] : r.pads) {
     if (pad.controller < 0) {
       pad.controller = sim_add_controller(std::string(pad.shape.name.begin(), pad.shape.name.end()).c_str());
+      sim_set_product_ids(pad.controller, VPAD_VENDOR_ID, static_cast<uint16_t>(VPAD_PRODUCT_BASE + number));
       for (auto a = pad.shape.axes.rbegin(); a != pad.shape.axes.rend(); ++a) sim_add_axis(pad.controller, sim_axis(*a));
       if (pad.shape.hat) sim_add_pov(pad.controller);
       if (pad.shape.buttons) sim_add_buttons(pad.controller, static_cast<int>(pad.shape.buttons));
