@@ -32,6 +32,21 @@ constexpr int32_t slot_for_model(const uint32_t (&pins)[SLOT_COUNT], const bool 
 inline constexpr int PIN_MODEL_DIGITS = 4;
 inline constexpr char PIN_MARK = '=';
 inline constexpr char PIN_SEPARATOR = ':';
+// A model as pins and people write it: "045E:028E".
+struct ModelText {
+    char text[2 * PIN_MODEL_DIGITS + 2];
+};
+constexpr ModelText model_text(uint32_t model) {
+    constexpr char digits[] = "0123456789ABCDEF";
+    ModelText out{};
+    for (int i = 0; i < PIN_MODEL_DIGITS; ++i) {
+        const int shift = 4 * (PIN_MODEL_DIGITS - 1 - i);
+        out.text[i] = digits[(model_vendor(model) >> shift) & 0xFu];
+        out.text[PIN_MODEL_DIGITS + 1 + i] = digits[(model_product(model) >> shift) & 0xFu];
+    }
+    out.text[PIN_MODEL_DIGITS] = PIN_SEPARATOR;
+    return out;
+}
 
 // The buttons of DIJOYSTATE2 (rgbButtons), j<n>b1..j<n>b128.
 inline constexpr int BUTTON_COUNT = 128;

@@ -82,7 +82,8 @@ MappingReport mapping_report(const char* host_text, const AttachedControllers& a
         const TokenSpan& token = tokens[i];
         if (token.pin_slot >= 0) continue;
         report.entries.push_back(
-            {token.word, report.mapping.substr(static_cast<size_t>(token.start), static_cast<size_t>(token.end - token.start))});
+            {token.word, report.mapping.substr(static_cast<size_t>(token.start), static_cast<size_t>(token.end - token.start)),
+             static_cast<int32_t>(i)});
     }
     report.warnings = check_mapping(report.mapping, tokens, attached);
     if (host_text != nullptr && host_text[0] == '\0') {
@@ -135,7 +136,7 @@ std::string format_table(const MappingReport& report) {
         std::snprintf(index, sizeof index, "%3d  ", static_cast<int>(i + 1));
         const MappingEntry word = report.entries[i].word;
         text += index + entry_word_text(word) + "  " + describe_entry(word);
-        for (; next < warnings.size() && warnings[next].token_index == static_cast<int32_t>(i); ++next) {
+        for (; next < warnings.size() && warnings[next].token_index <= report.entries[i].token_index; ++next) {
             text += "  ! " + escape_bytes(warnings[next].message);
         }
         text += "\n";
@@ -147,7 +148,13 @@ std::string format_table(const MappingReport& report) {
 std::string warning_text(const MappingReport& report, const MappingWarning& warning) {
     const std::string token =
         report.mapping.substr(static_cast<size_t>(warning.offset), static_cast<size_t>(warning.length));
-    return "token " + std::to_string(warning.token_index + 1) + " \"" + escape_bytes(token) + "\" at byte " +
+    std::string bit;
+    for (size_t i = 0; i < report.entries.size(); ++i) {
+        if (report.entries[i].token_index == warning.token_index && i != static_cast<size_t>(warning.token_index)) {
+            bit = " (bit " + std::to_string(i + 1) + ")";
+        }
+    }
+    return "token " + std::to_string(warning.token_index + 1) + bit + " \"" + escape_bytes(token) + "\" at byte " +
            std::to_string(warning.offset) + ": " + escape_bytes(warning.message);
 }
 
