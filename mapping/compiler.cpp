@@ -243,12 +243,6 @@ CompileResult compile_mapping(const TextBuffer& text, MappingTable& table) {
     return result;
 }
 
-void read_pins(const TextBuffer& text, uint32_t (&pins)[SLOT_COUNT]) {
-    MappingTable scratch;
-    const CompileResult compiled = compile_mapping(text, scratch);
-    for (int32_t i = 0; i < SLOT_COUNT; ++i) pins[i] = compiled.pins[i];
-}
-
 std::vector<TokenSpan> mapping_tokens(const TextBuffer& text) {
     std::vector<TokenSpan> spans;
     TextBuffer body = before_comment(text);

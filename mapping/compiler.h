@@ -45,10 +45,6 @@ struct CompileResult {
 // A pin makes no entry and is not counted in the MAX_ENTRIES.
 CompileResult compile_mapping(const TextBuffer& text, MappingTable& table);
 
-// The pins of the mapping text, as compile_mapping reads them (all 0 after a syntax
-// error), for the configure to hand to the controller set before it numbers the pads.
-void read_pins(const TextBuffer& text, uint32_t (&pins)[SLOT_COUNT]);
-
 // One token of a mapping text as the compiler cut and read it; offsets are bytes of the
 // text as it was handed over, blanks and tabs included.
 struct TokenSpan {
