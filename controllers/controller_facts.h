@@ -11,7 +11,9 @@ inline constexpr int SLOT_COUNT = 8;
 // A pad's model, its USB vendor and product IDs in one word: the vendor in the low 16 bits,
 // the product in the high 16, as DirectInput packs them into the first field of a
 // device's product GUID. 0 stands for no model: a slot not pinned, a pad of unknown IDs.
-constexpr uint32_t pad_model(uint32_t vendor, uint32_t product) { return (vendor & 0xFFFFu) | (product & 0xFFFFu) << 16; }
+constexpr uint32_t pad_model(uint32_t vendor, uint32_t product) {
+    return (vendor & 0xFFFFu) | (product & 0xFFFFu) << 16;
+}
 constexpr uint32_t model_vendor(uint32_t model) { return model & 0xFFFFu; }
 constexpr uint32_t model_product(uint32_t model) { return model >> 16; }
 // The slot a pad of this model takes when the pads enumerated before it hold the slots

@@ -93,7 +93,8 @@ BOOL CALLBACK on_device(const DIDEVICEINSTANCEW* instance, LPVOID context) {
     if (state->taken >= static_cast<size_t>(SLOT_COUNT)) {
         try {
             state->listed.push_back(
-                ListedController{product_name(*instance), guid_text(instance->guidInstance), model_of(*instance), {}, {}, 0, false});
+                ListedController{product_name(*instance), guid_text(instance->guidInstance), model_of(*instance), {}, {},
+                                 0, false});
         } catch (...) {
             state->out_of_storage = true;
             return DIENUM_STOP;
@@ -179,7 +180,8 @@ bool list_controllers(std::ostream& out, bool json, std::string& error) {
         for (size_t i = 0; i < listed.size(); ++i) {
             const ListedController& c = listed[i];
             if (!c.taken) {
-                list.push_back({{"number", nullptr}, {"name", c.name}, {"guid", c.guid}, {"model", model_text(c.model).text}, {"taken", false}});
+                list.push_back({{"number", nullptr}, {"name", c.name}, {"guid", c.guid},
+                                {"model", model_text(c.model).text}, {"taken", false}});
                 continue;
             }
             list.push_back({{"number", i + 1}, {"name", c.name}, {"guid", c.guid}, {"model", model_text(c.model).text},
