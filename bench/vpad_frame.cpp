@@ -8,8 +8,12 @@
 // Prints one line per pad count with the medians over the samples, per frame:
 //   pads=N frame_ns=F poll_ns=P platform_ns=Q ratio=F/Q frames=K allocs=A
 // where frame is a poll (command 8) and a next-bit call (command 9) per entry, poll the
-// poll alone, and allocs what the library allocated over all the frames. Exit status 0
-// when every pad count ran, with no allocation; 1 otherwise.
+// poll alone, and allocs what the library allocated over all the frames. Then, with the
+// same pads, the time of a configure, and the take-in: the last pad is unplugged, polled
+// for a second, plugged again as a new device, and polled every millisecond for TAKE_IN_MS;
+// the slowest of those polls (the one that took the pad in) and when it came:
+//   pads=N configure_ms=C take_in_poll_ms=T at_s=S
+// Exit status 0 when every pad count ran, with no allocation; 1 otherwise.
 #include "bench/bench_counters.h"
 #include "bench/bench_mapping.h"
 #include "plugin/joybits.h"
@@ -31,6 +35,7 @@ using DeviceFunction = intptr_t (*)(int32_t, intptr_t);
 
 constexpr int FRAME_ENTRIES = 160;
 constexpr int FRAMES_PER_SAMPLE = 10;
+constexpr int TAKE_IN_MS = 4000;
 
 int fail(const char* what) {
     std::printf("FAILED: %s (error %lu)\n", what, GetLastError());
@@ -125,6 +130,36 @@ struct HostDevices {
         direct_input = nullptr;
     }
 };
+
+// Polls every millisecond for ms; the slowest poll's time and when it came, in ms.
+void slowest_poll(DeviceFunction device, int ms, double tick, double& slowest, double& at) {
+    slowest = at = 0;
+    const int64_t start = now();
+    while (static_cast<double>(now() - start) * tick * 1e3 < ms) {
+        const int64_t before = now();
+        device(CMD_POLL, 0);
+        const double took = static_cast<double>(now() - before) * tick * 1e3;
+        if (took > slowest) slowest = took, at = static_cast<double>(before - start) * tick * 1e3;
+        pump();
+        Sleep(1);
+    }
+}
+
+// A configure's time with the pads plugged, then the poll that takes the last pad in again.
+void measure_take_in(DeviceFunction device, const std::string& ctl, const std::string& script, int pads,
+                     const std::string& mapping, double tick) {
+    const int64_t start = now();
+    device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping.c_str()));
+    const double configure_ms = static_cast<double>(now() - start) * tick * 1e3;
+    double slowest = 0, at = 0;
+    slowest_poll(device, 500, tick, slowest, at);
+    run("\"" + ctl + "\" unplug " + std::to_string(pads));
+    slowest_poll(device, 1000, tick, slowest, at);
+    run("\"" + ctl + "\" plug \"" + script + "\" " + std::to_string(pads));
+    slowest_poll(device, TAKE_IN_MS, tick, slowest, at);
+    std::printf("pads=%d configure_ms=%.2f take_in_poll_ms=%.2f at_s=%.2f\n", pads, configure_ms, slowest, at / 1e3);
+    std::fflush(stdout);
+}
 
 }  // namespace
 
@@ -222,6 +257,7 @@ int main(int argc, char** argv) {
                     f / q, samples * FRAMES_PER_SAMPLE, static_cast<long long>(made));
         std::fflush(stdout);
         if (made != 0) status = 1;
+        measure_take_in(device, ctl, script, pads, mapping, tick);
     }
     device(CMD_RELEASE, 0);
     run("\"" + ctl + "\" unplug all");

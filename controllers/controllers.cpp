@@ -26,27 +26,26 @@ ControllerSet* setup_set = nullptr;
 // The fragment list could not grow during the current EnumObjects call.
 bool setup_out_of_storage = false;
 
+// Whether the current EnumObjects call lists the axes' help fragments (a configure) or
+// only sets the ranges (a pad taken in by a poll, which allocates nothing).
+bool setup_lists_axes = false;
+
 // Runs EnumObjects on the set-up slot's device; false when it reports failure. Throws
 // std::bad_alloc when the fragments could not be stored (the callback itself must not
 // throw through the platform's frames).
-bool enumerate_objects(ControllerSet& set, IDirectInputDevice8W* device, HWND window) {
+bool enumerate_objects(ControllerSet& set, IDirectInputDevice8W* device, bool list_axes) {
     setup_set = &set;
+    setup_lists_axes = list_axes;
     setup_out_of_storage = false;
-    HRESULT hr = device->EnumObjects(on_object_enumerated, window, DIDFT_ALL);
+    HRESULT hr = device->EnumObjects(on_object_enumerated, set.window, DIDFT_ALL);
     setup_set = nullptr;
     if (setup_out_of_storage) throw std::bad_alloc();
     return SUCCEEDED(hr);
 }
 
-// Data format, cooperative level, ranges and axis fragments for one slot; appends the
-// slot's block to help when the set-up completes.
-bool set_up_slot(ControllerSet& set, int32_t index, HWND window, TextBuffer& help) {
-    IDirectInputDevice8W* device = set.slots[index].device;
-    set.axis_fragments.release();
-    if (FAILED(device->SetDataFormat(&c_dfDIJoystick2))) return false;
-    if (FAILED(device->SetCooperativeLevel(window, COOPERATIVE_FLAGS))) return false;
-    set.setup_slot = index;
-    if (!enumerate_objects(set, device, window)) return false;
+// The configure's set-up of one slot; appends the slot's block to help when it completes.
+bool set_up_slot(ControllerSet& set, int32_t index, TextBuffer& help) {
+    if (!set_up_device(set, index, true)) return false;
     help.append(help_slot_head(index).text);
     help.append(set.axis_fragments);
     help.append(HELP_BUTTONS);
@@ -68,9 +67,46 @@ bool full(const ControllerSet& set) {
     return true;
 }
 
+// A pad at rest: every axis and slider 0, every button up, every point of view centred.
+constexpr DIJOYSTATE2 rest_state() {
+    DIJOYSTATE2 state{};
+    for (DWORD& pov : state.rgdwPOV) pov = 0xFFFFFFFF;
+    return state;
+}
+constexpr DIJOYSTATE2 REST_STATE = rest_state();
+
+enum class Capture { read, kept, at_rest };
+
+// One ready slot: read, or acquired. An Acquire that fails, whatever its answer (lost
+// input MAX_ACQUIRE_TRIES times included), leaves the pad at rest; even a successful one
+// yields no state in this poll: the next poll reads.
+Capture capture_slot(ControllerSlot& slot, DIJOYSTATE2& state) noexcept {
+    if (SUCCEEDED(slot.device->Poll())) {
+        return SUCCEEDED(slot.device->GetDeviceState(sizeof(DIJOYSTATE2), &state)) ? Capture::read : Capture::kept;
+    }
+    HRESULT hr = slot.device->Acquire();
+    for (int tries = 1; hr == DIERR_INPUTLOST && tries < MAX_ACQUIRE_TRIES; ++tries) hr = slot.device->Acquire();
+    if (SUCCEEDED(hr)) {
+        slot.gone = false;
+        return Capture::kept;
+    }
+    if (hr == static_cast<HRESULT>(DIERR_UNPLUGGED)) slot.gone = true;  // unsigned in some headers
+    return Capture::at_rest;
+}
+
 }  // namespace
 
+bool set_up_device(ControllerSet& set, int32_t index, bool list_axes) {
+    IDirectInputDevice8W* device = set.slots[index].device;
+    set.axis_fragments.release();
+    if (FAILED(device->SetDataFormat(&c_dfDIJoystick2))) return false;
+    if (FAILED(device->SetCooperativeLevel(set.window, COOPERATIVE_FLAGS))) return false;
+    set.setup_slot = index;
+    return enumerate_objects(set, device, list_axes);
+}
+
 bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text) {
+    set.window = window;
     HINSTANCE host = GetModuleHandleW(nullptr);
     void* created = nullptr;
     if (FAILED(DirectInput8Create(host, DIRECTINPUT_VERSION, IID_IDirectInput8W, &created, nullptr))) {
@@ -88,6 +124,10 @@ bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text) {
     }
     static_cast<IDirectInputJoyConfig8*>(joy_config)->Release();
 
+    // Looked at before the enumeration: a pad plugged in between is taken in by a poll.
+    set.devices = DeviceList{};
+    device_list_grew(set.devices);
+    set.last_look = GetTickCount();
     if (FAILED(set.direct_input->EnumDevices(DI8DEVCLASS_GAMECTRL, on_device_enumerated, &set,
                                              DIEDFL_ATTACHEDONLY))) {
         text.assign(ENUMERATION_ERROR_MESSAGE);
@@ -97,7 +137,7 @@ bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text) {
     TextBuffer help(HELP_HEAD);
     for (int32_t i = 0; i < SLOT_COUNT; ++i) {
         if (set.slots[i].device == nullptr) continue;
-        set.slots[i].ready = set_up_slot(set, i, window, help);
+        set.slots[i].ready = set_up_slot(set, i, help);
     }
     set.axis_fragments.release();
     help.move_to(text);
@@ -125,27 +165,21 @@ void reset_controllers(ControllerSet& set) noexcept {
 }
 
 void capture_states(ControllerSet& set, StateSnapshot& snapshot) noexcept {
-    for (bool& fresh : snapshot.fresh) fresh = false;
+    // After a release no configure is in force: every entry keeps its bit.
+    const Capture unready = set.direct_input != nullptr ? Capture::at_rest : Capture::kept;
     for (int32_t i = 0; i < SLOT_COUNT; ++i) {
         ControllerSlot& slot = set.slots[i];
-        if (!slot.ready || slot.device == nullptr) continue;
-        if (SUCCEEDED(slot.device->Poll())) {
-            snapshot.fresh[i] = SUCCEEDED(slot.device->GetDeviceState(sizeof(DIJOYSTATE2), &snapshot.state[i]));
-            continue;
-        }
-        // Even a successful Acquire yields no state in this poll; the next poll reads.
-        int tries = 1;
-        while (slot.device->Acquire() == DIERR_INPUTLOST && tries < MAX_ACQUIRE_TRIES) ++tries;
+        const Capture got = slot.ready && slot.device != nullptr ? capture_slot(slot, snapshot.state[i]) : unready;
+        if (got == Capture::at_rest) std::memcpy(&snapshot.state[i], &REST_STATE, sizeof REST_STATE);
+        snapshot.fresh[i] = got != Capture::kept;
     }
 }
-
-uint32_t model_of_product(const GUID& product) noexcept { return static_cast<uint32_t>(product.Data1); }
 
 BOOL CALLBACK on_device_enumerated(const DIDEVICEINSTANCEW* instance, LPVOID context) noexcept {
     auto* set = static_cast<ControllerSet*>(context);
     if (set == nullptr || set->direct_input == nullptr) return DIENUM_STOP;
     if (instance == nullptr) return DIENUM_CONTINUE;
-    const uint32_t model = model_of_product(instance->guidProduct);
+    const uint32_t model = model_of(*instance);
     const int32_t slot = free_slot_for(*set, model);
     // A pad with no slot left for it is not created while a slot is still kept for
     // another model, which a pad enumerated later may take.
@@ -160,6 +194,7 @@ BOOL CALLBACK on_device_enumerated(const DIDEVICEINSTANCEW* instance, LPVOID con
     }
     set->slots[slot].device = device;
     set->slots[slot].model = model;
+    set->slots[slot].instance = instance->guidInstance;
     return full(*set) ? DIENUM_STOP : DIENUM_CONTINUE;
 }
 
@@ -180,7 +215,7 @@ BOOL CALLBACK on_object_enumerated(const DIDEVICEOBJECTINSTANCEW* object, LPVOID
         if (device == nullptr || FAILED(device->SetProperty(DIPROP_RANGE, &range.diph))) return DIENUM_STOP;
     }
     const int axis = axis_of_type(object->guidType);
-    if (axis < 0) return DIENUM_CONTINUE;
+    if (axis < 0 || !setup_lists_axes) return DIENUM_CONTINUE;
     try {
         set->axis_fragments.append(AXES[axis].help);
     } catch (...) {

@@ -9,8 +9,24 @@
 
 struct ControllerSlot {
     IDirectInputDevice8W* device = nullptr;  // one reference, owned by the slot
-    bool ready = false;                      // set-up completed by the last open_controllers
-    uint32_t model = 0;                      // the held pad's model (pad_model), 0 when unknown
+    bool ready = false;                      // set-up completed when the pad was taken in
+    // The pad could not be acquired because it is unplugged, or the enumeration no longer
+    // lists it: a pad of the same model arriving takes the slot back.
+    bool gone = false;
+    // The pad's vendor ID in the low 16 bits and its product ID in the high 16 bits, as
+    // the enumeration's guidProduct.Data1 holds them; 0 when unknown.
+    uint32_t model = 0;
+    GUID instance{};         // the enumeration's guidInstance
+    uint64_t path = 0;       // digest of the device path, 0 until read (see arrivals.cpp)
+};
+
+// The HID devices of the system's list of input devices when a poll last looked at it.
+// Entries of the list read on the stack: a longer list is told apart by its length alone.
+inline constexpr unsigned DEVICE_LIST_CAPACITY = 64;
+struct DeviceList {
+    HANDLE hid[DEVICE_LIST_CAPACITY] = {};
+    unsigned count = 0;  // of hid
+    unsigned total = 0;  // devices of every kind in the list
 };
 
 struct ControllerSet {
@@ -21,6 +37,9 @@ struct ControllerSet {
     uint32_t pins[SLOT_COUNT] = {};
     int32_t setup_slot = 0;       // the slot whose objects are being enumerated
     TextBuffer axis_fragments;    // scratch list of the set-up slot's axis fragments
+    HWND window = nullptr;        // the window the last open_controllers set the pads up with
+    DeviceList devices;           // the system's device list when last looked at
+    DWORD last_look = 0;          // GetTickCount of that look
 };
 
 // Creates DirectInput, takes the attached game controllers into the slots and sets each
@@ -38,13 +57,31 @@ void release_controllers(ControllerSet& set) noexcept;
 // the set-up's scratch: the state open_controllers expects.
 void reset_controllers(ControllerSet& set) noexcept;
 
-// The model of a pad from the product GUID DirectInput reports for it, whose first field
-// packs the vendor and product IDs as pad_model does (the rest reads "PIDVID" for a HID
-// device; some platforms' virtual pads keep another GUID there, with the IDs all the same).
-uint32_t model_of_product(const GUID& product) noexcept;
-
-// Reads every ready controller into the snapshot, acquiring those whose Poll fails.
+// Reads every ready controller into the snapshot, acquiring those whose Poll fails. While
+// the set is open, a slot with no pad ready, or whose pad could not be acquired, gets a
+// pad at rest (axes and sliders 0, buttons up, points of view centred) and is marked
+// fresh; a failed read, and the poll whose Acquire succeeds, leave the slot not fresh.
 void capture_states(ControllerSet& set, StateSnapshot& snapshot) noexcept;
+
+// Data format, cooperative level (with set.window) and the range of every axis for the
+// pad in that slot; with list_axes, the axes' help fragments too (into axis_fragments).
+// False when a step failed. Throws std::bad_alloc only while listing the axes.
+bool set_up_device(ControllerSet& set, int32_t index, bool list_axes);
+
+// Pads plugged in after the configure (controllers/arrivals.cpp). While a slot holds no
+// pad or its pad is gone, looks at the system's device list a few times a second, and
+// when a device came into it, enumerates and takes every new pad into arrival_slot, set
+// up as the configure sets up a pad. Allocates nothing.
+void take_in_arrivals(ControllerSet& set) noexcept;
+// Reads the system's device list into known; true when it holds a HID device that known
+// did not (or, for a list too long to read, when it grew).
+bool device_list_grew(DeviceList& known) noexcept;
+// The slot a new pad of that model goes to: the first slot whose pad of the same model is
+// gone, else the empty slot slot_for_model gives it (pinned to its model, else not pinned);
+// -1 when there is none.
+int32_t arrival_slot(const ControllerSet& set, uint32_t model) noexcept;
+// The model a pad's enumeration gives (guidProduct.Data1: MAKELONG(vendor, product)).
+inline uint32_t model_of(const DIDEVICEINSTANCEW& instance) { return instance.guidProduct.Data1; }
 
 // DirectInput callbacks, exposed for tests of the enumeration rules. Neither throws: they
 // run inside the platform's frames.

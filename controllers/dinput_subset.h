@@ -107,6 +107,7 @@ using REFIID = const IID&;
 // Property identifiers are small integers posing as GUID references: DirectInput looks
 // at the address, never at any GUID there.
 #define DIPROP_RANGE (*reinterpret_cast<const GUID*>(static_cast<uintptr_t>(4)))
+#define DIPROP_GUIDANDPATH (*reinterpret_cast<const GUID*>(static_cast<uintptr_t>(12)))
 
 extern const GUID IID_IDirectInput8W;
 extern const GUID IID_IDirectInputDevice8W;
@@ -165,6 +166,12 @@ struct DIPROPRANGE {
     DIPROPHEADER diph;
     LONG lMin;
     LONG lMax;
+};
+
+struct DIPROPGUIDANDPATH {
+    DIPROPHEADER diph;
+    GUID guidClass;
+    WCHAR wszPath[MAX_PATH];
 };
 
 struct DIOBJECTDATAFORMAT {
@@ -372,3 +379,12 @@ protected:
 extern "C" HRESULT WINAPI DirectInput8Create(HINSTANCE instance, DWORD version, REFIID riid, LPVOID* out,
                                              LPUNKNOWN outer);
 extern "C" HMODULE WINAPI GetModuleHandleW(LPCWSTR module_name);
+
+// The system's list of input devices (user32) and its millisecond clock (kernel32).
+struct RAWINPUTDEVICELIST {
+    HANDLE hDevice;
+    DWORD dwType;
+};
+inline constexpr DWORD RIM_TYPEHID = 2;
+extern "C" UINT WINAPI GetRawInputDeviceList(RAWINPUTDEVICELIST* list, UINT* count, UINT size);
+extern "C" DWORD WINAPI GetTickCount();

@@ -47,6 +47,7 @@ int32_t poll(PluginState& state) noexcept {
     state.cursor = -1;
     StateSnapshot snapshot;  // capture sets every fresh flag; a record is read only when fresh
     capture_states(state.controllers, snapshot);
+    take_in_arrivals(state.controllers);  // read from the next polls on
     return evaluate_decoded(state.table, state.decoded, snapshot);
 }
 

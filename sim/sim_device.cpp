@@ -71,6 +71,7 @@ namespace sim {
 
 void SimDevice::start(int of_controller) {
     controller = of_controller;
+    port = platform.controllers[of_controller].port;
     acquired = false;
     lost = false;
     format_set = false;
@@ -157,12 +158,35 @@ HRESULT SimDevice::SetProperty(REFGUID property, LPCDIPROPHEADER header) {
     return end_call(call, DIERR_OBJECTNOTFOUND);
 }
 
+HRESULT SimDevice::GetProperty(REFGUID property, LPDIPROPHEADER header) {
+    const bool path = &property == &DIPROP_GUIDANDPATH;
+    Call call;
+    if (!admit(call, &core, SimMethod::GetProperty, controller, nullptr, "%s", path ? "DIPROP_GUIDANDPATH" : "other")) {
+        return call.answer;
+    }
+    if (header == nullptr) return end_call(call, E_POINTER);
+    if (!path) return end_call(call, DIERR_UNSUPPORTED);
+    if (header->dwSize != sizeof(DIPROPGUIDANDPATH) || header->dwHeaderSize != sizeof(DIPROPHEADER) ||
+        header->dwHow != DIPH_DEVICE) {
+        return end_call(call, DIERR_INVALIDPARAM);
+    }
+    auto* answer = reinterpret_cast<DIPROPGUIDANDPATH*>(header);
+    answer->guidClass = GUID{};
+    char text[64];
+    std::snprintf(text, sizeof text, "\\\\?\\hid#joybits_sim&port%d", platform.controllers[controller].port);
+    size_t i = 0;
+    for (; text[i] != '\0'; ++i) answer->wszPath[i] = static_cast<WCHAR>(text[i]);
+    answer->wszPath[i] = 0;
+    return end_call(call, DI_OK);
+}
+
 HRESULT SimDevice::Acquire() {
     Call call;
     if (!admit(call, &core, SimMethod::Acquire, controller, nullptr, "%s", "")) return call.answer;
     if (!format_set) return end_call(call, DIERR_INVALIDPARAM);
     if (acquired) return end_call(call, DI_NOEFFECT);
-    if (!platform.controllers[controller].attached) return end_call(call, static_cast<HRESULT>(DIERR_UNPLUGGED));  // unsigned in some headers
+    const Controller& ctl = platform.controllers[controller];
+    if (!ctl.attached || ctl.port != port) return end_call(call, static_cast<HRESULT>(DIERR_UNPLUGGED));  // unsigned in some headers
     if ((cooperation & DISCL_FOREGROUND) != 0 && !platform.foreground) return end_call(call, DIERR_OTHERAPPHASPRIO);
     bool taken_elsewhere = false;
     if ((cooperation & DISCL_EXCLUSIVE) != 0) {

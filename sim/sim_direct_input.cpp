@@ -63,6 +63,29 @@ extern "C" HMODULE WINAPI GetModuleHandleW(LPCWSTR module_name) {
     end_call_as(call, module != nullptr ? S_OK : E_FAIL, handle);
     return module;
 }
+
+// The system's list of input devices: one HID entry per attached controller, its handle
+// new at every attachment. Counted, not logged.
+extern "C" UINT WINAPI GetRawInputDeviceList(RAWINPUTDEVICELIST* list, UINT* count, UINT size) {
+    ++platform.device_list_reads;
+    if (count == nullptr || size != sizeof(RAWINPUTDEVICELIST)) return static_cast<UINT>(-1);
+    UINT attached = 0;
+    for (int c = 0; c < platform.controller_count; ++c) attached += platform.controllers[c].attached ? 1 : 0;
+    if (list == nullptr || *count < attached) {
+        *count = attached;
+        return list == nullptr ? 0 : static_cast<UINT>(-1);
+    }
+    UINT n = 0;
+    for (int c = 0; c < platform.controller_count; ++c) {
+        const Controller& ctl = platform.controllers[c];
+        if (!ctl.attached) continue;
+        list[n].hDevice = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(ctl.attachments) << 8 | static_cast<uintptr_t>(c + 1));
+        list[n++].dwType = RIM_TYPEHID;
+    }
+    return n;
+}
+
+extern "C" DWORD WINAPI GetTickCount() { return platform.clock; }
 #endif
 
 extern "C" HRESULT WINAPI DirectInput8Create(HINSTANCE instance, DWORD version, REFIID riid, LPVOID* out,

@@ -69,6 +69,8 @@ struct Controller {
     DIJOYSTATE2 input;
     bool attached;
     bool polled;
+    unsigned attachments;  // how often it was attached: its entry in the device list changes each time
+    int port;              // its device path's number; its devices are those of this port
 };
 
 // The controller of that number; a number never handed out aborts.
@@ -114,6 +116,9 @@ struct Platform {
     int controller_count = 0;
     bool foreground = true;
     bool ignore_enum_stop = false;
+    DWORD clock = 0;
+    int ports = 0;  // ports handed out since the reset
+    int device_list_reads = 0;
 
     Rule rules[SIM_MAX_RULES];
     int rule_count = 0;

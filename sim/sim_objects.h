@@ -55,6 +55,7 @@ class SimDevice final : public IDirectInputDevice8W {
 public:
     Core core{Kind::device};
     int controller = 0;
+    int port = 0;  // the controller's port when the device was made
     bool acquired = false;
     bool lost = false;  // the next Poll reports the lost acquisition
     bool format_set = false;
@@ -73,7 +74,7 @@ public:
     SIM_NOT_IMPLEMENTED(GetCapabilities, LPDIDEVCAPS)
     HRESULT STDMETHODCALLTYPE EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKW callback, LPVOID context,
                                           DWORD flags) override;
-    SIM_NOT_IMPLEMENTED(GetProperty, REFGUID, LPDIPROPHEADER)
+    HRESULT STDMETHODCALLTYPE GetProperty(REFGUID property, LPDIPROPHEADER header) override;
     HRESULT STDMETHODCALLTYPE SetProperty(REFGUID property, LPCDIPROPHEADER header) override;
     HRESULT STDMETHODCALLTYPE Acquire() override;
     HRESULT STDMETHODCALLTYPE Unacquire() override;

@@ -42,6 +42,19 @@
 //     controller that needs no polling (sim_set_polled).
 //   - GetDeviceState wants the device acquired, the data format set and a size of 272.
 //   - Unacquire drops the acquisition (DI_NOEFFECT when there was none).
+//   - GetProperty answers DIPROP_GUIDANDPATH with the controller's device path, one per
+//     port ("\\?\hid#joybits_sim&port<n>"); other properties DIERR_UNSUPPORTED.
+//
+// Pads that come and go. A controller detached and attached again is the same pad back in
+// its port: as under Wine, its old devices can be acquired again and it keeps its
+// instance GUID and path. The same pad in another port (sim_plug_elsewhere) keeps its
+// place in the enumeration and its product IDs (sim_set_product_ids), with a new instance
+// GUID and path; its old devices stay unplugged. Outside Windows the platform also has the system's
+// list of input devices (GetRawInputDeviceList: one HID entry per attached controller,
+// with a new handle at every attachment) and its clock (GetTickCount, which moves only by
+// sim_advance_clock); both are counted (sim_device_list_reads) but not logged, since a
+// poll may read the clock every time. On Windows both are the system's own, which does not
+// see simulated controllers.
 //
 // References. Every object (di1.., dev1.., joyconfig1..) counts its references. Release
 // past zero and any call on a released object are misuse: they are counted, logged and
@@ -119,6 +132,8 @@ inline constexpr bool SIM_HAS_MODULE_HANDLE = false;
 #else
 inline constexpr bool SIM_HAS_MODULE_HANDLE = true;
 #endif
+// Whether the device list and the clock are the simulation's (see "Pads that come and go").
+inline constexpr bool SIM_HAS_DEVICE_LIST = SIM_HAS_MODULE_HANDLE;
 
 // The platform calls, listed once: SimMethod and the names the log, the record,
 // sim_calls and the rules use. Those before AddRef take injected results (sim_fail);
@@ -128,9 +143,9 @@ inline constexpr bool SIM_HAS_MODULE_HANDLE = true;
 // E_NOTIMPL.
 #define SIM_METHOD_TABLE(M)                                                                                        \
     M(GetModuleHandleW) M(DirectInput8Create) M(QueryInterface) M(CreateDevice) M(EnumDevices) M(EnumObjects)     \
-    M(SetProperty) M(SetDataFormat) M(SetCooperativeLevel) M(Acquire) M(Unacquire) M(Poll) M(GetDeviceState)     \
+    M(SetProperty) M(GetProperty) M(SetDataFormat) M(SetCooperativeLevel) M(Acquire) M(Unacquire) M(Poll) M(GetDeviceState)     \
     M(AddRef) M(Release)                                                                                           \
-    M(GetCapabilities) M(GetProperty) M(GetDeviceData) M(SetEventNotification) M(GetObjectInfo) M(GetDeviceInfo)   \
+    M(GetCapabilities) M(GetDeviceData) M(SetEventNotification) M(GetObjectInfo) M(GetDeviceInfo)   \
     M(RunControlPanel) M(Initialize) M(CreateEffect) M(EnumEffects) M(GetEffectInfo) M(GetForceFeedbackState)     \
     M(SendForceFeedbackCommand) M(EnumCreatedEffectObjects) M(Escape) M(SendDeviceData) M(EnumEffectsInFile)      \
     M(WriteEffectToFile) M(BuildActionMap) M(SetActionMap) M(GetImageInfo) M(GetDeviceStatus) M(FindDevice)       \
@@ -194,6 +209,17 @@ SIM_API GUID sim_instance_guid(int controller);
 // so every controller is of a model of its own.
 inline constexpr uint16_t SIM_DEFAULT_VENDOR = 0x5349;
 SIM_API void sim_set_product_ids(int controller, uint16_t vendor, uint16_t product);
+// The controller is enumerated under a new instance GUID from now on, as Wine may list a
+// pad it sees again; its path and its devices stay.
+SIM_API void sim_renew_instance(int controller);
+// The controller is plugged into another port: attached, with a new instance GUID and
+// device path, in its place in the enumeration (as Wine lists a pad plugged again); its
+// devices from before stay unplugged.
+SIM_API void sim_plug_elsewhere(int controller);
+// The clock GetTickCount reads outside Windows moves on.
+SIM_API void sim_advance_clock(DWORD milliseconds);
+// GetRawInputDeviceList calls since the last reset.
+SIM_API int sim_device_list_reads();
 
 // --- Input state -------------------------------------------------------------------
 

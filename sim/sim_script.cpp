@@ -15,6 +15,9 @@ void sim_reset() {
     platform.controller_count = 0;
     platform.foreground = true;
     platform.ignore_enum_stop = false;
+    platform.clock = 0;
+    platform.ports = 0;
+    platform.device_list_reads = 0;
     sim_clear_rules();
     for (int& c : platform.calls) c = 0;
     for (int& n : platform.numbers) n = 0;
@@ -62,6 +65,8 @@ int sim_add_controller(const char* product_name) {
     for (DWORD& pov : c.input.rgdwPOV) pov = 0xFFFFFFFF;
     c.attached = true;
     c.polled = true;
+    c.attachments = 1;
+    c.port = platform.ports++;
     return number;
 }
 
@@ -121,7 +126,9 @@ int sim_add_joystick(const char* product_name) {
 }
 
 void sim_set_attached(int controller, bool attached) {
-    controller_at(controller).attached = attached;
+    Controller& c = controller_at(controller);
+    if (attached && !c.attached) ++c.attachments;
+    c.attached = attached;
     if (!attached) for_each_live_device([&](SimDevice& d) { if (d.controller == controller) d.lose(); });
 }
 
@@ -140,10 +147,23 @@ void sim_lose_input(int controller) {
 GUID sim_instance_guid(int controller) { return controller_at(controller).instance; }
 
 void sim_set_product_ids(int controller, uint16_t vendor, uint16_t product) {
-    // The product GUID of a HID device, as DirectInput makes it from the IDs.
-    controller_at(controller).product = {static_cast<DWORD>(vendor | static_cast<DWORD>(product) << 16), 0, 0,
+    controller_at(controller).product = {static_cast<DWORD>(vendor) | static_cast<DWORD>(product) << 16, 0, 0,
                                          {0, 0, 'P', 'I', 'D', 'V', 'I', 'D'}};
 }
+
+void sim_renew_instance(int controller) { ++controller_at(controller).instance.Data4[5]; }
+
+void sim_plug_elsewhere(int controller) {
+    Controller& c = controller_at(controller);
+    sim_set_attached(controller, false);
+    ++c.instance.Data4[5];
+    c.port = platform.ports++;
+    sim_set_attached(controller, true);
+}
+
+void sim_advance_clock(DWORD milliseconds) { platform.clock += milliseconds; }
+
+int sim_device_list_reads() { return platform.device_list_reads; }
 
 // --- Input state -------------------------------------------------------------------------
 

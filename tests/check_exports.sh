@@ -2,7 +2,8 @@
 # check_exports.sh windows LIBRARY OBJDUMP VERSION
 # check_exports.sh native LIBRARY NM
 # The plug-in library must export exactly _pbplug_Device. On Windows it may import only
-# KERNEL32.dll, msvcrt.dll and dinput8.dll, so that no runtime DLL is needed beside it; it
+# KERNEL32.dll, msvcrt.dll, dinput8.dll and USER32.dll (the list of
+# input devices), so that no runtime DLL is needed beside it; it
 # must be relocatable (ASLR) and keep data out of execution (DEP); and it must carry the
 # project's version in its version resource.
 set -eu
@@ -21,7 +22,7 @@ if [ "$kind" = windows ]; then
   [ "$exports" = "_pbplug_Device" ] || fail "export table is not exactly _pbplug_Device"
   for dll in $imports; do
     case "$(echo "$dll" | tr A-Z a-z)" in
-      kernel32.dll|msvcrt.dll|dinput8.dll) ;;
+      kernel32.dll|msvcrt.dll|dinput8.dll|user32.dll) ;;
       *) fail "unexpected import $dll" ;;
     esac
   done

@@ -51,8 +51,6 @@ std::string product_name(const DIDEVICEINSTANCEW& instance) {
     return utf16_to_utf8(name, units);
 }
 
-uint32_t model_of(const DIDEVICEINSTANCEW& instance) { return model_of_product(instance.guidProduct); }
-
 // The pin that keeps the controller listed as j<number> at its number: "j1=045E:028E".
 std::string pin_text(size_t number, const ListedController& c) {
     return "j" + std::to_string(number) + PIN_MARK + model_text(c.model).text;

@@ -15,6 +15,10 @@
 
 using DeviceFunction = intptr_t (*)(int32_t command, intptr_t argument);
 
+// The host's frame rate: live runs poll at it, and the simulated clock moves by one such
+// frame per frame of a scenario.
+inline constexpr int64_t FRAMES_PER_SECOND = 60;
+
 struct HostPlatform {
     DeviceFunction device = nullptr;
     intptr_t window = 0;  // sent with command 0 when not 0; on Windows the tool's own window
@@ -23,6 +27,10 @@ struct HostPlatform {
     bool stop = false;             // a key was pressed or the window closed
     int64_t ticks_per_second = 0;  // of the frame clock; 0 before the first frame
     int64_t next_tick = 0;
+    // Game controllers plugged in or unplugged since the last frame, as the system told the
+    // window ("a game controller plugged in"); the frame's line shows them.
+    std::vector<std::string> device_notes;
+    std::vector<void*> devices_at_start;  // the system's game controllers when the window was made
 };
 
 // Makes the platform ready for a run: loads the plug-in on Windows (plugin_path), or puts

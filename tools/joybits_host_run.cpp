@@ -73,6 +73,7 @@ int run_frames(const HostOptions& options, const Scenario& scenario, HostPlatfor
     for (int frame = 0; frame < frames; ++frame) {
         if (platform_wait_frame(options, platform)) break;
         std::vector<std::string> notes;
+        notes.swap(platform.device_notes);
         if (const ScenarioFrame* inputs = frame_at(scenario, next, frame)) {
             platform_apply(*inputs);
             for (const ScenarioInput& input : inputs->inputs) notes.push_back(describe_input(input));

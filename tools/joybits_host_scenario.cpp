@@ -239,8 +239,12 @@ ScenarioController read_controller(const json& value, const std::string& path, s
             controller.buttons = static_cast<int>(integer_in(member, at, 0, MAX_SCENARIO_BUTTONS, "the button count"));
         } else if (key == "model") {
             controller.model = read_model(member, at);
+        } else if (key == "attached") {
+            if (!member.is_boolean()) throw ScenarioProblem(at, "attached must be true or false");
+            controller.attached = member.get<bool>();
         } else {
-            throw ScenarioProblem(at, "unknown member \"" + key + "\" (a controller has name, model, axes, povs, buttons)");
+            throw ScenarioProblem(at, "unknown member \"" + key +
+                                          "\" (a controller has name, model, axes, povs, buttons, attached)");
         }
     }
     return controller;
@@ -267,7 +271,11 @@ void read_inputs(const json& value, const std::string& path, int index, const Sc
         input.controller = index;
         const int axis = axis_number(key);
         const int pov = pov_number(key);
-        if (pov >= 0) {
+        if (key == "attached") {
+            if (!member.is_boolean()) throw ScenarioProblem(at, "attached must be true or false");
+            input.plug = true;
+            input.value = member.get<bool>() ? 1 : 0;
+        } else if (pov >= 0) {
             if (pov >= controller.povs) {
                 throw ScenarioProblem(at, "controller j" + std::to_string(index + 1) + " has no point of view " + key);
             }
@@ -294,8 +302,8 @@ void read_inputs(const json& value, const std::string& path, int index, const Sc
             }
         } else {
             throw ScenarioProblem(at, "unknown input \"" + key +
-                                          "\" (an axis x, y, z, rx, ry, rz, a slider u, v, a point of view h1 to h4 or a "
-                                          "button b1, b2, ...)");
+                                          "\" (an axis x, y, z, rx, ry, rz, a slider u, v, a point of view h1 to h4, a "
+                                          "button b1, b2, ... or attached)");
         }
         inputs.push_back(input);
     }
@@ -366,6 +374,7 @@ std::string describe_input(const ScenarioInput& input) {
     std::string text = "j";
     text += std::to_string(input.controller + 1);
     text += ' ';
+    if (input.plug) return text + (input.value != 0 ? "plugged in" : "unplugged");
     if (input.axis >= 0) return text + mapped_axis_letters(input.axis) + "=" + std::to_string(input.value);
     if (input.pov >= 0) {
         text += "h" + std::to_string(input.pov + 1);

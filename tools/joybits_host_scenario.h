@@ -21,6 +21,7 @@ struct ScenarioController {
     int povs = 0;           // points of view h1 to hN
     int buttons = 0;
     uint32_t model = 0;     // its vendor and product IDs (pad_model); 0 for the platform's own
+    bool attached = true;   // false: plugged in by a later frame
 };
 
 struct ScenarioInput {
@@ -29,6 +30,7 @@ struct ScenarioInput {
     int pov = -1;         // 0 to povs - 1 (h1 is 0), or -1
     int button = 0;       // 1 to buttons, when axis and pov are -1
     int32_t value = 0;    // the axis value, the angle (POV_CENTRED for centred), or 1 pressed / 0 released
+    bool plug = false;    // the controller is plugged in (value 1) or unplugged (value 0)
 };
 
 struct ScenarioFrame {
@@ -51,5 +53,5 @@ bool parse_scenario(const std::string& name, const std::string& text, Scenario& 
 // Reads and parses a scenario file; an unreadable file is an error naming the file.
 bool load_scenario(const std::string& path, Scenario& scenario, std::string& error);
 
-// "j1 y=8001", "j1 h1=9000", "j1 h1 centred", "j2 b3 down".
+// "j1 y=8001", "j1 h1=9000", "j1 h1 centred", "j2 b3 down", "j2 unplugged", "j3 plugged in".
 std::string describe_input(const ScenarioInput& input);

@@ -37,6 +37,7 @@ bool platform_open(const HostOptions&, const Scenario& scenario, HostPlatform& p
         for (int axis : controller.axes) sim_add_axis(id, static_cast<SimAxis>(axis));
         for (int pov = 0; pov < controller.povs; ++pov) sim_add_pov(id);
         if (controller.buttons > 0) sim_add_buttons(id, controller.buttons);
+        sim_set_attached(id, controller.attached);
         virtual_controllers.push_back(id);
     }
     platform.device = _pbplug_Device;
@@ -47,7 +48,9 @@ bool platform_open(const HostOptions&, const Scenario& scenario, HostPlatform& p
 void platform_apply(const ScenarioFrame& frame) {
     for (const ScenarioInput& input : frame.inputs) {
         const int id = virtual_controllers.at(static_cast<size_t>(input.controller));
-        if (input.axis >= 0) {
+        if (input.plug) {
+            sim_set_attached(id, input.value != 0);
+        } else if (input.axis >= 0) {
             sim_set_axis(id, static_cast<SimAxis>(input.axis), input.value);
         } else if (input.pov >= 0) {
             sim_set_pov(id, input.pov, static_cast<DWORD>(input.value));
@@ -57,7 +60,12 @@ void platform_apply(const ScenarioFrame& frame) {
     }
 }
 
-bool platform_wait_frame(const HostOptions&, HostPlatform&) { return false; }
+// The simulated clock moves a 60 Hz frame on, so that the plug-in looks for pads plugged in
+// as it does on Windows.
+bool platform_wait_frame(const HostOptions&, HostPlatform&) {
+    sim_advance_clock(1000 / FRAMES_PER_SECOND);
+    return false;
+}
 
 void platform_close(HostPlatform& platform) { platform = HostPlatform{}; }
 

@@ -3,9 +3,11 @@
 #include <windows.h>
 #include <conio.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tools/joybits_host_platform.h"
 #include "tools/joybits_host_text.h"
@@ -15,7 +17,6 @@ namespace {
 constexpr wchar_t WINDOW_CLASS[] = L"joybits-host";
 constexpr int WINDOW_WIDTH = 320;
 constexpr int WINDOW_HEIGHT = 120;
-constexpr LONGLONG FRAMES_PER_SECOND = 60;
 
 // The console's output code page before the run: the tool writes UTF-8 (pads' names), and
 // gives the console its own back at the end. 0 when it was not changed.
@@ -26,8 +27,32 @@ HostPlatform* platform_of(HWND window) {
     return reinterpret_cast<HostPlatform*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
+// The system's word that a game controller came or went. It also tells of the controllers
+// attached when the window asked to be told, which are no news.
+void note_device_change(HostPlatform& platform, WPARAM change, LPARAM device) {
+    const auto* handle = reinterpret_cast<void*>(device);
+    const auto& known = platform.devices_at_start;
+    if (change == GIDC_ARRIVAL && std::find(known.begin(), known.end(), handle) != known.end()) return;
+    platform.device_notes.push_back(change == GIDC_ARRIVAL ? "a game controller plugged in" : "a game controller unplugged");
+}
+
+// Asks the system to tell the window when a joystick or a gamepad comes or goes.
+void watch_game_controllers(HWND window, HostPlatform& platform) {
+    UINT count = 0;
+    GetRawInputDeviceList(nullptr, &count, sizeof(RAWINPUTDEVICELIST));
+    std::vector<RAWINPUTDEVICELIST> list(count);
+    const UINT read = count == 0 ? 0 : GetRawInputDeviceList(list.data(), &count, sizeof(RAWINPUTDEVICELIST));
+    for (UINT i = 0; i < read && read != static_cast<UINT>(-1); ++i) platform.devices_at_start.push_back(list[i].hDevice);
+    const DWORD flags = RIDEV_DEVNOTIFY | RIDEV_INPUTSINK;
+    RAWINPUTDEVICE wanted[] = {{0x01, 0x04, flags, window}, {0x01, 0x05, flags, window}};  // joystick, gamepad
+    RegisterRawInputDevices(wanted, 2, sizeof(RAWINPUTDEVICE));
+}
+
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
+    case WM_INPUT_DEVICE_CHANGE:
+        if (HostPlatform* platform = platform_of(window)) note_device_change(*platform, wparam, lparam);
+        return 0;
     case WM_KEYDOWN:
     case WM_CLOSE:
         if (HostPlatform* platform = platform_of(window)) platform->stop = true;
@@ -105,6 +130,7 @@ HWND create_window(HostPlatform& platform) {
                                   nullptr);
     if (window == nullptr) return nullptr;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&platform));
+    watch_game_controllers(window, platform);
     SetForegroundWindow(window);
     return window;
 }

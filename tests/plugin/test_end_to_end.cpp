@@ -73,36 +73,43 @@ TEST_F(EndToEnd, DefaultMappingFollowsTwoControllers) {
                               "11") << "reads past the table give 1";
 }
 
-TEST_F(EndToEnd, ControllersThatCannotBeReadKeepTheirBits) {
-    host_configure("j1b1,j2b1,!j2b2");
-    host_frame(3);
+TEST_F(EndToEnd, ControllersThatCannotBeAcquiredReadAtRest) {
+    host_configure("j1b1,j2b1,!j2b2,!j3b1");
+    EXPECT_EQ(host_frame(4), "0001") << "no third pad: at rest, so its inverted button reads 1";
     sim_set_button(pad1, 0, true);
     sim_set_button(pad2, 0, true);
-    EXPECT_EQ(host_frame(3), "111");
+    EXPECT_EQ(host_frame(4), "1111");
 
-    // The host window goes to the background: the bits freeze until it is back.
-    sim_set_foreground(false);
+    // A read that fails alone keeps the bits.
+    sim_fail_on(pad1, "GetDeviceState", 1, DIERR_INPUTLOST);
     sim_set_button(pad1, 0, false);
-    EXPECT_EQ(host_frame(3), "111");
-    sim_set_foreground(true);
-    EXPECT_EQ(host_frame(3), "111") << "re-acquired, read from the next poll";
-    EXPECT_EQ(host_frame(3), "011");
+    EXPECT_EQ(host_frame(4), "1111");
 
-    // Pad Two loses its input forever on Acquire: the poll still returns, and the bits stay.
+    // The host window in the background: both pads at rest until it is back.
+    sim_set_foreground(false);
+    EXPECT_EQ(host_frame(4), "0011");
+    sim_set_foreground(true);
+    EXPECT_EQ(host_frame(4), "0011") << "re-acquired, read from the next poll";
+    EXPECT_EQ(host_frame(4), "0111");
+
+    // Pad Two loses its input forever on Acquire: the poll still returns, the pad at rest.
     sim_lose_input(pad2);
     sim_fail_on(pad2, "Acquire", 1, DIERR_INPUTLOST, SIM_FOREVER);
-    sim_set_button(pad2, 0, false);
     sim_set_button(pad1, 0, true);
     int acquires = sim_calls("Acquire");
-    EXPECT_EQ(host_frame(3), "111");
+    EXPECT_EQ(host_frame(4), "1011");
     EXPECT_EQ(sim_calls("Acquire") - acquires, 16);
+
+    // Pad One unplugged while held.
+    sim_set_attached(pad1, false);
+    EXPECT_EQ(host_frame(4), "0011");
 
     // After the release nothing is read; the table is kept.
     host_call(CMD_RELEASE);
     EXPECT_EQ(sim_live_objects(), 0);
     int calls = sim_calls("Poll");
-    sim_set_button(pad1, 0, false);
-    EXPECT_EQ(host_frame(3), "111");
+    sim_set_attached(pad1, true);
+    EXPECT_EQ(host_frame(4), "0011");
     EXPECT_EQ(sim_calls("Poll"), calls);
 }
 

@@ -13,9 +13,12 @@
 //   > configure-null    command 7 with no text
 //   > again             command 7 with the pointer of the last answer itself
 //   > poll              command 8, a frame (50 ms) after the last command; prints its answer
+//   > poll-for MS       command 8 every 50 ms for MS ms; prints the last answer
 //   > bits              command 9 once per entry; prints the bits in groups of eight
 //   > set N NAME=V ...  pad N's report: an axis (x, y, z, rx, ry, rz, slider), hat, or bK
-//   > unplug N, > plug N  take pad N away or plug it back (waits for it)
+//   > unplug N          takes pad N away (waits until it is gone)
+//   > plug N            plugs pad N as a new device, as into another port (waits for it)
+//   > plug-same N       plugs pad N into the port of its last plug-same (waits for it)
 //   > other, > back     another window takes the foreground; the host's window takes it back
 //   > release           command 1; prints its answer
 //   > slowest-poll MS   prints whether every poll since the last unplug took under MS
@@ -91,18 +94,27 @@ using vpad::to_foreground;
 #if defined(VPAD_SIM)
 SimAxis sim_axis(vpad::Usage usage) { return static_cast<SimAxis>(usage - vpad::X); }
 
-// The simulated controllers: added once, in pad order, with the pads' IDs and the axes
-// last first as Wine lists them; plugging and unplugging attaches and detaches them.
-bool plug(Runner& r, const std::string& which) {
+// The simulated controllers, added in pad order as they are first plugged, with the axes
+// last first as Wine lists them, and the product IDs the virtual pads show. The same port
+// attaches its controller again; another port moves it there (sim_plug_elsewhere).
+void add_controller(Pad& pad) {
+  pad.controller = sim_add_controller(std::string(pad.shape.name.begin(), pad.shape.name.end()).c_str());
+  sim_set_product_ids(pad.controller, VPAD_VENDOR_ID, static_cast<uint16_t>(VPAD_PRODUCT_BASE + pad.shape.number));
+  for (auto a = pad.shape.axes.rbegin(); a != pad.shape.axes.rend(); ++a) sim_add_axis(pad.controller, sim_axis(*a));
+  if (pad.shape.hat) sim_add_pov(pad.controller);
+  if (pad.shape.buttons) sim_add_buttons(pad.controller, static_cast<int>(pad.shape.buttons));
+}
+
+bool plug_pads(Runner& r, const std::string& which, bool same_port) {
   for (auto& [number, pad] : r.pads) {
+    if (which.empty() ? pad.shape.later : std::stoul(which) != number) continue;
     if (pad.controller < 0) {
-      pad.controller = sim_add_controller(std::string(pad.shape.name.begin(), pad.shape.name.end()).c_str());
-      sim_set_product_ids(pad.controller, VPAD_VENDOR_ID, static_cast<uint16_t>(VPAD_PRODUCT_BASE + number));
-      for (auto a = pad.shape.axes.rbegin(); a != pad.shape.axes.rend(); ++a) sim_add_axis(pad.controller, sim_axis(*a));
-      if (pad.shape.hat) sim_add_pov(pad.controller);
-      if (pad.shape.buttons) sim_add_buttons(pad.controller, static_cast<int>(pad.shape.buttons));
+      add_controller(pad);
+    } else if (same_port) {
+      sim_set_attached(pad.controller, true);
+    } else {
+      sim_plug_elsewhere(pad.controller);
     }
-    if (which.empty() || std::stoul(which) == number) sim_set_attached(pad.controller, true);
   }
   return true;
 }
@@ -131,8 +143,8 @@ bool send(Runner&, unsigned, Pad& pad) {
   return true;
 }
 #else
-bool plug(Runner& r, const std::string& which) {
-  return run("\"" + r.ctl + "\" plug \"" + r.script + "\" " + which, nullptr) == 0;
+bool plug_pads(Runner& r, const std::string& which, bool same_port) {
+  return run("\"" + r.ctl + "\" " + (same_port ? "plug-same" : "plug") + " \"" + r.script + "\" " + which, nullptr) == 0;
 }
 
 bool unplug(Runner& r, const std::string& which) {
@@ -211,6 +223,14 @@ bool command(Runner& r, const std::string& line, std::string& error) {
     double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     if (ms > r.slowest_ms) r.slowest_ms = ms;
     r.print(std::to_string(r.entries));
+  } else if (verb == "poll-for") {
+    for (auto start = std::chrono::steady_clock::now();
+         std::chrono::steady_clock::now() - start < std::chrono::milliseconds(std::stoi(rest));) {
+      Sleep(50);
+      r.entries = r.device(CMD_POLL, 0);
+      pump();
+    }
+    r.print(std::to_string(r.entries));
   } else if (verb == "bits") {
     r.print(bits_of(r));
   } else if (verb == "set") {
@@ -220,8 +240,8 @@ bool command(Runner& r, const std::string& line, std::string& error) {
   } else if (verb == "unplug") {
     r.slowest_ms = 0;
     if (!unplug(r, rest)) return error = "cannot unplug " + rest, false;
-  } else if (verb == "plug") {
-    if (!plug(r, rest)) return error = "cannot plug " + rest, false;
+  } else if (verb == "plug" || verb == "plug-same") {
+    if (!plug_pads(r, rest, verb == "plug-same")) return error = "cannot plug " + rest, false;
   } else if (verb == "other") {
     if (!set_foreground(r, false)) return error = "another window did not get the foreground", false;
   } else if (verb == "back") {
@@ -287,7 +307,7 @@ int main(int argc, char** argv) {
 #endif
   for (const std::string& line : lines) {
     if (line.rfind("> ", 0) == 0) {
-      if (!plugged && !r.pads.empty() && !plug(r, "")) {
+      if (!plugged && !r.pads.empty() && !plug_pads(r, "", false)) {
         error = "cannot plug the pads";
         break;
       }

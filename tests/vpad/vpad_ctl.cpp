@@ -1,7 +1,10 @@
 // vpad_ctl: plugs and unplugs the virtual pads of a case script in the running Wine
 // prefix (64-bit only: drivers are installed from the prefix's own architecture).
-//   vpad_ctl plug SCRIPT [N...]   adds the script's pads (all, or pads N...) and waits until
-//                                 each is a HID device
+//   vpad_ctl plug SCRIPT [N...]   adds the script's pads (all but those marked "later", or
+//                                 pads N...) and waits until each is a HID device; each plug
+//                                 is a new device instance, as a pad put into another port
+//   vpad_ctl plug-same SCRIPT N...  the same with a fixed instance ID per pad number: the pad
+//                                 back in the port it had at its last plug-same
 //   vpad_ctl unplug all|N...      takes pads away and waits until they are gone
 //   vpad_ctl anchor               plugs the anchor (see vpad_protocol.h), which "unplug all"
 //                                 leaves, and waits for it: the driver has started
@@ -60,14 +63,15 @@ bool remove_pads(const std::vector<unsigned>& numbers) {
   return ok;
 }
 
-bool add_pad(const vpad::PadShape& shape) {
+bool add_pad(const vpad::PadShape& shape, bool same_port = false) {
   HDEVINFO set = SetupDiCreateDeviceInfoList(&GUID_DEVCLASS_HIDCLASS, nullptr);
   if (set == INVALID_HANDLE_VALUE) return false;
   SP_DEVINFO_DATA device{};
   device.cbSize = sizeof device;
   const wchar_t ids[] = VPAD_HARDWARE_ID L"\0";
-  bool ok = SetupDiCreateDeviceInfoW(set, L"JOYBITS_VPAD", &GUID_DEVCLASS_HIDCLASS, nullptr, nullptr,
-                                     DICD_GENERATE_ID, &device) &&
+  const std::wstring port = std::wstring(VPAD_HARDWARE_ID) + L"\\PORT" + std::to_wstring(shape.number);
+  bool ok = SetupDiCreateDeviceInfoW(set, same_port ? port.c_str() : L"JOYBITS_VPAD", &GUID_DEVCLASS_HIDCLASS, nullptr,
+                                     nullptr, same_port ? 0 : DICD_GENERATE_ID, &device) &&
             SetupDiSetDeviceRegistryPropertyW(set, &device, SPDRP_HARDWAREID, reinterpret_cast<const BYTE*>(ids),
                                               sizeof ids) &&
             SetupDiCallClassInstaller(DIF_REGISTERDEVICE, set, &device);
@@ -143,8 +147,9 @@ int main(int argc, char** argv) {
     if (!remove_pads({VPAD_ANCHOR}) || !add_pad(anchor)) return fail("cannot add the anchor");
     return install() && wait_for({VPAD_ANCHOR}, true) ? 0 : fail("the pad driver did not start");
   }
-  if (command != "plug" || argc < 3) {
-    std::fprintf(stderr, "usage: vpad_ctl plug SCRIPT [N...] | unplug all|N... | anchor\n");
+  const bool same_port = command == "plug-same";
+  if ((command != "plug" && !same_port) || argc < 3 || (same_port && argc < 4)) {
+    std::fprintf(stderr, "usage: vpad_ctl plug SCRIPT [N...] | plug-same SCRIPT N... | unplug all|N... | anchor\n");
     return 2;
   }
   for (int i = 3; i < argc; ++i) numbers.push_back(static_cast<unsigned>(std::atoi(argv[i])));
@@ -156,11 +161,11 @@ int main(int argc, char** argv) {
     vpad::PadShape shape;
     std::string error;
     if (!vpad::parse_pad(line, shape, error)) return fail(error + ": " + line);
-    bool chosen = numbers.empty();
+    bool chosen = numbers.empty() && !shape.later;
     for (unsigned n : numbers) chosen = chosen || n == shape.number;
     if (!chosen) continue;
     if (!remove_pads({shape.number})) return fail("cannot take away an earlier pad " + std::to_string(shape.number));
-    if (!add_pad(shape)) return fail("cannot add pad " + std::to_string(shape.number));
+    if (!add_pad(shape, same_port)) return fail("cannot add pad " + std::to_string(shape.number));
     plugged.push_back(shape.number);
   }
   if (!plugged.empty() && !install()) return fail("cannot install the pad driver");

@@ -50,6 +50,8 @@ bool parse_pad(const std::string& line, PadShape& shape, std::string& error) {
       shape.axes.push_back(static_cast<Usage>(usage));
     } else if (word == "hat") {
       shape.hat = true;
+    } else if (word == "later") {
+      shape.later = true;
     } else if (word.size() > 1 && word[0] == 'b' && word.find_first_not_of("0123456789", 1) == std::string::npos &&
                std::stoul(word.substr(1)) <= 128) {
       shape.buttons = static_cast<unsigned>(std::stoul(word.substr(1)));

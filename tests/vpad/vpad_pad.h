@@ -15,7 +15,8 @@ enum Usage : std::uint8_t { X = 0x30, Y, Z, RX, RY, RZ, SLIDER };
 
 // "pad N BITS CONTROL... NAME", the name in double quotes: BITS is 16 (logical
 // -32768..32767) or 8 (0..255) for every axis; a CONTROL is x, y, z, rx, ry, rz or slider
-// (in report order), hat, or bK for K buttons (0 to 128).
+// (in report order), hat, or bK for K buttons (0 to 128), or "later", which keeps the pad
+// out of the pads plugged at the start (a "> plug" command plugs it).
 struct PadShape {
   unsigned number = 0;
   std::wstring name;
@@ -24,6 +25,7 @@ struct PadShape {
   bool hat = false;
   unsigned buttons = 0;
   bool vendor = false;  // a vendor-defined collection in place of a joystick: the anchor
+  bool later = false;
 };
 
 // The values a report carries: axes in the shape's order; hat 0..7, or 8 for centred.

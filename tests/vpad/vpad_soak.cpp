@@ -1,6 +1,7 @@
 // vpad_soak: drives the shipped joybits.dll over the system's own dinput8.dll for a while,
 // as a host does and as fast as it can, with eight virtual pads whose reports change every
-// few frames, a pad unplugged or plugged back every one to three seconds, several
+// few frames, a pad unplugged or plugged back (into the same port or another) every one to
+// three seconds, several
 // configures a second with random mappings (one in eight refused), and the host's window
 // losing and regaining the foreground every few seconds; and checks every bit of every frame.
 //   vpad_soak JOYBITS_DLL VPAD_CTL PADS SECONDS [SEED]
@@ -17,18 +18,25 @@
 //     while the reports queued meanwhile are read);
 //   - for GRACE seconds after a configure, a change of the foreground, an unplug or a plug
 //     (counted from the first poll after it, which acquires) a slot may not be read (its
-//     bits keep); and until a device the configure made has read a report it gives its
-//     first state (Wine: -1 on every axis the pad has, no button pressed, hats centred);
+//     bits keep, or read as a pad at rest); and until a new device has read a report it
+//     gives its first state (Wine: -1 on every axis the pad has, no button pressed, hats
+//     centred);
 //   - while the host's window is in the background, and while a slot's pad is unplugged,
-//     the slot's bits keep (after GRACE); a pad plugged back may be read again by its old
-//     slot, or not;
-//   - a slot with no pad, and so every j<n> entry beyond the pads, stays 0; constants stay;
-//     a read past the end is 1.
+//     the slot reads as a pad at rest (after GRACE): axes 0, buttons up, hats centred;
+//   - a pad plugged back, into the same port or another, is taken back into its old slot,
+//     and a pad that had no slot (it was away at the configure) into the first slot with no
+//     pad, without a configure, within TAKE_IN seconds (the system's device list, which
+//     tells the plug-in that pads came, refreshes at most every 2 s), and read from GRACE
+//     after that; until then the slot may keep its bits or read at rest;
+//   - a slot with no pad, and so every j<n> entry beyond the pads, reads as a pad at rest;
+//     constants stay; a read past the end is 1.
 // A refused mapping must be answered with the echo, "//Sintax Error!" and the help list,
 // and give no entry; a configure's help list must name every plugged pad once.
 // The process's private memory (committed private pages) and handle count are sampled
 // after a warm-up and at the end, each time after the same settling: every pad plugged,
 // the host's window in front, the same mapping configured and half a second of frames.
+// The plugs (same port, another port, into a free slot) and the longest time from a plug
+// to the first frame whose bits the pad's report decided are shown on a '#' line.
 // Last line: "soak: F frames, C configures, U unplugs, W wrong bits, memory +K KiB,
 // handles +H". Exit status 0 when no bit was wrong, every answer was right, and memory
 // grew by at most 64 KiB and handles not at all.
@@ -57,6 +65,7 @@ constexpr int SLOTS = 8;
 constexpr int TABLE = 160;
 constexpr double GRACE = 1.0;  // seconds a slot may go unread after a configure, a focus change, an unplug
 constexpr double STALE = 2.0;  // seconds after which a superseded report may no longer show
+constexpr double TAKE_IN = 3.0;  // seconds from a plug until the plug-in has taken the pad in
 constexpr std::size_t RING = 4096;  // reports kept per pad
 constexpr long long MEMORY_GOAL_KIB = 64;
 // An event's time until the next frame: a configure, a focus change, an unplug or a plug
@@ -118,7 +127,8 @@ struct SlotRun {
   std::uint64_t seen = 0;   // the oldest report the slot may still show
   bool read = false;        // it has shown a report since the configure
   bool lost = false;        // its pad went away since the configure
-  bool back = false;        // and came back
+  bool back = false;        // and came back, or a pad with no slot came into it
+  bool timed = false;       // the delay from that plug to a read was measured
   double event = 0;         // the configure, unplug or plug that last touched it
   std::vector<int> entries;
 };
@@ -134,7 +144,8 @@ struct Soak {
   double focus_at = 0, configured_at = 0;
   bool bits[TABLE + 1] = {}, kept[TABLE + 1] = {};
   std::uint64_t frames = 0, configures = 0, unplugs = 0, wrong_bits = 0, wrong_answers = 0, evicted = 0, initial_reads = 0;
-  std::uint64_t focus_losses = 0;
+  std::uint64_t focus_losses = 0, plugs = 0, same_port = 0, into_free = 0;
+  double longest_take_in = 0;  // seconds from a plug to the first frame its report decided
   int shown = 0;
   LARGE_INTEGER frequency{}, zero{};
   Rng mappings, reports, events;
@@ -303,6 +314,14 @@ State state_of(const vpad::PadShape& shape, const vpad::PadValues& v) {
   return s;
 }
 
+// A pad at rest: axes 0, buttons up, points of view centred.
+State rest_state() {
+  State s{};
+  for (auto& p : s.pov) p = 0xFFFFFFFF;
+  return s;
+}
+const State REST = rest_state();
+
 // ---- the pads ----
 
 void record(PadRun& p, double t) {
@@ -335,9 +354,11 @@ bool feed(Soak& s, PadRun& p) {
   return true;
 }
 
-bool plug(Soak& s, PadRun& p) {
+// Into the same port as the pad's last plug-same, or as a new device (another port).
+bool plug(Soak& s, PadRun& p, bool same_port = false) {
   double t = now(s);
-  if (vpad::run("\"" + s.ctl + "\" plug \"" + s.pads_file + "\" " + std::to_string(p.shape.number), nullptr) != 0)
+  const std::string how = same_port ? "plug-same" : "plug";
+  if (vpad::run("\"" + s.ctl + "\" " + how + " \"" + s.pads_file + "\" " + std::to_string(p.shape.number), nullptr) != 0)
     return false;
   p.feed = vpad::open_pad(p.shape.number);
   if (p.feed == INVALID_HANDLE_VALUE) return false;
@@ -348,13 +369,37 @@ bool plug(Soak& s, PadRun& p) {
   record(p, t);
   p.plugged = true;
   p.plugged_at = now(s);
-  for (auto& slot : s.slots)
-    if (slot.pad >= 0 && &s.pads[static_cast<std::size_t>(slot.pad)] == &p && slot.lost) {
-      slot.back = true;
-      slot.seen = p.next - 1;
-      slot.event = PENDING;
-    }
   return feed(s, p);
+}
+
+bool take_in(Soak& s, PadRun& p, std::uint64_t seen);
+
+// A plug while the host runs: the pad goes back into its old slot, or, when it had none,
+// into the first slot with no pad.
+bool plug_back(Soak& s, PadRun& p, bool same_port) {
+  if (!plug(s, p, same_port)) return false;
+  ++s.plugs;
+  s.same_port += same_port;
+  return take_in(s, p, p.next - 2);  // the plug's first report, all zeros, or the one fed after it
+}
+
+// The slot a pad plugged in while the host runs goes to; seen: the oldest report it may show.
+bool take_in(Soak& s, PadRun& p, std::uint64_t seen) {
+  SlotRun* into = nullptr;
+  for (auto& slot : s.slots)
+    if (slot.pad >= 0 && &s.pads[static_cast<std::size_t>(slot.pad)] == &p) into = &slot;
+  for (auto& slot : s.slots)
+    if (!into && slot.pad < 0) {
+      into = &slot;
+      into->pad = static_cast<int>(&p - s.pads.data());
+      ++s.into_free;
+    }
+  if (!into) return true;
+  into->lost = into->back = true;
+  into->timed = into->read = false;
+  into->seen = seen;
+  into->event = PENDING;
+  return true;
 }
 
 bool unplug(Soak& s, PadRun& p) {
@@ -444,6 +489,14 @@ void read_answer(Soak& s, const char* answer) {
   for (std::size_t i = 0; i < s.pads.size(); ++i)
     if (s.pads[i].plugged && !listed[i] && t - s.pads[i].plugged_at > 2)
       return wrong_answer(s, answer, "a plugged pad is missing from the help list");
+  // A pad the configure did not see yet is taken in by a poll.
+  for (std::size_t i = 0; i < s.pads.size(); ++i)
+    if (s.pads[i].plugged && !listed[i]) {
+      const PadRun& pr = s.pads[i];
+      std::uint64_t seen = pr.next - 1;
+      while (seen > 0 && pr.next - seen < RING && pr.ring[seen % RING].time > t - STALE) --seen;
+      take_in(s, s.pads[i], seen);
+    }
   for (int i = 0; i < m.count; ++i)
     if (m.entries[i].controller) s.slots[m.entries[i].controller - 1].entries.push_back(i);
 }
@@ -482,25 +535,29 @@ bool shows(const Soak& s, const SlotRun& sr, const State& state) {
 void check_slot(Soak& s, int index, double t) {
   SlotRun& sr = s.slots[index];
   if (sr.entries.empty()) return;
-  if (sr.pad < 0) {  // never read: 0 since the configure
-    if (int n = differing(s, sr, s.kept)) s.wrong_bits += static_cast<std::uint64_t>(n), show_wrong(s, index, "a slot with no pad", bits_text(sr, s.kept));
+  bool rest[TABLE + 1];
+  for (int i : sr.entries) rest[i] = evaluate(s.mapping.entries[i], REST);
+  const bool at_rest = differing(s, sr, rest) == 0;
+  if (sr.pad < 0) {
+    if (!at_rest) s.wrong_bits += static_cast<std::uint64_t>(differing(s, sr, rest)), show_wrong(s, index, "a slot with no pad", bits_text(sr, rest));
     return;
   }
   PadRun& p = s.pads[static_cast<std::size_t>(sr.pad)];
   const bool keeps = differing(s, sr, s.kept) == 0;
   const double since_focus = t - s.focus_at, since_event = t - sr.event;
-  const bool must_keep = (!s.in_front && since_focus >= GRACE) || (sr.lost && !sr.back && since_event >= GRACE);
-  if (must_keep) {
-    if (!keeps) s.wrong_bits += static_cast<std::uint64_t>(differing(s, sr, s.kept)), show_wrong(s, index, s.in_front ? "its pad is unplugged" : "the host is in the background", bits_text(sr, s.kept));
+  const bool taking_in = sr.back && since_event < TAKE_IN + GRACE;
+  const bool must_rest = (!s.in_front && since_focus >= GRACE) || (sr.lost && !sr.back && since_event >= GRACE);
+  if (must_rest) {
+    if (!at_rest) s.wrong_bits += static_cast<std::uint64_t>(differing(s, sr, rest)), show_wrong(s, index, s.in_front ? "its pad is unplugged" : "the host is in the background", bits_text(sr, rest));
     return;
   }
-  const bool may_keep = !s.in_front || since_focus < GRACE || since_event < GRACE || sr.lost;
-  if (may_keep && keeps) return;
+  const bool may_keep = !s.in_front || since_focus < GRACE || since_event < GRACE || taking_in;
+  if (may_keep && (keeps || at_rest)) return;
   std::uint64_t oldest = p.next > RING ? p.next - RING : 0;
   if (sr.seen < oldest) sr.seen = oldest, ++s.evicted;
   std::uint64_t low = sr.seen;
-  // Until a device made by the configure has read a report, it gives its first state.
-  if (!sr.read && t - s.configured_at < GRACE && shows(s, sr, p.initial)) {
+  // Until a new device has read a report, it gives its first state.
+  if (!sr.read && (t - s.configured_at < GRACE || taking_in) && shows(s, sr, p.initial)) {
     ++s.initial_reads;
     return;
   }
@@ -510,6 +567,7 @@ void check_slot(Soak& s, int index, double t) {
     if (shows(s, sr, p.ring[k % RING].state)) {
       sr.seen = k;
       sr.read = true;
+      if (sr.back && !sr.timed && !at_rest) sr.timed = true, s.longest_take_in = std::max(s.longest_take_in, t - p.plugged_at);
       return;
     }
   bool want[TABLE + 1];
@@ -518,7 +576,7 @@ void check_slot(Soak& s, int index, double t) {
   s.wrong_bits += static_cast<std::uint64_t>(std::max(1, differing(s, sr, want)));
   char why[160];
   std::snprintf(why, sizeof why, "no report from %" PRIu64 " to %" PRIu64 " matches (fed %.3f s ago)%s", low, p.next - 1,
-                t - p.ring[(p.next - 1) % RING].time, may_keep ? ", nor the kept bits" : "");
+                t - p.ring[(p.next - 1) % RING].time, may_keep ? ", nor the kept bits, nor a pad at rest" : "");
   show_wrong(s, index, why, bits_text(sr, want));
 }
 
@@ -683,7 +741,7 @@ std::string next_events(Soak& s, Schedule& sched, double t, bool warm) {
     for (auto& p : s.pads)
       if (!p.plugged) away = &p;
     PadRun& p = away ? *away : s.pads[static_cast<std::size_t>(pick(s.events, 0, static_cast<int>(s.pads.size()) - 1))];
-    if (!(away ? plug(s, p) : unplug(s, p))) failure = "cannot plug or unplug pad " + std::to_string(p.shape.number);
+    if (!(away ? plug_back(s, p, pick(s.events, 0, 1) == 0) : unplug(s, p))) failure = "cannot plug or unplug pad " + std::to_string(p.shape.number);
     sched.next_plug = now(s) + (warm ? pick_time(s.events, 1, 3) : pick_time(s.events, 0.5, 1.5));
   }
   if (t >= sched.next_focus) {
@@ -775,6 +833,9 @@ int main(int argc, char** argv) {
   if (handle_growth > 0) std::printf("soak: FAILED: %lld handles more (goal: none)\n", handle_growth);
   if (s.initial_reads) std::printf("# %" PRIu64 " slot reads showed a new device's first state\n", s.initial_reads);
   if (s.evicted) std::printf("# %" PRIu64 " times a slot's oldest possible report had left the ring\n", s.evicted);
+  std::printf("# %" PRIu64 " plugs: %" PRIu64 " into the same port, %" PRIu64 " into another, %" PRIu64
+              " into a slot with no pad; longest from a plug to its pad's bits %.2f s\n",
+              s.plugs, s.same_port, s.plugs - s.same_port, s.into_free, s.longest_take_in);
   std::printf("soak: %" PRIu64 " frames, %" PRIu64 " configures, %" PRIu64 " unplugs, %" PRIu64 " wrong bits, memory %+lld KiB, handles %+lld\n",
               s.frames, s.configures, s.unplugs, s.wrong_bits, memory, handle_growth);
   return failure.empty() && !s.wrong_bits && !s.wrong_answers && memory <= MEMORY_GOAL_KIB && handle_growth <= 0 ? 0 : 1;

@@ -1,0 +1,190 @@
+// Pads plugged in while the host runs, taken in by a poll without a configure. The poll
+// looks at the system's list of input devices, which is cheap, no more than a few times a
+// second and only while there is room for a pad; it enumerates the game controllers, which
+// takes milliseconds and far longer with some devices, only when a device came into that
+// list (one that only went needs none: its Acquire says so).
+#include "controllers/controllers.h"
+#include "controllers/guid.h"
+
+namespace {
+
+// The device list is looked at no more often than this.
+constexpr DWORD LOOK_INTERVAL_MS = 250;
+
+constexpr uint64_t DIGEST_START = 0xcbf29ce484222325u;  // FNV-1a
+constexpr uint64_t DIGEST_PRIME = 0x100000001b3u;
+
+uint64_t digest_of(uint64_t digest, uint64_t value) {
+    for (int byte = 0; byte < 8; ++byte, value >>= 8) digest = (digest ^ (value & 0xFF)) * DIGEST_PRIME;
+    return digest;
+}
+
+// Digest of a device's path (DIPROP_GUIDANDPATH), which stays the same for one device
+// whatever instance GUID it is enumerated under; 0 when the platform does not tell it.
+uint64_t device_path(IDirectInputDevice8W* device) noexcept {
+    DIPROPGUIDANDPATH property{};
+    property.diph.dwSize = sizeof(DIPROPGUIDANDPATH);
+    property.diph.dwHeaderSize = sizeof(DIPROPHEADER);
+    property.diph.dwHow = DIPH_DEVICE;
+    if (FAILED(device->GetProperty(DIPROP_GUIDANDPATH, &property.diph)) || property.wszPath[0] == 0) return 0;
+    uint64_t digest = DIGEST_START;
+    for (int i = 0; i < MAX_PATH && property.wszPath[i] != 0; ++i) digest = digest_of(digest, property.wszPath[i]);
+    return digest == 0 ? 1 : digest;
+}
+
+// A pad the enumeration found that no slot holds, its device created, not yet placed.
+struct Arrival {
+    IDirectInputDevice8W* device;
+    uint32_t model;
+    GUID instance;
+    uint64_t path;
+};
+
+// What one enumeration of arrivals carries: the set, the slots whose pad it listed, and
+// the new pads (placed once the enumeration has said which pads are gone).
+struct Arrivals {
+    ControllerSet* set;
+    uint32_t listed;
+    int32_t count;
+    Arrival pads[SLOT_COUNT];
+};
+
+int32_t slot_with_instance(const ControllerSet& set, const GUID& instance) {
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) {
+        if (set.slots[i].device != nullptr && same_guid(set.slots[i].instance, instance)) return i;
+    }
+    return -1;
+}
+
+int32_t slot_with_path(const ControllerSet& set, uint64_t path) {
+    for (int32_t i = 0; path != 0 && i < SLOT_COUNT; ++i) {
+        if (set.slots[i].device != nullptr && set.slots[i].path == path) return i;
+    }
+    return -1;
+}
+
+// The new pad goes into the slot, in place of a gone pad's device, and is set up as the
+// configure sets up a pad; the next poll acquires it.
+void take_into(ControllerSet& set, int32_t index, const Arrival& pad) noexcept {
+    ControllerSlot& slot = set.slots[index];
+    if (slot.device != nullptr) {
+        slot.device->Unacquire();
+        slot.device->Release();
+    }
+    slot = ControllerSlot{};
+    slot.device = pad.device;
+    slot.model = pad.model;
+    slot.instance = pad.instance;
+    slot.path = pad.path;
+    slot.ready = set_up_device(set, index, false);  // lists no axes: cannot throw
+}
+
+// Marks the pads still held as listed, and keeps each new one, with its device, for later.
+// A pad seen again under another instance GUID is recognised by its path: the same pad
+// back in its port goes to its own slot again, one still held is never taken twice.
+BOOL CALLBACK on_device_arrived(const DIDEVICEINSTANCEW* instance, LPVOID context) noexcept {
+    Arrivals& arrivals = *static_cast<Arrivals*>(context);
+    ControllerSet& set = *arrivals.set;
+    if (instance == nullptr) return DIENUM_CONTINUE;
+    const int32_t held = slot_with_instance(set, instance->guidInstance);
+    if (held >= 0 && !set.slots[held].gone) {
+        arrivals.listed |= 1u << held;
+        return DIENUM_CONTINUE;
+    }
+    IDirectInputDevice8W* device = nullptr;
+    if (FAILED(set.direct_input->CreateDevice(instance->guidInstance, &device, nullptr)) || device == nullptr) {
+        return DIENUM_CONTINUE;
+    }
+    const Arrival pad{device, model_of(*instance), instance->guidInstance, device_path(device)};
+    const int32_t same = slot_with_path(set, pad.path);
+    if (same >= 0) {
+        arrivals.listed |= 1u << same;
+        if (set.slots[same].gone) {
+            take_into(set, same, pad);
+        } else {
+            set.slots[same].instance = pad.instance;  // found by it next time, without a device
+            device->Release();
+        }
+        return DIENUM_CONTINUE;
+    }
+    if (arrivals.count == SLOT_COUNT) {
+        device->Release();
+        return DIENUM_CONTINUE;
+    }
+    arrivals.pads[arrivals.count++] = pad;
+    return DIENUM_CONTINUE;
+}
+
+bool has_room(const ControllerSet& set) {
+    for (const ControllerSlot& slot : set.slots) {
+        if (slot.device == nullptr || slot.gone) return true;
+    }
+    return false;
+}
+
+void enumerate_arrivals(ControllerSet& set) noexcept {
+    for (ControllerSlot& slot : set.slots) {
+        if (slot.device != nullptr && slot.path == 0) slot.path = device_path(slot.device);
+    }
+    Arrivals arrivals{&set, 0, 0, {}};
+    const HRESULT hr = set.direct_input->EnumDevices(DI8DEVCLASS_GAMECTRL, on_device_arrived, &arrivals,
+                                                     DIEDFL_ATTACHEDONLY);
+    for (int32_t i = 0; SUCCEEDED(hr) && i < SLOT_COUNT; ++i) {
+        if (set.slots[i].device != nullptr && (arrivals.listed & (1u << i)) == 0) set.slots[i].gone = true;
+    }
+    for (int32_t n = 0; n < arrivals.count; ++n) {
+        const int32_t index = arrival_slot(set, arrivals.pads[n].model);
+        if (index >= 0) {
+            take_into(set, index, arrivals.pads[n]);
+        } else {
+            arrivals.pads[n].device->Release();
+        }
+    }
+}
+
+}  // namespace
+
+bool device_list_grew(DeviceList& known) noexcept {
+    RAWINPUTDEVICELIST list[DEVICE_LIST_CAPACITY];
+    UINT total = DEVICE_LIST_CAPACITY;
+    const UINT read = GetRawInputDeviceList(list, &total, sizeof(RAWINPUTDEVICELIST));
+    if (read == static_cast<UINT>(-1)) {
+        const bool grew = total > known.total;
+        known.total = total;
+        known.count = 0;
+        return grew;
+    }
+    bool grew = false;
+    unsigned count = 0;
+    for (UINT i = 0; i < read && i < DEVICE_LIST_CAPACITY; ++i) {
+        if (list[i].dwType != RIM_TYPEHID) continue;
+        bool seen = false;
+        for (unsigned k = 0; k < known.count && !seen; ++k) seen = known.hid[k] == list[i].hDevice;
+        grew = grew || !seen;
+        list[count++].hDevice = list[i].hDevice;
+    }
+    for (unsigned k = 0; k < count; ++k) known.hid[k] = list[k].hDevice;
+    known.count = count;
+    known.total = read;
+    return grew;
+}
+
+int32_t arrival_slot(const ControllerSet& set, uint32_t model) noexcept {
+    for (int32_t i = 0; model != 0 && i < SLOT_COUNT; ++i) {
+        const ControllerSlot& slot = set.slots[i];
+        if (slot.device != nullptr && slot.gone && slot.model == model) return i;
+    }
+    // Else an empty slot as the configure gives one: a slot pinned to another model stays
+    // kept for that model.
+    bool held[SLOT_COUNT];
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) held[i] = set.slots[i].device != nullptr;
+    return slot_for_model(set.pins, held, model);
+}
+
+void take_in_arrivals(ControllerSet& set) noexcept {
+    if (set.direct_input == nullptr || !has_room(set)) return;
+    const DWORD now = GetTickCount();
+    if (now - set.last_look < LOOK_INTERVAL_MS) return;
+    set.last_look = now;
+    if (device_list_grew(set.devices)) enumerate_arrivals(set);
+}
