@@ -329,14 +329,14 @@ std::string slots_after_open(ControllerSet& set, TextBuffer& text, const std::ve
     return out;
 }
 
-uint32_t model_of(int controller) { return pad_model(SIM_DEFAULT_VENDOR, static_cast<uint32_t>(controller + 1)); }
+uint32_t default_model(int controller) { return pad_model(SIM_DEFAULT_VENDOR, static_cast<uint32_t>(controller + 1)); }
 
 }  // namespace
 
 TEST_F(ControllersTest, PinnedSlotsTakeTheirModelAndTheOtherPadsFillTheRestInOrder) {
     for (const char* name : {"A", "B", "C"}) sim_add_gamepad(name);
-    EXPECT_EQ(slots_after_open(set, text, {model_of(2)}), "CAB-----");  // pinned, present
-    EXPECT_EQ(set.slots[0].model, model_of(2));
+    EXPECT_EQ(slots_after_open(set, text, {default_model(2)}), "CAB-----");  // pinned, present
+    EXPECT_EQ(set.slots[0].model, default_model(2));
     reset_controllers(set);
     sim_clear_log();
     // Pinned to a model not attached: j2 holds nothing, adds nothing to the help list, and
@@ -356,6 +356,6 @@ TEST_F(ControllersTest, TwoPadsOfOneModelTakeItsPinnedSlotsInEnumerationOrder) {
 
 TEST_F(ControllersTest, APadWithNoSlotLeftIsNotCreatedWhileAPinnedSlotWaits) {
     for (int i = 0; i < 10; ++i) sim_add_gamepad(std::string(1, static_cast<char>('A' + i)).c_str());
-    EXPECT_EQ(slots_after_open(set, text, {0, 0, 0, 0, 0, 0, 0, model_of(9)}), "ABCDEFGJ");
+    EXPECT_EQ(slots_after_open(set, text, {0, 0, 0, 0, 0, 0, 0, default_model(9)}), "ABCDEFGJ");
     EXPECT_EQ(created_controllers(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 9}));  // H and I never made
 }
