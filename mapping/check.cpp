@@ -198,8 +198,7 @@ std::vector<MappingWarning> check_mapping(const std::string& text, const std::ve
             break;
         }
         if (token.pin_slot >= 0) {
-            const std::string problem = slots.pinned ? empty_slot_problem(slots, token.pin_slot, attached) : "";
-            if (!problem.empty()) warn(problem);
+            if (slots.pinned && slots.pad[token.pin_slot] < 0) warn(empty_slot_problem(slots, token.pin_slot, attached));
             continue;
         }
         ++entries;
