@@ -176,10 +176,11 @@ int32_t arrival_slot(const ControllerSet& set, uint32_t model) noexcept {
         const ControllerSlot& slot = set.slots[i];
         if (slot.device != nullptr && slot.gone && slot.model == model) return i;
     }
-    for (int32_t i = 0; i < SLOT_COUNT; ++i) {
-        if (set.slots[i].device == nullptr) return i;
-    }
-    return -1;
+    // Else an empty slot as the configure gives one: a slot pinned to another model stays
+    // kept for that model.
+    bool held[SLOT_COUNT];
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) held[i] = set.slots[i].device != nullptr;
+    return slot_for_model(set.pins, held, model);
 }
 
 void take_in_arrivals(ControllerSet& set) noexcept {

@@ -8,6 +8,48 @@
 
 // Controller slots j1..j8: the controllers DirectInput enumerates first, in its order.
 inline constexpr int SLOT_COUNT = 8;
+// A pad's model, its USB vendor and product IDs in one word: the vendor in the low 16 bits,
+// the product in the high 16, as DirectInput packs them into the first field of a
+// device's product GUID. 0 stands for no model: a slot not pinned, a pad of unknown IDs.
+constexpr uint32_t pad_model(uint32_t vendor, uint32_t product) {
+    return (vendor & 0xFFFFu) | (product & 0xFFFFu) << 16;
+}
+constexpr uint32_t model_vendor(uint32_t model) { return model & 0xFFFFu; }
+constexpr uint32_t model_product(uint32_t model) { return model >> 16; }
+// The slot a pad of this model takes when the pads enumerated before it hold the slots
+// marked held: the lowest empty slot pinned to its model, else the lowest empty slot not
+// pinned (pins[i] == 0); -1 when neither is left. Pads taken this way in enumeration order
+// give each pinned slot the first pad of its model that no other pinned slot took.
+constexpr int32_t slot_for_model(const uint32_t (&pins)[SLOT_COUNT], const bool (&held)[SLOT_COUNT], uint32_t model) {
+    int32_t unpinned = -1;
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) {
+        if (held[i]) continue;
+        if (model != 0 && pins[i] == model) return i;
+        if (pins[i] == 0 && unpinned < 0) unpinned = i;
+    }
+    return unpinned;
+}
+
+// A pin keeps slot j<n> for one model: "j1=045E:028E", the IDs in four hex digits each.
+inline constexpr int PIN_MODEL_DIGITS = 4;
+inline constexpr char PIN_MARK = '=';
+inline constexpr char PIN_SEPARATOR = ':';
+// A model as pins and people write it: "045E:028E".
+struct ModelText {
+    char text[2 * PIN_MODEL_DIGITS + 2];
+};
+constexpr ModelText model_text(uint32_t model) {
+    constexpr char digits[] = "0123456789ABCDEF";
+    ModelText out{};
+    for (int i = 0; i < PIN_MODEL_DIGITS; ++i) {
+        const int shift = 4 * (PIN_MODEL_DIGITS - 1 - i);
+        out.text[i] = digits[(model_vendor(model) >> shift) & 0xFu];
+        out.text[PIN_MODEL_DIGITS + 1 + i] = digits[(model_product(model) >> shift) & 0xFu];
+    }
+    out.text[PIN_MODEL_DIGITS] = PIN_SEPARATOR;
+    return out;
+}
+
 // The buttons of DIJOYSTATE2 (rgbButtons), j<n>b1..j<n>b128.
 inline constexpr int BUTTON_COUNT = 128;
 

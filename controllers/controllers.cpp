@@ -53,6 +53,21 @@ bool set_up_slot(ControllerSet& set, int32_t index, TextBuffer& help) {
     return true;
 }
 
+// The empty slot a pad of this model takes (slot_for_model); -1 when none is left.
+int32_t free_slot_for(const ControllerSet& set, uint32_t model) {
+    bool held[SLOT_COUNT];
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) held[i] = set.slots[i].device != nullptr;
+    return slot_for_model(set.pins, held, model);
+}
+
+// Every slot holds a pad: the enumeration can stop.
+bool full(const ControllerSet& set) {
+    for (const ControllerSlot& slot : set.slots) {
+        if (slot.device == nullptr) return false;
+    }
+    return true;
+}
+
 // A pad at rest: every axis and slider 0, every button up, every point of view centred.
 constexpr DIJOYSTATE2 rest_state() {
     DIJOYSTATE2 state{};
@@ -151,6 +166,7 @@ void release_controllers(ControllerSet& set) noexcept {
 void reset_controllers(ControllerSet& set) noexcept {
     release_controllers(set);
     for (ControllerSlot& slot : set.slots) slot = ControllerSlot{};
+    for (uint32_t& pin : set.pins) pin = 0;
     set.axis_fragments.release();
 }
 
@@ -169,20 +185,23 @@ BOOL CALLBACK on_device_enumerated(const DIDEVICEINSTANCEW* instance, LPVOID con
     auto* set = static_cast<ControllerSet*>(context);
     if (set == nullptr || set->direct_input == nullptr) return DIENUM_STOP;
     if (instance == nullptr) return DIENUM_CONTINUE;
+    const uint32_t model = model_of(*instance);
+    const int32_t slot = free_slot_for(*set, model);
+    // A pad with no slot left for it is not created while a slot is still kept for
+    // another model, which a pad enumerated later may take.
+    if (slot < 0 && !full(*set)) return DIENUM_CONTINUE;
     IDirectInputDevice8W* device = nullptr;
     if (FAILED(set->direct_input->CreateDevice(instance->guidInstance, &device, nullptr)) || device == nullptr) {
         return DIENUM_CONTINUE;
     }
-    for (int32_t i = 0; i < SLOT_COUNT; ++i) {
-        if (set->slots[i].device != nullptr) continue;
-        set->slots[i].device = device;
-        set->slots[i].model = model_of(*instance);
-        set->slots[i].instance = instance->guidInstance;
-        return i == SLOT_COUNT - 1 ? DIENUM_STOP : DIENUM_CONTINUE;
+    if (slot < 0) {  // only a platform that ignored the stop gets here: there is no slot for the device
+        device->Release();
+        return DIENUM_STOP;
     }
-    // Only a platform that ignored the stop gets here: there is no slot for the device.
-    device->Release();
-    return DIENUM_STOP;
+    set->slots[slot].device = device;
+    set->slots[slot].model = model;
+    set->slots[slot].instance = instance->guidInstance;
+    return full(*set) ? DIENUM_STOP : DIENUM_CONTINUE;
 }
 
 BOOL CALLBACK on_object_enumerated(const DIDEVICEOBJECTINSTANCEW* object, LPVOID context) noexcept {

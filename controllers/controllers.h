@@ -36,6 +36,9 @@ struct DeviceList {
 struct ControllerSet {
     IDirectInput8W* direct_input = nullptr;  // one reference, owned here
     ControllerSlot slots[SLOT_COUNT];
+    // The model each slot is kept for (pad_model), 0 for a slot not pinned: set before
+    // open_controllers, which gives a pinned slot only a pad of its model.
+    uint32_t pins[SLOT_COUNT] = {};
     int32_t setup_slot = 0;       // the slot whose objects are being enumerated
     TextBuffer axis_fragments;    // scratch list of the set-up slot's axis fragments
     HWND window = nullptr;        // the window the last open_controllers set the pads up with
@@ -45,7 +48,9 @@ struct ControllerSet {
 };
 
 // Creates DirectInput, takes the attached game controllers into the slots and sets each
-// up. Expects every slot empty and not ready. On success returns true and sets text to
+// up. Expects every slot empty and not ready. Each pinned slot takes the first pad of its
+// model that no other pinned slot took; the other pads fill the slots not pinned in
+// enumeration order; a pad with no slot left for it is not created. On success returns true and sets text to
 // the HelpText; on failure returns false and sets text to the failure message.
 bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text);
 
@@ -53,8 +58,8 @@ bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text);
 // Ready flags are left as they are.
 void release_controllers(ControllerSet& set) noexcept;
 
-// Releases everything, then empties the slots, clears their ready flags and drops the
-// set-up's scratch: the state open_controllers expects.
+// Releases everything, then empties the slots, clears their ready flags and pins and drops
+// the set-up's scratch: the state open_controllers expects.
 void reset_controllers(ControllerSet& set) noexcept;
 
 // Reads every ready controller into the snapshot, acquiring those whose Poll fails. While
@@ -77,7 +82,8 @@ void take_in_arrivals(ControllerSet& set) noexcept;
 // did not (or, for a list too long to read, when it grew).
 bool device_list_grew(DeviceList& known) noexcept;
 // The slot a new pad of that model goes to: the first slot whose pad of the same model is
-// gone, else the first slot that holds no pad; -1 when there is none.
+// gone, else the empty slot slot_for_model gives it (pinned to its model, else not pinned);
+// -1 when there is none.
 int32_t arrival_slot(const ControllerSet& set, uint32_t model) noexcept;
 // The model a pad's enumeration gives (guidProduct.Data1: MAKELONG(vendor, product)).
 inline uint32_t model_of(const DIDEVICEINSTANCEW& instance) { return instance.guidProduct.Data1; }

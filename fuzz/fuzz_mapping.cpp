@@ -92,16 +92,16 @@ void check_tokens(const std::string& chosen, bool refused, const MappingEntry* w
     const auto listed = static_cast<int32_t>(tokens.size());
     check(refused == (refused_token(tokens) != nullptr),
           "the token list and the configure disagree on a refusal", chosen);
-    check(refused || (listed < MAX_ENTRIES ? listed : MAX_ENTRIES) == count,
-          "the token list and the table differ in length", chosen);
     int32_t at = 0;
+    int32_t entry = 0;  // the entry of the token: pins make none
     for (int32_t i = 0; i < listed; ++i) {
         const TokenSpan& t = tokens[static_cast<size_t>(i)];
         check(t.start == at && t.start <= t.number_start && t.number_start <= t.number_end && t.number_end <= t.end,
               "a token's span is out of order", chosen);
         const char after = t.end < static_cast<int32_t>(chosen.size()) ? chosen[static_cast<size_t>(t.end)] : ',';
         check(after == ',' || after == '/', "a token ends at neither a comma, a '/' nor the end", chosen);
-        check(refused || i >= count || t.word == words[i], "a token's word is not the table's", chosen);
+        check(refused || entry >= count || t.pin_slot >= 0 || t.word == words[entry], "a token's word is not the table's",
+              chosen);
         for (size_t k = 0; k < t.operands.size(); ++k) {
             const TokenSpan& o = t.operands[k];
             check(t.start <= o.start && o.start < o.end && o.end <= t.end && o.number_end <= o.end &&
@@ -109,7 +109,10 @@ void check_tokens(const std::string& chosen, bool refused, const MappingEntry* w
                   "an operand's span or word is not its group's", chosen);
         }
         at = t.end + 1;
+        if (t.pin_slot < 0) ++entry;
     }
+    check(refused || (entry < MAX_ENTRIES ? entry : MAX_ENTRIES) == count, "the token list and the table differ in length",
+          chosen);
 }
 
 void set_up_platform() {

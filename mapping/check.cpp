@@ -1,5 +1,6 @@
 #include "mapping/check.h"
 
+#include <algorithm>
 #include <map>
 
 #include "text/text_buffer.h"
@@ -103,9 +104,44 @@ std::string control_of(MappingEntry word) {
     return pad + mapped_axis_letters(kind_axis(kind));
 }
 
+// The slots as the pins of a text give them to the attached controllers: the index of each
+// slot's controller in attached.models, -1 for none.
+struct SlotPads {
+    uint32_t pins[SLOT_COUNT] = {};
+    int32_t pad[SLOT_COUNT] = {-1, -1, -1, -1, -1, -1, -1, -1};
+    bool pinned = false;  // the text has a pin and the platform said the models
+};
+
+SlotPads slot_pads(const std::vector<TokenSpan>& tokens, const AttachedControllers& attached) {
+    SlotPads slots;
+    for (const TokenSpan& token : tokens) {
+        if (token.pin_slot >= 0) slots.pins[token.pin_slot] = token.pin_model;
+        slots.pinned = slots.pinned || (token.pin_slot >= 0 && !attached.models.empty());
+    }
+    bool held[SLOT_COUNT] = {};
+    for (size_t i = 0; slots.pinned && i < attached.models.size(); ++i) {
+        const int32_t slot = slot_for_model(slots.pins, held, attached.models[i]);
+        if (slot < 0) continue;
+        held[slot] = true;
+        slots.pad[slot] = static_cast<int32_t>(i);
+    }
+    return slots;
+}
+
+// What a slot that no controller takes under the pins reads; "" for a slot that one takes.
+std::string empty_slot_problem(const SlotPads& slots, int32_t slot, const AttachedControllers& attached) {
+    if (slots.pad[slot] >= 0) return "";
+    const std::string pad = "j" + std::to_string(slot + 1);
+    const uint32_t model = slots.pins[slot];
+    if (model == 0) return "no controller will take " + pad + ": it reads at rest";
+    const bool attached_one = std::find(attached.models.begin(), attached.models.end(), model) != attached.models.end();
+    return pad + " is kept for " + model_text(model).text +
+           (attached_one ? ", of which no controller is left for it" : ", which is not attached") + ": it reads at rest";
+}
+
 // The warnings of one compiled token of text.
 std::vector<std::string> token_problems(const std::string& text, const TokenSpan& token,
-                                        const AttachedControllers& attached) {
+                                        const AttachedControllers& attached, const SlotPads& slots) {
     std::vector<std::string> problems;
     const auto add = [&](const std::string& problem) {
         if (!problem.empty()) problems.push_back(problem);
@@ -126,7 +162,13 @@ std::vector<std::string> token_problems(const std::string& text, const TokenSpan
         add(constant_test_problem(token.word));
     }
     const auto controller = static_cast<int32_t>(entry_controller(token.word));
-    if (attached.count >= 0 && controller > attached.count) {
+    if (slots.pinned) {
+        const int32_t pad = slots.pad[controller - 1];
+        add(empty_slot_problem(slots, controller - 1, attached));
+        if (pad >= 0 && pad < static_cast<int32_t>(attached.objects.size())) {
+            add(missing_problem(token.word, attached.objects[static_cast<size_t>(pad)]));
+        }
+    } else if (attached.count >= 0 && controller > attached.count) {
         add("j" + std::to_string(controller) + " is not attached (" +
             (attached.count == 0 ? std::string("no controller is") : std::to_string(attached.count) + " attached") + ")");
     } else if (attached.count >= 0 && static_cast<int32_t>(attached.objects.size()) == attached.count) {
@@ -138,6 +180,7 @@ std::vector<std::string> token_problems(const std::string& text, const TokenSpan
 // The warnings of group token index: each operand's own, named by its number and marking
 // its bytes, and an operand that reads the same control as one before it.
 void warn_group(const std::string& text, const TokenSpan& token, int32_t index, const AttachedControllers& attached,
+                const SlotPads& slots,
                 std::vector<MappingWarning>& warnings) {
     std::map<std::string, size_t> first_with_control;
     for (size_t i = 0; i < token.operands.size(); ++i) {
@@ -146,7 +189,7 @@ void warn_group(const std::string& text, const TokenSpan& token, int32_t index, 
         auto warn = [&](const std::string& message) {
             warnings.push_back({index, operand.start, operand.end - operand.start, name + ": " + message});
         };
-        for (const std::string& problem : token_problems(text, operand, attached)) warn(problem);
+        for (const std::string& problem : token_problems(text, operand, attached, slots)) warn(problem);
         const auto seen = first_with_control.emplace(control_of(operand.word), i);
         if (!seen.second) warn("reads " + seen.first->first + ", as operand " + std::to_string(seen.first->second + 1) + " does");
     }
@@ -169,21 +212,28 @@ std::vector<MappingWarning> check_mapping(const std::string& text, const std::ve
     }
 
     std::map<MappingEntry, int32_t> first_with_test;
+    int32_t entries = 0;
+    const SlotPads slots = slot_pads(tokens, attached);
     for (int32_t index = 0; index < static_cast<int32_t>(tokens.size()); ++index) {
         const TokenSpan& token = tokens[static_cast<size_t>(index)];
         auto warn = [&](const std::string& message) {
             warnings.push_back({index, token.start, token.end - token.start, message});
         };
-        if (index >= MAX_ENTRIES) {
+        if (entries >= MAX_ENTRIES) {
             warn("this token and the " + std::to_string(tokens.size() - static_cast<size_t>(index) - 1) +
                  " after it are ignored: only the first " + std::to_string(MAX_ENTRIES) + " tokens count");
             break;
         }
-        if (entry_is_group(token.word)) {
-            warn_group(text, token, index, attached, warnings);
+        if (token.pin_slot >= 0) {
+            if (slots.pinned && slots.pad[token.pin_slot] < 0) warn(empty_slot_problem(slots, token.pin_slot, attached));
             continue;
         }
-        for (const std::string& problem : token_problems(text, token, attached)) warn(problem);
+        ++entries;
+        if (entry_is_group(token.word)) {
+            warn_group(text, token, index, attached, slots, warnings);
+            continue;
+        }
+        for (const std::string& problem : token_problems(text, token, attached, slots)) warn(problem);
         if (entry_is_constant(token.word)) continue;
         const auto seen = first_with_test.emplace(token.word, index);
         if (!seen.second) warn("the same test as token " + std::to_string(seen.first->second + 1));

@@ -2,7 +2,8 @@
 // they say: a number that reads as another one, a threshold or bit number that wraps, a
 // test no value of an axis can change, an inverted constant, a controller nobody attached
 // or a control it lacks, tokens past the last entry, a trailing comma, the same test
-// twice, a text of blanks alone. It reads the tokens as the plug-in's own compiler cut them and changes nothing
+// twice, a text of blanks alone, a pin whose model is not attached and a token of a slot no
+// pad will take. It reads the tokens as the plug-in's own compiler cut them and changes nothing
 // the plug-in does; it is not part of the plug-in's library (the host tool and the
 // playground use it).
 #pragma once
@@ -29,11 +30,14 @@ struct ControllerObjects {
 };
 
 // The attached controllers as far as the platform says: how many (-1 when that is not
-// known) and, where it says what each has, one record per controller in slot order
-// (empty when it does not).
+// known) and, where it says what each has, one record per controller in the platform's
+// order, which is slot order for a text without pins (empty when it does not); and the
+// models of the attached controllers in that order, also those past the eighth (empty
+// when not known), by which the pins of a text number them.
 struct AttachedControllers {
     int32_t count = -1;
     std::vector<ControllerObjects> objects;
+    std::vector<uint32_t> models = {};
 };
 
 // The warnings of a mapping text, cut by mapping_tokens, in the order of its tokens;

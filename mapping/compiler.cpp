@@ -38,6 +38,8 @@ struct TokenWord {
     int32_t fault_end = 0;    // just past its bytes
     int32_t operand_count = 0;  // a group's operands, as far as they were read
     OperandWord operands[MAX_GROUP_OPERANDS] = {};
+    int32_t pin_slot = -1;    // a pin's slot index; -1 for every other token
+    uint32_t pin_model = 0;
 };
 
 // A controller token whose number is written from position pos of the token on (at most
@@ -121,6 +123,45 @@ void past_invert(TokenWord& compiled) {
     }
 }
 
+// Whether the token is a pin: 'j', digits, then the pin mark.
+bool is_pin(const TextBuffer& token) {
+    int32_t i = 1;
+    while (token.at(i) >= '0' && token.at(i) <= '9') ++i;
+    return token.at(0) == 'j' && i > 1 && token.at(i) == PIN_MARK;
+}
+
+// The hex digits in either case: a digit's value is its index modulo 16.
+constexpr char HEX_DIGITS[] = "0123456789abcdef0123456789ABCDEF";
+
+// The value of the PIN_MODEL_DIGITS hex digits from position pos of the token; -1 when
+// any of them is not one.
+int32_t hex_at(const TextBuffer& token, int32_t pos) {
+    int32_t value = 0;
+    for (int32_t i = pos; i < pos + PIN_MODEL_DIGITS; ++i) {
+        const char c = token.at(i);
+        const char* digit = c == '\0' ? nullptr : std::strchr(HEX_DIGITS, c);
+        if (digit == nullptr) return -1;
+        value = value * 16 + static_cast<int32_t>(digit - HEX_DIGITS) % 16;
+    }
+    return value;
+}
+
+// A pin "j<n>=VVVV:PPPP": one slot digit, the vendor's and product's hex digits, nothing after.
+TokenWord compile_pin(const TextBuffer& token) {
+    const char digit = token.at(1);
+    if (token.at(2) != PIN_MARK || digit < '1' || digit > '0' + SLOT_COUNT) return {SyntaxReason::pin_slot, 0};
+    // Each position is read only after every earlier one matched, as in any token.
+    const int32_t vendor = hex_at(token, 3);
+    const int32_t separator = 3 + PIN_MODEL_DIGITS;
+    const bool separated = vendor >= 0 && token.at(separator) == PIN_SEPARATOR;
+    const int32_t product = separated ? hex_at(token, separator + 1) : -1;
+    if (product < 0 || token.length != separator + 1 + PIN_MODEL_DIGITS) return {SyntaxReason::pin_model, 0};
+    TokenWord pin{SyntaxReason::none, 0};
+    pin.pin_slot = digit - '1';
+    pin.pin_model = pad_model(static_cast<uint32_t>(vendor), static_cast<uint32_t>(product));
+    return pin;
+}
+
 // A token, its blanks and tabs left out; a group's operands will stand from index first
 // on beside the table.
 TokenWord compile_token(TextBuffer& token, uint32_t first) {
@@ -134,6 +175,7 @@ TokenWord compile_token(TextBuffer& token, uint32_t first) {
     // The constants ignore the invert flag.
     if (equals(token, "a")) return {SyntaxReason::none, CONSTANT_0};
     if (equals(token, "p")) return {SyntaxReason::none, CONSTANT_1};
+    if (is_pin(token)) return invert ? TokenWord{SyntaxReason::pin_inverted, 0} : compile_pin(token);
     TokenWord compiled =
         token.at(0) == '(' ? compile_group_token(token, invert, first) : compile_controller_token(token, invert);
     if (invert) past_invert(compiled);
@@ -198,8 +240,8 @@ TokenWord compile_group_token(const TextBuffer& token, bool invert, uint32_t fir
         if (cut == '\0') return group_fault(group, end, SyntaxReason::unclosed_group, 0);
         if (cut == ')') {
             if (end + 1 < token.length) {
-            return group_fault(group, end + 1, SyntaxReason::after_group, token.length - end - 1);
-        }
+                return group_fault(group, end + 1, SyntaxReason::after_group, token.length - end - 1);
+            }
             break;
         }
         if (joint != 0 && cut != joint) return group_fault(group, end, SyntaxReason::mixed_joints);
@@ -208,6 +250,17 @@ TokenWord compile_group_token(const TextBuffer& token, bool invert, uint32_t fir
     }
     group.word = make_group_entry(joint == '&', first, static_cast<uint32_t>(group.operand_count), invert);
     return group;
+}
+
+// A token read as compile_token reads it, with the pins of the tokens before it in mind:
+// a second pin of a slot is refused. pinned holds a bit per slot pinned so far.
+TokenWord read_token(TextBuffer& token, uint32_t& pinned, uint32_t first) {
+    TokenWord compiled = compile_token(token, first);
+    if (compiled.pin_slot < 0) return compiled;
+    const uint32_t bit = 1u << compiled.pin_slot;
+    if ((pinned & bit) != 0) return {SyntaxReason::pin_twice, 0};
+    pinned |= bit;
+    return compiled;
 }
 
 // The mapping text before its first '/', which opens the comment.
@@ -258,7 +311,7 @@ TokenSpan span_of(const TextBuffer& text, int32_t start, int32_t end, int32_t fr
     const bool has_number = number_pos >= 0;
     return {first, last, has_number ? offset_in_text(text, start, end, number_pos) : last,
             has_number ? std::min(offset_in_text(text, start, end, number_end), last) : last, number, word,
-            SyntaxReason::none, first, last, {}};
+            SyntaxReason::none, first, last, {}, -1, 0};
 }
 
 }  // namespace
@@ -273,11 +326,12 @@ CompileResult compile_mapping(const TextBuffer& text, MappingTable& table) {
     // syntax error nor a failed allocation part-way leaves a half-built table served.
     int32_t count = 0;
     int32_t operands = 0;
+    uint32_t pinned = 0;
     cut_tokens(result.echo, [&](int32_t index, int32_t start, int32_t, TextBuffer& token) {
         // Past the last entry nothing is read, so nothing is refused: longer stored texts
         // have always configured.
-        if (index >= MAX_ENTRIES) return false;
-        TokenWord compiled = compile_token(token, static_cast<uint32_t>(operands));
+        if (count >= MAX_ENTRIES) return false;
+        TokenWord compiled = read_token(token, pinned, static_cast<uint32_t>(operands));
         if (compiled.refused != SyntaxReason::none) {
             result.syntax_error = true;
             result.reason = compiled.refused;
@@ -285,11 +339,19 @@ CompileResult compile_mapping(const TextBuffer& text, MappingTable& table) {
             result.token_offset = start;
             return false;
         }
+        if (compiled.pin_slot >= 0) {
+            result.pins[compiled.pin_slot] = compiled.pin_model;
+            return true;
+        }
         for (int32_t i = 0; i < compiled.operand_count; ++i) table.operands[operands++] = compiled.operands[i].word;
         table.entries[count++] = compiled.word;
         return true;
     });
-    if (!result.syntax_error) table.count = count;
+    if (result.syntax_error) {
+        for (uint32_t& pin : result.pins) pin = 0;
+    } else {
+        table.count = count;
+    }
     table.operand_count = result.syntax_error ? 0 : operands;
     return result;
 }
@@ -298,12 +360,14 @@ std::vector<TokenSpan> mapping_tokens(const TextBuffer& text) {
     std::vector<TokenSpan> spans;
     TextBuffer body = before_comment(text);
     int32_t operands = 0;
-    cut_tokens(body, [&](int32_t index, int32_t start, int32_t end, TextBuffer& token) {
-        if (index >= MAX_ENTRIES) {
-            spans.push_back({start, end, end, end, 0, 0, SyntaxReason::none, start, end, {}});
+    int32_t entries = 0;
+    uint32_t pinned = 0;
+    cut_tokens(body, [&](int32_t, int32_t start, int32_t end, TextBuffer& token) {
+        if (entries >= MAX_ENTRIES) {
+            spans.push_back({start, end, end, end, 0, 0, SyntaxReason::none, start, end, {}, -1, 0});
             return true;
         }
-        TokenWord compiled = compile_token(token, static_cast<uint32_t>(operands));
+        TokenWord compiled = read_token(token, pinned, static_cast<uint32_t>(operands));
         operands += compiled.operand_count;
         const bool has_number = compiled.number_pos >= 0;
         const bool in_group = compiled.fault > 0;
@@ -314,12 +378,13 @@ std::vector<TokenSpan> mapping_tokens(const TextBuffer& text) {
         }
         spans.push_back({start, end, has_number ? offset_in_text(body, start, end, compiled.number_pos) : end,
                          has_number ? offset_in_text(body, start, end, compiled.number_end) : end, compiled.number,
-                         compiled.word, compiled.refused, fault, fault_end, {}});
+                         compiled.word, compiled.refused, fault, fault_end, {}, compiled.pin_slot, compiled.pin_model});
         for (int32_t i = 0; i < compiled.operand_count; ++i) {
             const OperandWord& op = compiled.operands[i];
             spans.back().operands.push_back(
                 span_of(body, start, end, op.start, op.end, op.number_pos, op.number_end, op.number, op.word));
         }
+        if (compiled.refused == SyntaxReason::none && compiled.pin_slot < 0) ++entries;
         return compiled.refused == SyntaxReason::none;
     });
     return spans;

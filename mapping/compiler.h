@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "controllers/controller_facts.h"
 #include "mapping/mapping_entry.h"
 #include "text/text_buffer.h"
 
@@ -31,6 +32,10 @@ enum class SyntaxReason : uint8_t {
     nested_group,          // a group as an operand
     unclosed_group,        // no ')' before the token ends
     after_group,           // anything after the ')'
+    pin_slot,              // a pin "j<n>=" whose n is not 1 to 8
+    pin_model,             // a pin whose model is not four hex digits, ':', four hex digits, and nothing after
+    pin_inverted,          // "!" before a pin
+    pin_twice,             // a second pin for the same slot
 };
 
 struct CompileResult {
@@ -41,9 +46,13 @@ struct CompileResult {
     SyntaxReason reason = SyntaxReason::none;
     int32_t token_index = 0;
     int32_t token_offset = 0;
+    // The model each slot is pinned to by a token "j<n>=VVVV:PPPP" (controller_facts.h's
+    // packing), 0 for a slot not pinned; all 0 when the text has a syntax error.
+    uint32_t pins[SLOT_COUNT] = {};
 };
 
 // Compiles the mapping text into table (at most MAX_ENTRIES entries; the rest is ignored).
+// A pin makes no entry and is not counted in the MAX_ENTRIES.
 CompileResult compile_mapping(const TextBuffer& text, MappingTable& table);
 
 // One token of a mapping text as the compiler cut and read it; offsets are bytes of the
@@ -55,7 +64,7 @@ struct TokenSpan {
     int32_t number_end;    // the first byte after its digits other than a blank; end when none follows
                            // them, number_start when it has no digit
     int32_t number;        // the number as read (0 without digits), before the word keeps its low bits
-    MappingEntry word;     // 0 when refused, and for a token past the first MAX_ENTRIES
+    MappingEntry word;     // 0 when refused, for a pin, and for a token past the first MAX_ENTRIES
     SyntaxReason refused;  // none when it compiled
     int32_t fault;         // where a refused group's fault stands (an operand's start, a joint, the
                            // ')' missing or the bytes after it); start for any other token
@@ -64,10 +73,12 @@ struct TokenSpan {
     // A group's operands, each read as a token of its own (spans, number and word; never
     // refused, since a refused operand refuses its group), as far as the compiler read them.
     std::vector<TokenSpan> operands;
+    int32_t pin_slot;      // a pin's slot index (0 for j1); -1 for every other token
+    uint32_t pin_model;    // a pin's model, 0 for every other token
 };
 
 // The tokens of the mapping text, cut and read as compile_mapping reads them, up to and
-// including a refused one. Tokens past the first MAX_ENTRIES are listed with their spans
+// including a refused one. Tokens past the first MAX_ENTRIES entries are listed with their spans
 // only: the compiler ignores them, so they are neither read nor refused. For the readers
 // beside the plug-in (the check, the host tool, the playground); the plug-in itself calls
 // compile_mapping, which builds no list.

@@ -20,8 +20,14 @@ PluginState plugin_state;
     TextBuffer mapping(chosen_mapping(reinterpret_cast<const char*>(argument)));
     state.table.count = 0;
     state.decoded.count = 0;
-    if (!open_controllers(state.controllers, state.window, state.result)) return state.result.c_str();
+    // Compiled before the pads are numbered, which its pins decide; no host sees the
+    // order, and a table whose controllers could not be opened is emptied again.
     CompileResult compiled = compile_mapping(mapping, state.table);
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) state.controllers.pins[i] = compiled.pins[i];
+    if (!open_controllers(state.controllers, state.window, state.result)) {
+        state.table.count = 0;
+        return state.result.c_str();
+    }
     decode_entries(state.table, state.decoded);
     if (compiled.syntax_error) state.result.assign(concat(SYNTAX_ERROR_MARK, state.result));
     state.result.assign(concat(compiled.echo, state.result));

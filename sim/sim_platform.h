@@ -15,9 +15,10 @@
 //
 // Controllers. Virtual controllers are numbered 0, 1, ... in the order they were added,
 // which is the order EnumDevices reports them in. Each has an instance GUID
-// (sim_instance_guid), a product name, a list of objects (axes, buttons, points of view,
-// in the order EnumObjects reports them) and an input state that tests set. At most
-// SIM_MAX_CONTROLLERS controllers and SIM_MAX_OBJECTS objects per controller.
+// (sim_instance_guid), a product name, vendor and product IDs (sim_set_product_ids), a
+// list of objects (axes, buttons, points of view, in the order EnumObjects reports them)
+// and an input state that tests set. At most SIM_MAX_CONTROLLERS controllers and
+// SIM_MAX_OBJECTS objects per controller.
 //
 // Axes. Positions are given in -32768..32767. A device reports them scaled to the range
 // set on the axis with DIPROP_RANGE, and to DirectInput's default range 0..65535 while no
@@ -202,8 +203,11 @@ SIM_API void sim_set_foreground(bool foreground);
 SIM_API void sim_lose_input(int controller);
 
 SIM_API GUID sim_instance_guid(int controller);
-// The guidProduct EnumDevices reports: {MAKELONG(vendor, product), 0, 0, {0, 0, 'P', 'I',
-// 'D', 'V', 'I', 'D'}}, as Windows and Wine write it.
+// The USB vendor and product IDs in the product GUID that EnumDevices reports:
+// {MAKELONG(vendor, product), 0, 0, {0, 0, 'P', 'I', 'D', 'V', 'I', 'D'}}, as for a HID
+// device. Until set, controller n has the vendor SIM_DEFAULT_VENDOR and the product n + 1,
+// so every controller is of a model of its own.
+inline constexpr uint16_t SIM_DEFAULT_VENDOR = 0x5349;
 SIM_API void sim_set_product_ids(int controller, uint16_t vendor, uint16_t product);
 // The controller is enumerated under a new instance GUID from now on, as Wine may list a
 // pad it sees again; its path and its devices stay.

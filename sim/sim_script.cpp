@@ -57,7 +57,7 @@ int sim_add_controller(const char* product_name) {
     std::snprintf(c.name, sizeof c.name, "%s", product_name);
     auto serial = static_cast<BYTE>(number + 1);
     c.instance = {0x6A6F7900u + serial, 0x5349, 0x4D00, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, serial}};
-    c.product = {0x6A6F7950u + serial, 0x5349, 0x4D00, {0x50, 0x49, 0x44, 0x56, 0x49, 0x44, 0x00, serial}};
+    sim_set_product_ids(number, SIM_DEFAULT_VENDOR, static_cast<uint16_t>(number + 1));
     c.object_count = 0;
     for (int& o : c.axis_object) o = -1;
     c.axis_count = c.button_count = c.pov_count = 0;

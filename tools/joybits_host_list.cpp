@@ -12,6 +12,7 @@
 #include "controllers/directinput.h"
 #include "controllers/axes.h"
 #include "controllers/controller_facts.h"
+#include "controllers/controllers.h"
 #include "controllers/guid.h"
 #include "mapping/check.h"
 #include "tools/joybits_host_platform.h"
@@ -22,6 +23,7 @@ namespace {
 struct ListedController {
     std::string name;
     std::string guid;
+    uint32_t model;                 // pad_model, as the plug-in reads it
     std::vector<std::string> axes;  // the six axes' letters, in object order
     ControllerObjects objects;      // what the mapping language reads of it
     int other_axes = 0;             // axes of no other kind, and sliders past the second
@@ -47,6 +49,11 @@ std::string product_name(const DIDEVICEINSTANCEW& instance) {
     char16_t name[units];
     for (size_t i = 0; i < units; ++i) name[i] = static_cast<char16_t>(instance.tszProductName[i]);
     return utf16_to_utf8(name, units);
+}
+
+// The pin that keeps the controller listed as j<number> at its number: "j1=045E:028E".
+std::string pin_text(size_t number, const ListedController& c) {
+    return "j" + std::to_string(number) + PIN_MARK + model_text(c.model).text;
 }
 
 BOOL CALLBACK on_object(const DIDEVICEOBJECTINSTANCEW* object, LPVOID context) {
@@ -84,7 +91,8 @@ BOOL CALLBACK on_device(const DIDEVICEINSTANCEW* instance, LPVOID context) {
     if (state->taken >= static_cast<size_t>(SLOT_COUNT)) {
         try {
             state->listed.push_back(
-                ListedController{product_name(*instance), guid_text(instance->guidInstance), {}, {}, 0, false});
+                ListedController{product_name(*instance), guid_text(instance->guidInstance), model_of(*instance), {}, {},
+                                 0, false});
         } catch (...) {
             state->out_of_storage = true;
             return DIENUM_STOP;
@@ -96,7 +104,8 @@ BOOL CALLBACK on_device(const DIDEVICEINSTANCEW* instance, LPVOID context) {
         return DIENUM_CONTINUE;
     }
     try {
-        state->listed.push_back(ListedController{product_name(*instance), guid_text(instance->guidInstance), {}, {}, 0, true});
+        state->listed.push_back(ListedController{product_name(*instance), guid_text(instance->guidInstance),
+                                                 model_of(*instance), {}, {}, 0, true});
         ++state->taken;
         state->current = &state->listed.back();
         device->EnumObjects(on_object, state, DIDFT_ALL);
@@ -149,12 +158,14 @@ std::vector<std::string> pov_names(const ControllerObjects& objects) {
 
 }  // namespace
 
-bool attached_objects(std::vector<ControllerObjects>& objects, std::string& error) {
+bool attached_objects(AttachedControllers& attached, std::string& error) {
     std::vector<ListedController> listed;
     if (!enumerate_controllers(listed, error)) return false;
-    objects.clear();
+    attached.objects.clear();
+    attached.models.clear();
     for (const ListedController& c : listed) {
-        if (c.taken) objects.push_back(c.objects);
+        if (c.taken) attached.objects.push_back(c.objects);
+        attached.models.push_back(c.model);
     }
     return true;
 }
@@ -167,10 +178,12 @@ bool list_controllers(std::ostream& out, bool json, std::string& error) {
         for (size_t i = 0; i < listed.size(); ++i) {
             const ListedController& c = listed[i];
             if (!c.taken) {
-                list.push_back({{"number", nullptr}, {"name", c.name}, {"guid", c.guid}, {"taken", false}});
+                list.push_back({{"number", nullptr}, {"name", c.name}, {"guid", c.guid},
+                                {"model", model_text(c.model).text}, {"taken", false}});
                 continue;
             }
-            list.push_back({{"number", i + 1}, {"name", c.name}, {"guid", c.guid}, {"axes", c.axes},
+            list.push_back({{"number", i + 1}, {"name", c.name}, {"guid", c.guid}, {"model", model_text(c.model).text},
+                            {"pin", pin_text(i + 1, c)}, {"axes", c.axes},
                             {"sliders", slider_letters(c.objects)}, {"povs", pov_names(c.objects)},
                             {"other_axes", c.other_axes}, {"buttons", c.objects.buttons}});
         }
@@ -182,10 +195,11 @@ bool list_controllers(std::ostream& out, bool json, std::string& error) {
     for (size_t i = 0; i < listed.size(); ++i) {
         const ListedController& c = listed[i];
         if (!c.taken) {
-            out << "--  " << c.name << "  " << c.guid << "  not taken: the plug-in has " << SLOT_COUNT << " slots\n";
+            out << "--  " << c.name << "  " << c.guid << "  not taken: the plug-in has " << SLOT_COUNT
+                << " slots (a pin j<n>=" << model_text(c.model).text << " can give it one)\n";
             continue;
         }
-        out << "j" << i + 1 << "  " << c.name << "  " << c.guid << "  axes:";
+        out << "j" << i + 1 << "  " << c.name << "  " << c.guid << "  " << model_text(c.model).text << "  axes:";
         if (c.axes.empty()) out << " none";
         for (const std::string& axis : c.axes) out << " " << axis;
         if (c.other_axes > 0) out << " (and " << c.other_axes << " other)";
@@ -198,7 +212,7 @@ bool list_controllers(std::ostream& out, bool json, std::string& error) {
         if (!povs.empty()) out << "  points of view:";
         for (const std::string& pov : povs) out << " " << pov;
         if (!povs.empty()) out << " (directions u r d l)";
-        out << "  buttons: " << c.objects.buttons << "\n";
+        out << "  buttons: " << c.objects.buttons << "  pin: " << pin_text(i + 1, c) << "\n";
     }
     return true;
 }

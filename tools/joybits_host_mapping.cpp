@@ -57,6 +57,14 @@ std::string reason_text(SyntaxReason reason) {
         return "the group has no ')'";
     case SyntaxReason::after_group:
         return "nothing may follow a group's ')'";
+    case SyntaxReason::pin_slot:
+        return "a pin j<n>= keeps a controller number, 1 to " + std::to_string(SLOT_COUNT);
+    case SyntaxReason::pin_model:
+        return "a pin is j<n>= and the pad's vendor and product IDs, four hex digits each: j1=045E:028E";
+    case SyntaxReason::pin_inverted:
+        return "a pin makes no bit: '!' cannot stand before it";
+    case SyntaxReason::pin_twice:
+        return "a controller number can be pinned once";
     }
     return "not refused";
 }
@@ -84,10 +92,11 @@ TokenError syntax_error_of(const std::string& mapping, const std::vector<TokenSp
 }
 
 // A token's or an operand's entry, as written in mapping.
-ReportEntry report_entry(const std::string& mapping, const TokenSpan& token) {
+ReportEntry report_entry(const std::string& mapping, const TokenSpan& token, int32_t index) {
     ReportEntry entry{token.word,
-                      mapping.substr(static_cast<size_t>(token.start), static_cast<size_t>(token.end - token.start)), {}};
-    for (const TokenSpan& operand : token.operands) entry.operands.push_back(report_entry(mapping, operand));
+                      mapping.substr(static_cast<size_t>(token.start), static_cast<size_t>(token.end - token.start)), index,
+                      {}};
+    for (const TokenSpan& operand : token.operands) entry.operands.push_back(report_entry(mapping, operand, index));
     return entry;
 }
 
@@ -112,8 +121,9 @@ MappingReport mapping_report(const char* host_text, const AttachedControllers& a
         report.reads_after_error = tokens_written(report.mapping);
         return report;
     }
-    for (size_t i = 0; i < tokens.size() && i < static_cast<size_t>(MAX_ENTRIES); ++i) {
-        report.entries.push_back(report_entry(report.mapping, tokens[i]));
+    for (size_t i = 0; i < tokens.size() && report.entries.size() < static_cast<size_t>(MAX_ENTRIES); ++i) {
+        if (tokens[i].pin_slot >= 0) continue;
+        report.entries.push_back(report_entry(report.mapping, tokens[i], static_cast<int32_t>(i)));
     }
     report.warnings = check_mapping(report.mapping, tokens, attached);
     if (host_text != nullptr && (host_text[0] == '\0' || host_text[0] == '/')) {
@@ -172,7 +182,7 @@ std::string format_table(const MappingReport& report) {
         std::snprintf(index, sizeof index, "%3d  ", static_cast<int>(i + 1));
         const MappingEntry word = report.entries[i].word;
         text += index + entry_word_text(word) + "  " + describe_entry(word);
-        for (; next < warnings.size() && warnings[next].token_index == static_cast<int32_t>(i); ++next) {
+        for (; next < warnings.size() && warnings[next].token_index <= report.entries[i].token_index; ++next) {
             text += "  ! " + escape_bytes(warnings[next].message);
         }
         text += "\n";
@@ -188,7 +198,13 @@ std::string format_table(const MappingReport& report) {
 std::string warning_text(const MappingReport& report, const MappingWarning& warning) {
     const std::string token =
         report.mapping.substr(static_cast<size_t>(warning.offset), static_cast<size_t>(warning.length));
-    return "token " + std::to_string(warning.token_index + 1) + " \"" + escape_bytes(token) + "\" at byte " +
+    std::string bit;
+    for (size_t i = 0; i < report.entries.size(); ++i) {
+        if (report.entries[i].token_index == warning.token_index && i != static_cast<size_t>(warning.token_index)) {
+            bit = " (bit " + std::to_string(i + 1) + ")";
+        }
+    }
+    return "token " + std::to_string(warning.token_index + 1) + bit + " \"" + escape_bytes(token) + "\" at byte " +
            std::to_string(warning.offset) + ": " + escape_bytes(warning.message);
 }
 

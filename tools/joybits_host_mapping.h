@@ -31,7 +31,8 @@ struct TokenError {
 
 struct ReportEntry {
     MappingEntry word;
-    std::string token;  // as written, blanks included
+    std::string token;    // as written, blanks included
+    int32_t token_index;  // from 0: the entry's own number unless pins stand before it
     std::vector<ReportEntry> operands;  // a group's, in its order
 };
 
@@ -58,7 +59,8 @@ std::string describe_entry(MappingEntry entry);
 // it, and under a group one line per operand (hex word, meaning, token); warnings of no entry (a trailing comma, ignored tokens) follow the table. The
 // warnings' bytes are escaped as the tokens' are, so that each stays on its line.
 std::string format_table(const MappingReport& report);
-// "token 2 "j1x>=5" at byte 2: ...", the token's and the message's bytes escaped.
+// "token 2 "j1x>=5" at byte 2: ...", the token's and the message's bytes escaped; "token 3
+// (bit 2) ..." for a token whose bit number is not its own, as pins before it make none.
 std::string warning_text(const MappingReport& report, const MappingWarning& warning);
 // "syntax error in token 2 "j9b1" at byte 2 (place): reason", the byte of the fault;
 // without the parenthesis when place is empty.

@@ -54,6 +54,7 @@ bool platform_plugin_version(const HostOptions& options, std::string& version, s
 // Lists the attached game controllers as the plug-in numbers them; false with error set
 // when DirectInput could not be created or the enumeration failed.
 bool list_controllers(std::ostream& out, bool json, std::string& error);
-// What each attached controller has, from the same enumeration; false with error set
-// when it failed.
-bool attached_objects(std::vector<ControllerObjects>& objects, std::string& error);
+// What each attached controller has, from the same enumeration, and the models of all of
+// them (also those past the eighth), in the platform's order; false with error set when it
+// failed.
+bool attached_objects(AttachedControllers& attached, std::string& error);

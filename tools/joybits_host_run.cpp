@@ -163,9 +163,9 @@ MappingReport report_for(const HostOptions& options, const std::string& answer) 
     AttachedControllers attached;
     attached.count = controllers_in_answer(answer);
     std::string ignored;
-    if (!attached_objects(attached.objects, ignored) || static_cast<int32_t>(attached.objects.size()) != attached.count) {
-        attached.objects.clear();
-    }
+    // The check reads the objects in slot order only when the platform finds as many
+    // controllers as the answer lists.
+    if (!attached_objects(attached, ignored)) attached = AttachedControllers{attached.count, {}};
     return mapping_report(options.mapping ? options.mapping->c_str() : nullptr, attached);
 }
 

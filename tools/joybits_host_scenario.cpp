@@ -11,6 +11,8 @@
 #include <nlohmann/json.hpp>
 
 #include "controllers/controller_facts.h"
+#include "mapping/compiler.h"
+#include "text/text_buffer.h"
 #include "sim/virtual_pad.h"
 #include "tools/joybits_host_scenario.h"
 #include "tools/joybits_host_text.h"
@@ -198,6 +200,16 @@ void expect_object(const json& value, const std::string& path, const char* what)
     if (!value.is_object()) throw ScenarioProblem(path, std::string(what) + " must be an object");
 }
 
+// "045E:028E", read as a pin of the mapping language reads it.
+uint32_t read_model(const json& value, const std::string& path) {
+    const std::vector<TokenSpan> pin =
+        value.is_string() ? mapping_tokens(TextBuffer(("j1=" + value.get<std::string>()).c_str())) : std::vector<TokenSpan>{};
+    if (pin.size() != 1 || pin[0].pin_slot != 0 || value.get<std::string>().find_first_of(" \t,/") != std::string::npos) {
+        throw ScenarioProblem(path, "the model is the vendor and product IDs, four hex digits each: \"045E:028E\"");
+    }
+    return pin[0].pin_model;
+}
+
 ScenarioController read_controller(const json& value, const std::string& path, size_t index) {
     expect_object(value, path, "a controller");
     ScenarioController controller;
@@ -223,12 +235,14 @@ ScenarioController read_controller(const json& value, const std::string& path, s
             controller.povs = static_cast<int>(integer_in(member, at, 0, POV_COUNT, "the point-of-view count"));
         } else if (key == "buttons") {
             controller.buttons = static_cast<int>(integer_in(member, at, 0, MAX_SCENARIO_BUTTONS, "the button count"));
+        } else if (key == "model") {
+            controller.model = read_model(member, at);
         } else if (key == "attached") {
             if (!member.is_boolean()) throw ScenarioProblem(at, "attached must be true or false");
             controller.attached = member.get<bool>();
         } else {
             throw ScenarioProblem(at, "unknown member \"" + key +
-                                          "\" (a controller has name, axes, povs, buttons, attached)");
+                                          "\" (a controller has name, model, axes, povs, buttons, attached)");
         }
     }
     return controller;

@@ -20,6 +20,7 @@ struct ScenarioController {
     std::vector<int> axes;  // axis numbers 0 to 7 (x, y, z, rx, ry, rz, sliders u, v), in object order
     int povs = 0;           // points of view h1 to hN
     int buttons = 0;
+    uint32_t model = 0;     // its vendor and product IDs (pad_model); 0 for the platform's own
     bool attached = true;   // false: plugged in by a later frame
 };
 

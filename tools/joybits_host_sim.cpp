@@ -29,6 +29,10 @@ bool platform_open(const HostOptions&, const Scenario& scenario, HostPlatform& p
     virtual_controllers.clear();
     for (const ScenarioController& controller : scenario.controllers) {
         const int id = sim_add_controller(controller.name.c_str());
+        if (controller.model != 0) {
+            sim_set_product_ids(id, static_cast<uint16_t>(model_vendor(controller.model)),
+                                static_cast<uint16_t>(model_product(controller.model)));
+        }
         // The mapping language's axis numbers, sliders included, are the platform's.
         for (int axis : controller.axes) sim_add_axis(id, static_cast<SimAxis>(axis));
         for (int pov = 0; pov < controller.povs; ++pov) sim_add_pov(id);

@@ -110,3 +110,19 @@ TEST_F(ArrivalsTest, SamePortOtherPortAndNeverTwice) {
 }
 
 }  // namespace
+
+TEST_F(ArrivalsTest, APinnedSlotTakesOnlyItsModelWhenPadsArrive) {
+    sim_add_gamepad("A");
+    set.pins[0] = pad_model(0x054C, 0x05C4);  // j1 kept for a pad not yet plugged in
+    ASSERT_TRUE(open());
+    EXPECT_TRUE(set.slots[0].device == nullptr && set.slots[1].device != nullptr);
+    sim_add_gamepad("B");  // another model: the next slot not pinned
+    poll_a_second();
+    EXPECT_TRUE(set.slots[0].device == nullptr && set.slots[2].device != nullptr);
+    const int pinned = sim_add_gamepad("C");
+    sim_set_product_ids(pinned, 0x054C, 0x05C4);
+    poll_a_second();
+    EXPECT_EQ(created_controllers(), (std::vector<int>{0, 1, pinned}));
+    EXPECT_TRUE(set.slots[0].device != nullptr && set.slots[0].ready);
+    EXPECT_EQ(set.slots[0].model, pad_model(0x054C, 0x05C4));
+}

@@ -311,3 +311,51 @@ TEST_F(ControllersTest, StorageRunningOutWhileListingAxesThrowsOnlyOutsideTheCal
 }
 
 }  // namespace
+
+namespace {
+
+// The pad each slot holds after an open with these pins, slot by slot: its controller's
+// letter (A for the first added), '-' for an empty slot. The set-up goes through the
+// slots in order, so its SetDataFormat calls name the held slots' controllers in order.
+std::string slots_after_open(ControllerSet& set, TextBuffer& text, const std::vector<uint32_t>& pins) {
+    for (size_t i = 0; i < pins.size(); ++i) set.pins[i] = pins[i];
+    EXPECT_TRUE(open_controllers(set, test_window(), text));
+    const std::vector<SimCall> set_up = recorded("", SimMethod::SetDataFormat);
+    std::string out;
+    size_t next = 0;
+    for (const ControllerSlot& slot : set.slots) {
+        out += slot.device == nullptr || next == set_up.size() ? '-' : static_cast<char>('A' + set_up[next++].controller);
+    }
+    return out;
+}
+
+uint32_t default_model(int controller) { return pad_model(SIM_DEFAULT_VENDOR, static_cast<uint32_t>(controller + 1)); }
+
+}  // namespace
+
+TEST_F(ControllersTest, PinnedSlotsTakeTheirModelAndTheOtherPadsFillTheRestInOrder) {
+    for (const char* name : {"A", "B", "C"}) sim_add_gamepad(name);
+    EXPECT_EQ(slots_after_open(set, text, {default_model(2)}), "CAB-----");  // pinned, present
+    EXPECT_EQ(set.slots[0].model, default_model(2));
+    reset_controllers(set);
+    sim_clear_log();
+    // Pinned to a model not attached: j2 holds nothing, adds nothing to the help list, and
+    // the pads around it keep their order.
+    EXPECT_EQ(slots_after_open(set, text, {0, pad_model(0x054C, 0x05C4)}), "A-BC----");
+    EXPECT_EQ(help(), "//help//a;p;j1:x[<N,>N,n],y[<N,>N,n],b[n];j3:x[<N,>N,n],y[<N,>N,n],b[n];"
+                      "j4:x[<N,>N,n],y[<N,>N,n],b[n];");
+}
+
+TEST_F(ControllersTest, TwoPadsOfOneModelTakeItsPinnedSlotsInEnumerationOrder) {
+    for (const char* name : {"A", "B", "C", "D", "E"}) sim_add_gamepad(name);
+    for (int pad : {1, 3, 4}) sim_set_product_ids(pad, 0x045E, 0x028E);
+    const uint32_t model = pad_model(0x045E, 0x028E);
+    // B and D take j3 and j5; E, a third of the model, fills the next slot not pinned.
+    EXPECT_EQ(slots_after_open(set, text, {0, 0, model, 0, model}), "ACBED---");
+}
+
+TEST_F(ControllersTest, APadWithNoSlotLeftIsNotCreatedWhileAPinnedSlotWaits) {
+    for (int i = 0; i < 10; ++i) sim_add_gamepad(std::string(1, static_cast<char>('A' + i)).c_str());
+    EXPECT_EQ(slots_after_open(set, text, {0, 0, 0, 0, 0, 0, 0, default_model(9)}), "ABCDEFGJ");
+    EXPECT_EQ(created_controllers(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 9}));  // H and I never made
+}

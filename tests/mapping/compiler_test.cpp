@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <limits>
 #include <new>
+#include <sstream>
 #include <string>
 
 #include "tests/mapping/mapping_support.h"
 #include "tests/support/alloc_counter.h"
+#include "tests/support/expected_output.h"
 
 namespace {
 
@@ -263,4 +266,72 @@ TEST(CompilerErrors, NameTheRefusedTokenItsStartAndWhy) {
     const CompileResult result = compile_mapping(good, table);
     EXPECT_FALSE(result.syntax_error);
     EXPECT_EQ(result.reason, SyntaxReason::none);
+}
+
+namespace {
+
+// A text's pins as the pin file writes them: "j1=045E:028E j2=..." or "no pins".
+std::string pins_text(const uint32_t (&pins)[SLOT_COUNT]) {
+    std::string text;
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) {
+        if (pins[i] == 0) continue;
+        char pin[24];
+        std::snprintf(pin, sizeof pin, "%sj%d=%04X:%04X", text.empty() ? "" : " ", static_cast<int>(i + 1),
+                      model_vendor(pins[i]), model_product(pins[i]));
+        text += pin;
+    }
+    return text.empty() ? "no pins" : text;
+}
+
+const char* reason_name(SyntaxReason reason) {
+    switch (reason) {
+    case SyntaxReason::pin_slot: return "pin_slot";
+    case SyntaxReason::pin_model: return "pin_model";
+    case SyntaxReason::pin_inverted: return "pin_inverted";
+    case SyntaxReason::pin_twice: return "pin_twice";
+    default: return "other";
+    }
+}
+
+// What the pin file says of a text: its words and pins, or its refused token.
+std::string compiled_pins(const std::string& text) {
+    MappingTable table;
+    const TextBuffer buffer(text.c_str());
+    const CompileResult result = compile_mapping(buffer, table);
+    for (const TokenSpan& token : mapping_tokens(buffer)) {  // the token list holds the same pins
+        if (!result.syntax_error && token.pin_slot >= 0) {
+            EXPECT_EQ(token.pin_model, result.pins[token.pin_slot]) << text;
+        }
+    }
+    if (result.syntax_error) {
+        EXPECT_EQ(pins_text(result.pins), "no pins") << text;
+        return "refused token " + std::to_string(result.token_index + 1) + " at byte " +
+               std::to_string(result.token_offset) + ": " + reason_name(result.reason);
+    }
+    std::string out;
+    for (MappingEntry word : words(table)) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%08X ", word);
+        out += hex;
+    }
+    if (out.empty()) out = "no entries ";
+    out.back() = ';';
+    return out + " " + pins_text(result.pins);
+}
+
+}  // namespace
+
+TEST(CompilerPins, KeepASlotForAModelAndMakeNoEntry) {
+    std::istringstream lines(expected_sections("mapping/pins.txt")["pins"]);
+    int cases = 0;
+    for (std::string line; std::getline(lines, line); ++cases) {
+        const size_t arrow = line.find(" => ");
+        ASSERT_NE(arrow, std::string::npos) << line;
+        EXPECT_EQ(compiled_pins(line.substr(0, arrow)), line.substr(arrow + 4));
+    }
+    EXPECT_GT(cases, 20);
+    // Pins count in none of the MAX_ENTRIES: all of the entries after them are served.
+    MappingTable table;
+    EXPECT_TRUE(compiles(("j1=045E:028E,j2=054C:05C4," + repeated("p", MAX_ENTRIES)).c_str(), table));
+    EXPECT_EQ(table.count, MAX_ENTRIES);
 }

@@ -117,6 +117,27 @@ TEST_F(EntryPoint, AnswerHandedBackCompilesToTheSameTableAndAnswer) {
     }
 }
 
+TEST_F(EntryPoint, APinKeepsAPadAtItsNumberAndItsAnswerPinsItAgain) {
+    const int first = sim_add_gamepad("First", 2);
+    sim_add_joystick("Second");
+    sim_set_product_ids(first, 0x045E, 0x028E);
+    device(CMD_SET_WINDOW, 0x1234);
+    const std::string joystick = "j1:x[<N,>N,n],y[<N,>N,n],z[<N,>N,n],rz[<N,>N,n],b[n];";
+    const std::string gamepad = "j2:x[<N,>N,n],y[<N,>N,n],b[n];";
+    // The first pad enumerated is pinned to j2: the help list names the slots in order.
+    const std::string answer = configure("j2 = 045e:028E,j2b2,j1b2");
+    EXPECT_EQ(answer, "j2 = 045e:028E,j2b2,j1b2//help//a;p;" + joystick + gamepad);
+    sim_set_button(first, 1, true);
+    device(CMD_POLL);
+    device(CMD_POLL);
+    EXPECT_EQ(read_bits(2), "10");
+    EXPECT_EQ(configure(answer.c_str()), answer);  // handed back: the same pin
+    // A text with a syntax error pins nothing: the pads keep enumeration order.
+    EXPECT_EQ(configure("j2=045E:028E,q"),
+              "j2=045E:028E,q//Sintax Error!//help//a;p;j1:x[<N,>N,n],y[<N,>N,n],b[n];j2:x[<N,>N,n],y[<N,>N,n],"
+              "z[<N,>N,n],rz[<N,>N,n],b[n];");
+}
+
 TEST_F(EntryPoint, CursorStartsAtZeroAndConfigureLeavesIt) {
     configure("a,p,a,p");
     // Before any poll the cursor stands at 0, so the first read serves entry 1.
