@@ -112,12 +112,18 @@ void past_invert(TokenWord& compiled) {
         ++compiled.number_pos;
         ++compiled.number_end;
     }
-    if (compiled.fault > 0) ++compiled.fault, ++compiled.fault_end;
+    if (compiled.fault > 0) {
+        ++compiled.fault;
+        ++compiled.fault_end;
+    }
     for (int32_t i = 0; i < compiled.operand_count; ++i) {
         OperandWord& op = compiled.operands[i];
         ++op.start;
         ++op.end;
-        if (op.number_pos >= 0) ++op.number_pos, ++op.number_end;
+        if (op.number_pos >= 0) {
+            ++op.number_pos;
+            ++op.number_end;
+        }
     }
 }
 
@@ -198,8 +204,8 @@ TokenWord compile_group_token(const TextBuffer& token, bool invert, uint32_t fir
         if (cut == '\0') return group_fault(group, end, SyntaxReason::unclosed_group, 0);
         if (cut == ')') {
             if (end + 1 < token.length) {
-            return group_fault(group, end + 1, SyntaxReason::after_group, token.length - end - 1);
-        }
+                return group_fault(group, end + 1, SyntaxReason::after_group, token.length - end - 1);
+            }
             break;
         }
         if (joint != 0 && cut != joint) return group_fault(group, end, SyntaxReason::mixed_joints);
