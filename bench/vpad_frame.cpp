@@ -3,6 +3,8 @@
 // cost for the same pads: Poll and GetDeviceState called by this program, the host, on
 // devices of its own. Run by tools/run-bench.sh in the virtual pads' prefix.
 //   vpad_frame JOYBITS_DLL VPAD_CTL PADS_SCRIPT [SAMPLES [PADS...]]
+// The mapping is 160 mixed tokens, or with VPAD_FRAME_GROUPS set in the environment 160
+// groups of 4 of them.
 // A sample is FRAMES_PER_SAMPLE frames of each side, timed together (Wine's clock ticks in
 // tenths of a microsecond, a frame takes about one); the sides take turns to go first.
 // Prints one line per pad count with the medians over the samples, per frame:
@@ -193,7 +195,8 @@ int main(int argc, char** argv) {
             continue;
         }
         device(CMD_SET_WINDOW, reinterpret_cast<intptr_t>(window));
-        const std::string mapping = mixed_mapping(FRAME_ENTRIES, pads);
+        const std::string mapping = std::getenv("VPAD_FRAME_GROUPS") != nullptr ? group_mapping(FRAME_ENTRIES, pads)
+                                                                                : mixed_mapping(FRAME_ENTRIES, pads);
         const char* answer = reinterpret_cast<const char*>(device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping.c_str())));
         HostDevices host;
         if (!answer || std::strncmp(answer, mapping.c_str(), mapping.size()) != 0 || !host.open(window) ||

@@ -114,12 +114,18 @@ void past_invert(TokenWord& compiled) {
         ++compiled.number_pos;
         ++compiled.number_end;
     }
-    if (compiled.fault > 0) ++compiled.fault, ++compiled.fault_end;
+    if (compiled.fault > 0) {
+        ++compiled.fault;
+        ++compiled.fault_end;
+    }
     for (int32_t i = 0; i < compiled.operand_count; ++i) {
         OperandWord& op = compiled.operands[i];
         ++op.start;
         ++op.end;
-        if (op.number_pos >= 0) ++op.number_pos, ++op.number_end;
+        if (op.number_pos >= 0) {
+            ++op.number_pos;
+            ++op.number_end;
+        }
     }
 }
 

@@ -189,8 +189,11 @@ void decode_words(const MappingEntry* words, int32_t count, uint32_t slot, Decod
     }
 }
 
-// The records from first to end, each rewriting the result bit of its word in words.
-inline void evaluate_records(MappingEntry* words, const DecodedEntry* first, const DecodedEntry* end,
+// The records from first to end, each rewriting the result bit of its word: one of the
+// table's operands or of its entries. (Indexed from the table itself, the entries' loop
+// is the one the poll ran before there were groups, an instruction an entry shorter.)
+template <bool OPERANDS>
+inline void evaluate_records(MappingTable& table, const DecodedEntry* first, const DecodedEntry* end,
                              const unsigned char* records) noexcept {
     for (const DecodedEntry* d = first; d < end; ++d) {
         uint32_t value;
@@ -201,7 +204,7 @@ inline void evaluate_records(MappingEntry* words, const DecodedEntry* first, con
         } else {
             result = static_cast<uint32_t>(static_cast<int32_t>(value << d->shift) < d->bound);
         }
-        MappingEntry& word = words[d->index];
+        MappingEntry& word = OPERANDS ? table.operands[d->index] : table.entries[d->index];
         word ^= (result ^ d->flip ^ word) & 1u;
     }
 }
@@ -240,7 +243,7 @@ namespace {
     int32_t first = decoded.slot_end[SLOT_COUNT - 1];
     for (int32_t slot = 0; slot < SLOT_COUNT; ++slot) {
         const int32_t end = decoded.operand_slot_end[slot] < decoded.count ? decoded.operand_slot_end[slot] : decoded.count;
-        if (snapshot.fresh[slot]) evaluate_records(table.operands, decoded.entries + first, decoded.entries + end, records);
+        if (snapshot.fresh[slot]) evaluate_records<true>(table, decoded.entries + first, decoded.entries + end, records);
         first = end;
     }
     for (const DecodedGroup* g = decoded.groups; g < decoded.groups + decoded.group_count; ++g) {
@@ -258,7 +261,7 @@ int32_t evaluate_decoded(MappingTable& table, const DecodedTable& decoded, const
     for (int32_t slot = 0; slot < SLOT_COUNT; ++slot) {
         // The count bounds every slot's records: a table emptied by setting it to 0 has none.
         const int32_t end = decoded.slot_end[slot] < decoded.count ? decoded.slot_end[slot] : decoded.count;
-        if (snapshot.fresh[slot]) evaluate_records(table.entries, decoded.entries + first, decoded.entries + end, records);
+        if (snapshot.fresh[slot]) evaluate_records<false>(table, decoded.entries + first, decoded.entries + end, records);
         first = end;
     }
     if (decoded.group_count > 0) evaluate_groups(table, decoded, snapshot);
