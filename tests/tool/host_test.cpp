@@ -398,6 +398,11 @@ TEST(HostCases, PrintWhatTheScriptSays) {
     const auto cases = expected_sections("tool/cases.txt");
     EXPECT_GT(cases.size(), 10u);
     for (const auto& [command, expected] : cases) {
+#if defined(_WIN32)
+        // Over the simulated dinput8.dll the device list is the system's, which never sees a
+        // simulated pad arrive: the scenario of pads plugged in later runs natively only.
+        if (command.find("scenario-hotplug") != std::string::npos) continue;
+#endif
         const std::vector<std::string> words = words_of(command);
         std::vector<const char*> argv{"joybits-host"};
         for (const std::string& w : words) argv.push_back(w.c_str());
