@@ -25,5 +25,5 @@ build win64 joybits joybits-host
 echo "joybits.dll for 32-bit hosts: build/win32/bin/joybits.dll (joybits-host.exe beside it)"
 echo "joybits.dll for 64-bit hosts: build/win64/bin/joybits.dll (joybits-host.exe beside it)"
 echo
-echo "== build/dev/tools/joybits-host =="
-build/dev/tools/joybits-host
+echo "== build/dev/host/joybits-host =="
+build/dev/host/joybits-host

@@ -11,11 +11,11 @@
 #include <nlohmann/json.hpp>
 
 #include "controllers/controller_facts.h"
-#include "mapping/check.h"
+#include "report/check.h"
 #include "plugin/joybits.h"
 #include "sim/sim_platform.h"
 #include "sim/virtual_pad.h"
-#include "tools/joybits_host_mapping.h"
+#include "report/report.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "mapping/check.h"
+#include "report/check.h"
 #include "mapping/mapping_entry.h"
 #include "plugin/joybits.h"
 #include "text/text_buffer.h"

@@ -16,10 +16,10 @@
 #include "joybits_version.h"
 #include "plugin/joybits.h"
 #include "tests/support/expected_output.h"
-#include "tools/joybits_host.h"
-#include "tools/joybits_host_mapping.h"
-#include "tools/joybits_host_scenario.h"
-#include "tools/joybits_host_text.h"
+#include "host/host.h"
+#include "report/report.h"
+#include "host/scenario.h"
+#include "host/text.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/joybits_host_platform.h"
-#include "tools/joybits_host_text.h"
+#include "host/platform.h"
+#include "host/text.h"
 
 namespace {
 

@@ -13,11 +13,11 @@
 #include "joybits_version.h"
 #include "mapping/mapping_entry.h"
 #include "plugin/joybits.h"
-#include "tools/joybits_host.h"
-#include "tools/joybits_host_mapping.h"
-#include "tools/joybits_host_platform.h"
-#include "tools/joybits_host_scenario.h"
-#include "tools/joybits_host_text.h"
+#include "host/host.h"
+#include "report/report.h"
+#include "host/platform.h"
+#include "host/scenario.h"
+#include "host/text.h"
 
 using nlohmann::json;
 

@@ -14,8 +14,9 @@
 #include "mapping/compiler.h"
 #include "text/text_buffer.h"
 #include "sim/virtual_pad.h"
-#include "tools/joybits_host_scenario.h"
-#include "tools/joybits_host_text.h"
+#include "host/scenario.h"
+#include "host/text.h"
+#include "report/report.h"
 
 using json = nlohmann::ordered_json;
 

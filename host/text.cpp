@@ -1,4 +1,4 @@
-#include "tools/joybits_host_text.h"
+#include "host/text.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -43,29 +43,6 @@ std::string group_bits(const std::string& bits) {
         grouped += bits[i];
     }
     return grouped;
-}
-
-std::string escape_bytes(const std::string& text) {
-    std::string escaped;
-    for (char c : text) {
-        const auto code = static_cast<unsigned char>(c);
-        if (c == '\t') {
-            escaped += "\\t";
-        } else if (c == '\r') {
-            escaped += "\\r";
-        } else if (c == '\n') {
-            escaped += "\\n";
-        } else if (c == '\\') {
-            escaped += "\\\\";
-        } else if (code < 0x20 || code >= 0x7F) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(code));
-            escaped += hex;
-        } else {
-            escaped += c;
-        }
-    }
-    return escaped;
 }
 
 std::string utf16_to_utf8(const char16_t* text, size_t max_units) {

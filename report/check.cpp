@@ -1,4 +1,4 @@
-#include "mapping/check.h"
+#include "report/check.h"
 
 #include <algorithm>
 #include <map>

@@ -14,9 +14,9 @@
 #include "controllers/controller_facts.h"
 #include "controllers/controllers.h"
 #include "controllers/guid.h"
-#include "mapping/check.h"
-#include "tools/joybits_host_platform.h"
-#include "tools/joybits_host_text.h"
+#include "report/check.h"
+#include "host/platform.h"
+#include "host/text.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "mapping/check.h"
+#include "report/check.h"
 #include "mapping/mapping_entry.h"
 
 // What the first poll after a configure gives: the tool's first frame and the page's
@@ -49,6 +49,9 @@ struct MappingReport {
 // The report of the mapping text the plug-in compiles for host_text (null: none given),
 // over the controllers the platform says are attached.
 MappingReport mapping_report(const char* host_text, const AttachedControllers& attached);
+
+// Bytes that are not printable ASCII written as \t, \r, \n or \xNN; a backslash doubled.
+std::string escape_bytes(const std::string& text);
 
 // The entry word as every report prints it: "0x11200004".
 std::string entry_word_text(MappingEntry entry);

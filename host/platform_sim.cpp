@@ -6,7 +6,7 @@
 #include "controllers/controller_facts.h"
 #include "plugin/joybits.h"
 #include "sim/sim_platform.h"
-#include "tools/joybits_host_platform.h"
+#include "host/platform.h"
 
 namespace {
 

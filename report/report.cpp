@@ -1,4 +1,4 @@
-#include "tools/joybits_host_mapping.h"
+#include "report/report.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,7 +8,6 @@
 #include "plugin/chosen_mapping.h"
 #include "plugin/joybits.h"
 #include "text/text_buffer.h"
-#include "tools/joybits_host_text.h"
 
 namespace {
 
@@ -111,6 +110,30 @@ int tokens_written(const std::string& mapping) {
 }
 
 }  // namespace
+
+std::string escape_bytes(const std::string& text) {
+    std::string escaped;
+    for (char c : text) {
+        const auto code = static_cast<unsigned char>(c);
+        if (c == '\t') {
+            escaped += "\\t";
+        } else if (c == '\r') {
+            escaped += "\\r";
+        } else if (c == '\n') {
+            escaped += "\\n";
+        } else if (c == '\\') {
+            escaped += "\\\\";
+        } else if (code < 0x20 || code >= 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(code));
+            escaped += hex;
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
 
 MappingReport mapping_report(const char* host_text, const AttachedControllers& attached) {
     MappingReport report;

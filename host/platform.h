@@ -1,6 +1,6 @@
 // The platform joybits-host drives: the simulated one with the plug-in linked in
-// (joybits_host_sim.cpp), or joybits.dll and the real controllers on Windows
-// (joybits_host_win32.cpp).
+// (platform_sim.cpp), or joybits.dll and the real controllers on Windows
+// (platform_win32.cpp).
 #pragma once
 
 #include <cstdint>
@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "mapping/check.h"
+#include "report/check.h"
 
-#include "tools/joybits_host.h"
-#include "tools/joybits_host_scenario.h"
+#include "host/host.h"
+#include "host/scenario.h"
 
 using DeviceFunction = intptr_t (*)(int32_t command, intptr_t argument);
 

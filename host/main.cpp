@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <iostream>
 
-#include "tools/joybits_host.h"
+#include "host/host.h"
 
 int main(int argc, char** argv) {
     try {
