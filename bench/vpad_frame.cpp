@@ -163,6 +163,119 @@ void measure_take_in(DeviceFunction device, const std::string& ctl, const std::s
     std::fflush(stdout);
 }
 
+// What every pad count's run needs: the plug-in, the pads' tools, the host's window.
+struct Bench {
+    DeviceFunction device = nullptr;
+    std::string ctl, script;
+    int samples = 500;
+    HWND window = nullptr;
+    double tick = 0;
+};
+
+// Plugs pads 1..pads alone, configures the mapping and opens the host's own devices; false,
+// said, when the plug-in or the host does not see them all.
+bool plug_and_configure(const Bench& bench, int pads, const std::string& mapping, HostDevices& host) {
+    std::string plug = "\"" + bench.ctl + "\" plug \"" + bench.script + "\"";
+    for (int n = 1; n <= pads; ++n) plug += " " + std::to_string(n);
+    if (run("\"" + bench.ctl + "\" unplug all") != 0 || run(plug) != 0) {
+        fail("cannot plug the pads");
+        return false;
+    }
+    bench.device(CMD_SET_WINDOW, reinterpret_cast<intptr_t>(bench.window));
+    const char* answer =
+        reinterpret_cast<const char*>(bench.device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping.c_str())));
+    if (answer && std::strncmp(answer, mapping.c_str(), mapping.size()) == 0 && host.open(bench.window) &&
+        static_cast<int>(host.devices.size()) == pads)
+        return true;
+    std::printf("FAILED: %d pads: the plug-in or the host's own devices do not see them all (%zu devices)\n", pads,
+                host.devices.size());
+    return false;
+}
+
+// The first poll acquires; a hundred frames of both sides settle the pads' reports.
+bool warm_up(const Bench& bench, int pads, HostDevices& host) {
+    bench.device(CMD_POLL, 0);
+    DIJOYSTATE2 state{};
+    for (int warm = 0; warm < 100; ++warm) {
+        bench.device(CMD_POLL, 0);
+        for (IDirectInputDevice8W* d : host.devices) d->Poll(), d->GetDeviceState(sizeof state, &state);
+    }
+    if (bench.device(CMD_POLL, 0) == FRAME_ENTRIES) return true;
+    std::printf("FAILED: %d pads: the poll does not answer the table's size\n", pads);
+    return false;
+}
+
+struct Samples {
+    std::vector<double> frame, poll, platform;  // ns per frame, one per sample
+    int64_t allocations = 0;                    // what the library allocated over them all
+    HRESULT failed = S_OK;                      // the host's own Poll or GetDeviceState
+};
+
+// One side's FRAMES_PER_SAMPLE frames: 0 the host's frame, 1 the poll alone, 2 the platform.
+void run_side(const Bench& bench, int which, HostDevices& host, Samples& out, intptr_t& ones) {
+    DIJOYSTATE2 state{};
+    for (int f = 0; f < FRAMES_PER_SAMPLE; ++f) {
+        if (which == 0) {
+            const intptr_t count = bench.device(CMD_POLL, 0);
+            for (intptr_t i = 0; i < count; ++i) ones += bench.device(CMD_NEXT_BIT, 0);
+        } else if (which == 1) {
+            ones += bench.device(CMD_POLL, 0);
+        } else {
+            for (IDirectInputDevice8W* d : host.devices) {
+                // Poll answers DI_NOEFFECT (1) where there is nothing to poll.
+                const HRESULT polled = d->Poll(), read = d->GetDeviceState(sizeof state, &state);
+                if (FAILED(polled) || FAILED(read)) out.failed = FAILED(polled) ? polled : read;
+            }
+        }
+    }
+}
+
+Samples measure_frames(const Bench& bench, HostDevices& host) {
+    Samples out;
+    for (auto* v : {&out.frame, &out.poll, &out.platform}) v->reserve(static_cast<size_t>(bench.samples));
+    const int64_t allocations = allocations_so_far();
+    intptr_t ones = 0;
+    for (int s = 0; s < bench.samples; ++s) {
+        for (int side = 0; side < 3; ++side) {
+            const int which = (side + s) % 3;
+            const int64_t start = now();
+            run_side(bench, which, host, out, ones);
+            const double ns = static_cast<double>(now() - start) * bench.tick * 1e9 / FRAMES_PER_SAMPLE;
+            (which == 0 ? out.frame : which == 1 ? out.poll : out.platform).push_back(ns);
+        }
+    }
+    out.allocations = allocations_so_far() - allocations;
+    benchmark::DoNotOptimize(ones);
+    return out;
+}
+
+// One pad count: the frame's line, then the configure's and the take-in's; 0 when it ran
+// with no allocation.
+int run_pads(const Bench& bench, int pads) {
+    const std::string mapping = std::getenv("VPAD_FRAME_GROUPS") != nullptr ? group_mapping(FRAME_ENTRIES, pads)
+                                                                            : mixed_mapping(FRAME_ENTRIES, pads);
+    HostDevices host;
+    if (!plug_and_configure(bench, pads, mapping, host) || !warm_up(bench, pads, host)) {
+        host.close();
+        return 1;
+    }
+    const Samples samples = measure_frames(bench, host);
+    host.close();
+    int status = 0;
+    if (samples.failed != S_OK) {
+        std::printf("FAILED: %d pads: the host's own Poll or GetDeviceState failed (0x%08lx)\n", pads,
+                    static_cast<unsigned long>(samples.failed));
+        status = 1;
+    }
+    const double f = median(samples.frame), p = median(samples.poll), q = median(samples.platform);
+    std::printf("pads=%d frame_ns=%.0f poll_ns=%.0f platform_ns=%.0f ratio=%.2f frames=%d allocs=%lld\n", pads, f, p, q,
+                f / q, bench.samples * FRAMES_PER_SAMPLE, static_cast<long long>(samples.allocations));
+    std::fflush(stdout);
+    if (samples.allocations != 0) status = 1;
+    measure_take_in(bench.device, bench.ctl, bench.script, pads, mapping, bench.tick);
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -170,8 +283,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: vpad_frame JOYBITS_DLL VPAD_CTL PADS_SCRIPT [SAMPLES [PADS...]]\n");
         return 2;
     }
-    const std::string ctl = argv[2], script = argv[3];
-    const int samples = argc > 4 ? std::atoi(argv[4]) : 500;
+    Bench bench;
+    bench.ctl = argv[2], bench.script = argv[3];
+    if (argc > 4) bench.samples = std::atoi(argv[4]);
     std::vector<int> pad_counts;
     for (int i = 5; i < argc; ++i) pad_counts.push_back(std::atoi(argv[i]));
     if (pad_counts.empty()) pad_counts = {1, 2, 8};
@@ -179,90 +293,15 @@ int main(int argc, char** argv) {
     HMODULE library = LoadLibraryA(argv[1]);
     FARPROC found = library ? GetProcAddress(library, "_pbplug_Device") : nullptr;
     if (!found) return fail("cannot load the plug-in");
-    DeviceFunction device = nullptr;
-    std::memcpy(&device, &found, sizeof device);
+    std::memcpy(&bench.device, &found, sizeof bench.device);
     count_allocations_of(library);
-    HWND window = make_window();
-    if (!window) return fail("no foreground window");
-    const double tick = seconds_per_tick();
+    bench.window = make_window();
+    if (!bench.window) return fail("no foreground window");
+    bench.tick = seconds_per_tick();
 
     int status = 0;
-    for (int pads : pad_counts) {
-        std::string plug = "\"" + ctl + "\" plug \"" + script + "\"";
-        for (int n = 1; n <= pads; ++n) plug += " " + std::to_string(n);
-        if (run("\"" + ctl + "\" unplug all") != 0 || run(plug) != 0) {
-            status = fail("cannot plug the pads");
-            continue;
-        }
-        device(CMD_SET_WINDOW, reinterpret_cast<intptr_t>(window));
-        const std::string mapping = std::getenv("VPAD_FRAME_GROUPS") != nullptr ? group_mapping(FRAME_ENTRIES, pads)
-                                                                                : mixed_mapping(FRAME_ENTRIES, pads);
-        const char* answer = reinterpret_cast<const char*>(device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping.c_str())));
-        HostDevices host;
-        if (!answer || std::strncmp(answer, mapping.c_str(), mapping.size()) != 0 || !host.open(window) ||
-            static_cast<int>(host.devices.size()) != pads) {
-            std::printf("FAILED: %d pads: the plug-in or the host's own devices do not see them all (%zu devices)\n", pads,
-                        host.devices.size());
-            host.close();
-            status = 1;
-            continue;
-        }
-        device(CMD_POLL, 0);  // acquires
-        DIJOYSTATE2 state{};
-        for (int warm = 0; warm < 100; ++warm) {
-            device(CMD_POLL, 0);
-            for (IDirectInputDevice8W* d : host.devices) d->Poll(), d->GetDeviceState(sizeof state, &state);
-        }
-        if (device(CMD_POLL, 0) != FRAME_ENTRIES) {
-            std::printf("FAILED: %d pads: the poll does not answer the table's size\n", pads);
-            host.close();
-            status = 1;
-            continue;
-        }
-
-        std::vector<double> frame, poll, platform;
-        for (auto* v : {&frame, &poll, &platform}) v->reserve(static_cast<size_t>(samples));
-        const int64_t allocations = allocations_so_far();
-        intptr_t ones = 0;
-        HRESULT failed = S_OK;
-        for (int s = 0; s < samples; ++s) {
-            for (int side = 0; side < 3; ++side) {
-                const int which = (side + s) % 3;
-                const int64_t start = now();
-                for (int f = 0; f < FRAMES_PER_SAMPLE; ++f) {
-                    if (which == 0) {
-                        const intptr_t count = device(CMD_POLL, 0);
-                        for (intptr_t i = 0; i < count; ++i) ones += device(CMD_NEXT_BIT, 0);
-                    } else if (which == 1) {
-                        ones += device(CMD_POLL, 0);
-                    } else {
-                        for (IDirectInputDevice8W* d : host.devices) {
-                            // Poll answers DI_NOEFFECT (1) where there is nothing to poll.
-                            const HRESULT polled = d->Poll(), read = d->GetDeviceState(sizeof state, &state);
-                            if (FAILED(polled) || FAILED(read)) failed = FAILED(polled) ? polled : read;
-                        }
-                    }
-                }
-                const double ns = static_cast<double>(now() - start) * tick * 1e9 / FRAMES_PER_SAMPLE;
-                (which == 0 ? frame : which == 1 ? poll : platform).push_back(ns);
-            }
-        }
-        const int64_t made = allocations_so_far() - allocations;
-        benchmark::DoNotOptimize(ones);
-        host.close();
-        if (failed != S_OK) {
-            std::printf("FAILED: %d pads: the host's own Poll or GetDeviceState failed (0x%08lx)\n", pads,
-                        static_cast<unsigned long>(failed));
-            status = 1;
-        }
-        const double f = median(frame), p = median(poll), q = median(platform);
-        std::printf("pads=%d frame_ns=%.0f poll_ns=%.0f platform_ns=%.0f ratio=%.2f frames=%d allocs=%lld\n", pads, f, p, q,
-                    f / q, samples * FRAMES_PER_SAMPLE, static_cast<long long>(made));
-        std::fflush(stdout);
-        if (made != 0) status = 1;
-        measure_take_in(device, ctl, script, pads, mapping, tick);
-    }
-    device(CMD_RELEASE, 0);
-    run("\"" + ctl + "\" unplug all");
+    for (int pads : pad_counts) status |= run_pads(bench, pads);
+    bench.device(CMD_RELEASE, 0);
+    run("\"" + bench.ctl + "\" unplug all");
     return status;
 }

@@ -71,8 +71,6 @@ std::string beside_executable(const char* file) {
     return cut == std::string::npos ? std::string(file) : folder.substr(0, cut + 1) + file;
 }
 
-// Loads the plug-in the options name (joybits.dll beside the tool when none); its path,
-// as asked for, in path. Null with error set when it cannot be loaded.
 // The machine type a DLL's PE header names (IMAGE_FILE_MACHINE_I386, _AMD64, ...); 0 when
 // the file cannot be read as one.
 WORD dll_machine(const std::string& path) {
@@ -110,6 +108,8 @@ std::string load_failure(const std::string& path, DWORD code) {
     return path + ": cannot load the plug-in (error " + std::to_string(code) + ")";
 }
 
+// Loads the plug-in the options name (joybits.dll beside the tool when none); its path,
+// as asked for, in path. Null with error set when it cannot be loaded.
 HMODULE load_plugin(const HostOptions& options, std::string& path, std::string& error) {
     path = options.plugin_path.empty() ? beside_executable("joybits.dll") : options.plugin_path;
     HMODULE module = LoadLibraryA(path.c_str());

@@ -266,18 +266,10 @@ bool command(Runner& r, const std::string& line, std::string& error) {
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc < 4) {
-    std::fprintf(stderr, "usage: vpad_cases JOYBITS_DLL VPAD_CTL SCRIPT [JOYBITS_HOST]\n");
-    return 2;
-  }
-  Runner r;
-  r.ctl = argv[2];
-  r.script = argv[3];
-  r.host_tool = argc > 4 ? argv[4] : "";
-  std::ifstream in(r.script);
+// The script's lines for this platform: comments, blank lines and the other platform's
+// lines dropped, this platform's prefix taken off.
+std::vector<std::string> read_script(const std::string& path) {
+  std::ifstream in(path);
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -288,47 +280,36 @@ int main(int argc, char** argv) {
     }
     if (!line.empty() && line[0] != '#') lines.push_back(line);
   }
-  std::string name = r.script.substr(r.script.find_last_of("/\\") + 1);
-  if (lines.empty()) return std::printf("case %s: FAILED: cannot read the script\n", name.c_str()), 1;
+  return lines;
+}
 
-  HMODULE library = LoadLibraryA(argv[1]);
-  r.device = library ? reinterpret_cast<DeviceFunction>(
-                           reinterpret_cast<void*>(GetProcAddress(library, "_pbplug_Device")))
-                     : nullptr;
-  if (!r.device) return std::printf("case %s: FAILED: cannot load %s\n", name.c_str(), argv[1]), 1;
-
-  std::vector<std::string> expected;
-  std::string error;
+// Runs the script's pads and commands (the pads are plugged before the first command); what
+// the runner must print, in expected. False with error set when the script stopped.
+bool run_script(Runner& r, const std::vector<std::string>& lines, std::vector<std::string>& expected,
+                std::string& error) {
   bool plugged = false;
-#if defined(VPAD_SIM)
-  sim_reset();
-#else
-  run("\"" + r.ctl + "\" unplug all", nullptr);  // a pad an earlier case left behind
-#endif
   for (const std::string& line : lines) {
+    expected.push_back(line);
     if (line.rfind("> ", 0) == 0) {
-      if (!plugged && !r.pads.empty() && !plug_pads(r, "", false)) {
-        error = "cannot plug the pads";
-        break;
-      }
+      if (!plugged && !r.pads.empty() && !plug_pads(r, "", false)) return error = "cannot plug the pads", false;
       plugged = true;
-      expected.push_back(line);
       r.print(line);
-      if (!command(r, line, error)) break;
+      if (!command(r, line, error)) return false;
     } else if (line.rfind("pad ", 0) == 0) {
       Pad pad;
-      if (!vpad::parse_pad(line, pad.shape, error)) break;
+      if (!vpad::parse_pad(line, pad.shape, error)) return false;
       pad.values.axes.assign(pad.shape.axes.size(), 0);
       pad.values.buttons.assign(pad.shape.buttons, false);
       r.pads[pad.shape.number] = pad;
-      expected.push_back(line);
       r.print(line);
-    } else {
-      expected.push_back(line);
     }
   }
-  // The plug-in must have used the platform meant: the system's DirectInput, or the
-  // simulated one beside the program.
+  return true;
+}
+
+// The plug-in must have used the platform meant: the system's DirectInput, or the
+// simulated one beside the program. Releases the plug-in.
+void check_platform(Runner& r, std::string& error) {
   wchar_t dinput[MAX_PATH] = L"";
   GetModuleFileNameW(GetModuleHandleW(L"dinput8.dll"), dinput, MAX_PATH);
   CharLowerW(dinput);
@@ -340,10 +321,12 @@ int main(int argc, char** argv) {
   if (error.empty() && !system_dinput) error = "dinput8.dll was not the system's own";
   run("\"" + r.ctl + "\" unplug all", nullptr);
 #endif
-  if (!error.empty()) return std::printf("case %s: FAILED: %s\n", name.c_str(), error.c_str()), 1;
+}
 
+// What was printed (its '#' lines aside) against what the script expects, line by line.
+int compare(const std::string& name, const std::vector<std::string>& out, const std::vector<std::string>& expected) {
   std::vector<std::string> actual;
-  for (auto& l : r.out)
+  for (auto& l : out)
     if (l.empty() || l[0] != '#') actual.push_back(l);
   for (std::size_t i = 0; i < std::max(actual.size(), expected.size()); ++i) {
     std::string want = i < expected.size() ? expected[i] : "(nothing)";
@@ -356,4 +339,38 @@ int main(int argc, char** argv) {
   }
   std::printf("case %s: ok (%zu lines)\n", name.c_str(), actual.size());
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 4) {
+    std::fprintf(stderr, "usage: vpad_cases JOYBITS_DLL VPAD_CTL SCRIPT [JOYBITS_HOST]\n");
+    return 2;
+  }
+  Runner r;
+  r.ctl = argv[2];
+  r.script = argv[3];
+  r.host_tool = argc > 4 ? argv[4] : "";
+  const std::vector<std::string> lines = read_script(r.script);
+  std::string name = r.script.substr(r.script.find_last_of("/\\") + 1);
+  if (lines.empty()) return std::printf("case %s: FAILED: cannot read the script\n", name.c_str()), 1;
+
+  HMODULE library = LoadLibraryA(argv[1]);
+  r.device = library ? reinterpret_cast<DeviceFunction>(
+                           reinterpret_cast<void*>(GetProcAddress(library, "_pbplug_Device")))
+                     : nullptr;
+  if (!r.device) return std::printf("case %s: FAILED: cannot load %s\n", name.c_str(), argv[1]), 1;
+
+  std::vector<std::string> expected;
+  std::string error;
+#if defined(VPAD_SIM)
+  sim_reset();
+#else
+  run("\"" + r.ctl + "\" unplug all", nullptr);  // a pad an earlier case left behind
+#endif
+  run_script(r, lines, expected, error);
+  check_platform(r, error);
+  if (!error.empty()) return std::printf("case %s: FAILED: %s\n", name.c_str(), error.c_str()), 1;
+  return compare(name, r.out, expected);
 }
