@@ -124,19 +124,15 @@ void set_up_platform() {
     device(CMD_SET_WINDOW, 0x1234);
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    set_up_platform();
-
-    std::string bytes(reinterpret_cast<const char*>(data), size);
-    const char* text = bytes.c_str();  // the host's text ends at the first zero
-    size_t text_length = std::strlen(text);
-    bool use_default = text_length == 0 || text[0] == '/';
+// The first configure of the text: its answer is the echo, then the help list or the marker
+// and the help list (a pinned text's help list numbers the pads anew); its words go to
+// words, and the tokens are checked against them. The entry count.
+int32_t check_first_configure(const char* text, MappingEntry* words, std::string& answer) {
+    bool use_default = text[0] == '\0' || text[0] == '/';
     std::string chosen = use_default ? std::string(DEFAULT_MAPPING) : std::string(text);
     std::string echo = chosen.substr(0, chosen.find('/'));
 
-    std::string answer = configure(text);
+    answer = configure(text);
     check_words(false);
     int32_t count = tested.table.count;
     check(answer.compare(0, echo.size(), echo) == 0, "answer does not start with the echo", answer);
@@ -153,19 +149,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
         check(tail == HELP, "answer is neither echo + help nor echo + marker + help", answer);
     }
-    MappingEntry words[MAX_ENTRIES];
     std::memcpy(words, tested.table.entries, sizeof(MappingEntry) * static_cast<size_t>(count));
     check_tokens(chosen, refused, words, count);
+    return count;
+}
 
-    // Handed back unchanged, the answer compiles to the same table and gives itself again.
+// Handed back unchanged, the answer compiles to the same table and gives itself again.
+void check_handed_back(const std::string& answer, const MappingEntry* words, int32_t count) {
     std::string again = configure(answer.c_str());
     check(again == answer, "answer handed back gives another answer", again);
     check(tested.table.count == count, "answer handed back gives another count");
     check(std::memcmp(words, tested.table.entries, sizeof(MappingEntry) * static_cast<size_t>(count)) == 0,
           "answer handed back gives other words");
+}
 
-    // The bytes after the text's zero set the controllers' state between polls.
-    size_t pos = text_length + 1;
+// The bytes from pos on set the controllers' state between four polls, three bytes a
+// change: every read is 0 or 1, a constant keeps its bit, a read past the end gives 1.
+void check_polls(const uint8_t* data, size_t size, size_t pos, const MappingEntry* words, int32_t count) {
     for (int poll = 0; poll < 4; ++poll) {
         for (int step = 0; step < 6 && pos + 2 < size; ++step, pos += 3) {
             int controller = data[pos] & 1;
@@ -188,7 +188,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         check_words(true);
     }
+}
 
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    set_up_platform();
+    std::string bytes(reinterpret_cast<const char*>(data), size);
+    const char* text = bytes.c_str();  // the host's text ends at the first zero
+    MappingEntry words[MAX_ENTRIES];
+    std::string answer;
+    const int32_t count = check_first_configure(text, words, answer);
+    check_handed_back(answer, words, count);
+    check_polls(data, size, std::strlen(text) + 1, words, count);
     device(CMD_RELEASE);
     if (sim_live_objects() != 0 || sim_misuse_count() != 0) fail("platform objects left or misused", sim_problems());
     return 0;
