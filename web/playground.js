@@ -75,6 +75,78 @@ function rebuildControllers() {
   renderControllers();
 }
 
+// A button of the page: its text, its data-* fields, its aria-pressed state when it has one.
+function pageButton(text, data, pressed) {
+  const b = document.createElement('button');
+  b.type = 'button';
+  b.textContent = text;
+  Object.assign(b.dataset, data);
+  if (pressed !== undefined) b.setAttribute('aria-pressed', String(pressed));
+  return b;
+}
+
+function controllerTitle(index) {
+  const title = document.createElement('h3');
+  title.textContent = `j${index + 1}`;
+  const remove = pageButton('remove', {});
+  remove.className = 'remove';
+  remove.addEventListener('click', () => {
+    state.controllers.splice(index, 1);
+    rebuildControllers();
+  });
+  title.append(' ', remove);
+  return title;
+}
+
+function axisRow(c, index, name, axis) {
+  const row = document.createElement('label');
+  row.className = 'axis';
+  const slider = document.createElement('input');
+  slider.type = 'range';
+  slider.min = String(AXIS_MIN);
+  slider.max = String(AXIS_MAX);
+  slider.value = String(c.axes[axis]);
+  slider.dataset.axis = name;
+  slider.setAttribute('aria-label', `j${index + 1} ${name}`);
+  const value = document.createElement('output');
+  value.textContent = String(c.axes[axis]);
+  slider.addEventListener('input', () => {
+    c.axes[axis] = Number(slider.value);
+    value.textContent = slider.value;
+    plugin._playground_set_axis(c.id, axis, c.axes[axis]);
+  });
+  row.append(name, slider, value);
+  return row;
+}
+
+function hatPad(c, index, angle, pov) {
+  const hat = document.createElement('div');
+  hat.className = 'hat';
+  hat.dataset.pov = String(pov + 1);
+  hat.setAttribute('aria-label', `j${index + 1} h${pov + 1}`);
+  HAT_GRID.forEach((position, i) => {
+    const b = pageButton(HAT_SIGNS[i], { angle: String(position) }, position === angle);
+    b.addEventListener('click', () => setHat(c, pov, position));
+    hat.append(b);
+  });
+  return hat;
+}
+
+function buttonRow(c) {
+  const buttons = document.createElement('div');
+  buttons.className = 'buttons';
+  c.buttons.forEach((pressed, i) => {
+    const b = pageButton(`b${i + 1}`, { button: String(i + 1) }, pressed);
+    b.addEventListener('click', () => {
+      c.buttons[i] = !c.buttons[i];
+      b.setAttribute('aria-pressed', String(c.buttons[i]));
+      plugin._playground_set_button(c.id, i + 1, c.buttons[i] ? 1 : 0);
+    });
+    buttons.append(b);
+  });
+  return buttons;
+}
+
 function renderControllers() {
   const box = $('controllers');
   box.replaceChildren();
@@ -82,70 +154,10 @@ function renderControllers() {
     const card = document.createElement('div');
     card.className = 'controller';
     card.dataset.controller = String(index + 1);
-    const title = document.createElement('h3');
-    title.textContent = `j${index + 1}`;
-    const remove = document.createElement('button');
-    remove.type = 'button';
-    remove.textContent = 'remove';
-    remove.className = 'remove';
-    remove.addEventListener('click', () => {
-      state.controllers.splice(index, 1);
-      rebuildControllers();
-    });
-    title.append(' ', remove);
-    card.append(title);
-    AXES.forEach((name, axis) => {
-      const row = document.createElement('label');
-      row.className = 'axis';
-      const slider = document.createElement('input');
-      slider.type = 'range';
-      slider.min = String(AXIS_MIN);
-      slider.max = String(AXIS_MAX);
-      slider.value = String(c.axes[axis]);
-      slider.dataset.axis = name;
-      slider.setAttribute('aria-label', `j${index + 1} ${name}`);
-      const value = document.createElement('output');
-      value.textContent = String(c.axes[axis]);
-      slider.addEventListener('input', () => {
-        c.axes[axis] = Number(slider.value);
-        value.textContent = slider.value;
-        plugin._playground_set_axis(c.id, axis, c.axes[axis]);
-      });
-      row.append(name, slider, value);
-      card.append(row);
-    });
-    c.povs.forEach((angle, pov) => {
-      const hat = document.createElement('div');
-      hat.className = 'hat';
-      hat.dataset.pov = String(pov + 1);
-      hat.setAttribute('aria-label', `j${index + 1} h${pov + 1}`);
-      HAT_GRID.forEach((position, i) => {
-        const b = document.createElement('button');
-        b.type = 'button';
-        b.textContent = HAT_SIGNS[i];
-        b.dataset.angle = String(position);
-        b.setAttribute('aria-pressed', String(position === angle));
-        b.addEventListener('click', () => setHat(c, pov, position));
-        hat.append(b);
-      });
-      card.append(hat);
-    });
-    const buttons = document.createElement('div');
-    buttons.className = 'buttons';
-    c.buttons.forEach((pressed, i) => {
-      const b = document.createElement('button');
-      b.type = 'button';
-      b.textContent = `b${i + 1}`;
-      b.dataset.button = String(i + 1);
-      b.setAttribute('aria-pressed', String(pressed));
-      b.addEventListener('click', () => {
-        c.buttons[i] = !c.buttons[i];
-        b.setAttribute('aria-pressed', String(c.buttons[i]));
-        plugin._playground_set_button(c.id, i + 1, c.buttons[i] ? 1 : 0);
-      });
-      buttons.append(b);
-    });
-    card.append(buttons);
+    card.append(controllerTitle(index));
+    AXES.forEach((name, axis) => card.append(axisRow(c, index, name, axis)));
+    c.povs.forEach((angle, pov) => card.append(hatPad(c, index, angle, pov)));
+    card.append(buttonRow(c));
     box.append(card);
   });
   $('add-controller').disabled = state.controllers.length >= MAX_CONTROLLERS;
