@@ -19,6 +19,7 @@
 #include "bench/bench_counters.h"
 #include "bench/bench_mapping.h"
 #include "plugin/joybits.h"
+#include "tests/vpad/vpad_host.h"
 
 #include <windows.h>
 #define DIRECTINPUT_VERSION 0x0800
@@ -42,39 +43,6 @@ constexpr int TAKE_IN_MS = 4000;
 int fail(const char* what) {
     std::printf("FAILED: %s (error %lu)\n", what, GetLastError());
     return 1;
-}
-
-// Runs a program to its end; its exit status, or -1.
-int run(const std::string& command_line) {
-    STARTUPINFOA start{};
-    start.cb = sizeof start;
-    PROCESS_INFORMATION process{};
-    std::string line = command_line;
-    std::replace(line.begin(), line.end(), '/', '\\');
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &process)) return -1;
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD status = 1;
-    GetExitCodeProcess(process.hProcess, &status);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return static_cast<int>(status);
-}
-
-void pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-}
-
-HWND make_window() {
-    HWND w = CreateWindowExW(0, L"STATIC", L"joybits frame benchmark", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
-                             nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    for (int tries = 0; w && tries < 20; ++tries) {
-        SetForegroundWindow(w);
-        pump();
-        if (GetForegroundWindow() == w) return w;
-        Sleep(50);
-    }
-    return nullptr;
 }
 
 BOOL CALLBACK collect(const DIDEVICEINSTANCEW* instance, LPVOID context) {
@@ -142,7 +110,7 @@ void slowest_poll(DeviceFunction device, int ms, double tick, double& slowest, d
         device(CMD_POLL, 0);
         const double took = static_cast<double>(now() - before) * tick * 1e3;
         if (took > slowest) slowest = took, at = static_cast<double>(before - start) * tick * 1e3;
-        pump();
+        vpad::pump();
         Sleep(1);
     }
 }
@@ -155,9 +123,9 @@ void measure_take_in(DeviceFunction device, const std::string& ctl, const std::s
     const double configure_ms = static_cast<double>(now() - start) * tick * 1e3;
     double slowest = 0, at = 0;
     slowest_poll(device, 500, tick, slowest, at);
-    run("\"" + ctl + "\" unplug " + std::to_string(pads));
+    vpad::run("\"" + ctl + "\" unplug " + std::to_string(pads), nullptr);
     slowest_poll(device, 1000, tick, slowest, at);
-    run("\"" + ctl + "\" plug \"" + script + "\" " + std::to_string(pads));
+    vpad::run("\"" + ctl + "\" plug \"" + script + "\" " + std::to_string(pads), nullptr);
     slowest_poll(device, TAKE_IN_MS, tick, slowest, at);
     std::printf("pads=%d configure_ms=%.2f take_in_poll_ms=%.2f at_s=%.2f\n", pads, configure_ms, slowest, at / 1e3);
     std::fflush(stdout);
@@ -177,7 +145,7 @@ struct Bench {
 bool plug_and_configure(const Bench& bench, int pads, const std::string& mapping, HostDevices& host) {
     std::string plug = "\"" + bench.ctl + "\" plug \"" + bench.script + "\"";
     for (int n = 1; n <= pads; ++n) plug += " " + std::to_string(n);
-    if (run("\"" + bench.ctl + "\" unplug all") != 0 || run(plug) != 0) {
+    if (vpad::run("\"" + bench.ctl + "\" unplug all", nullptr) != 0 || vpad::run(plug, nullptr) != 0) {
         fail("cannot plug the pads");
         return false;
     }
@@ -295,13 +263,13 @@ int main(int argc, char** argv) {
     if (!found) return fail("cannot load the plug-in");
     std::memcpy(&bench.device, &found, sizeof bench.device);
     count_allocations_of(library);
-    bench.window = make_window();
+    bench.window = vpad::make_window(L"joybits frame benchmark");
     if (!bench.window) return fail("no foreground window");
     bench.tick = seconds_per_tick();
 
     int status = 0;
     for (int pads : pad_counts) status |= run_pads(bench, pads);
     bench.device(CMD_RELEASE, 0);
-    run("\"" + bench.ctl + "\" unplug all");
+    vpad::run("\"" + bench.ctl + "\" unplug all", nullptr);
     return status;
 }
