@@ -99,14 +99,21 @@ ReportEntry report_entry(const std::string& mapping, const TokenSpan& token, int
     return entry;
 }
 
-// One per token written before the comment (a last comma ends none), at most MAX_ENTRIES.
-int tokens_written(const std::string& mapping) {
-    const std::string tokens = mapping.substr(0, mapping.find('/'));
-    int count = 1;
-    for (char c : tokens) count += c == ',' ? 1 : 0;
-    const size_t last = tokens.find_last_not_of(" \t");
-    if (last != std::string::npos && tokens[last] == ',') --count;
-    return std::min(count, MAX_ENTRIES);
+// The bits a host reads after a syntax error: one per token written before the comment (a
+// last comma ends none) but a pin, which makes no bit, at most MAX_ENTRIES. The compiler
+// stops at the refused token, so each token is read alone, as the compiler reads it.
+int bits_written(const std::string& mapping) {
+    const std::string text = mapping.substr(0, mapping.find('/'));
+    int count = 0;
+    for (size_t start = 0; start <= text.size() && count < MAX_ENTRIES;) {
+        const size_t comma = std::min(text.find(',', start), text.size());
+        const std::string token = text.substr(start, comma - start);
+        const bool ends_none = comma == text.size() && start > 0 && token.find_first_not_of(" \t") == std::string::npos;
+        const std::vector<TokenSpan> alone = mapping_tokens(TextBuffer(token.c_str()));
+        if (!ends_none && !(alone.size() == 1 && alone[0].pin_slot >= 0)) ++count;
+        start = comma + 1;
+    }
+    return count;
 }
 
 }  // namespace
@@ -141,7 +148,7 @@ MappingReport mapping_report(const char* host_text, const AttachedControllers& a
     const std::vector<TokenSpan> tokens = mapping_tokens(TextBuffer(report.mapping.c_str()));
     report.error = syntax_error_of(report.mapping, tokens);
     if (report.error.found) {
-        report.reads_after_error = tokens_written(report.mapping);
+        report.reads_after_error = bits_written(report.mapping);
         return report;
     }
     for (size_t i = 0; i < tokens.size() && report.entries.size() < static_cast<size_t>(MAX_ENTRIES); ++i) {

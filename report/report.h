@@ -41,7 +41,8 @@ struct MappingReport {
     std::vector<ReportEntry> entries;  // the table it compiles to: none after a syntax error
     TokenError error;                  // the refused token
     // After a syntax error the table is empty and every read answers 1: the bits a host then
-    // reads, one per token written before the comment, at most as many as a table holds.
+    // reads, one per token written before the comment but a pin, at most as many as a table
+    // holds.
     int reads_after_error = 0;
     std::vector<MappingWarning> warnings;
 };
