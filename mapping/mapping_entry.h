@@ -12,6 +12,7 @@
 // one. Each operand is a controller entry's word of its own, with its own result bit.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "controllers/controller_facts.h"
@@ -97,6 +98,49 @@ constexpr int kind_pov_direction(EntryKind kind) {
     return d >= 0 && d < POV_DIRECTION_COUNT ? d : -1;
 }
 static_assert(kind_pov_direction(pov_kind(3)) == 3 && kind_pov_direction(EntryKind::v_bit) == -1);
+
+// What a kind reads: an axis in one of its forms, a button, a point of view's direction,
+// or (a group) its operands.
+enum class KindFamily : uint8_t { axis, button, pov, group };
+// Each kind as people are told of it: its family, the control it reads ("x", "button",
+// "point of view"; "any of" or "all of" for a group) and how ("<", ">", "bit", a
+// direction's name; "" for a button or a group).
+struct KindName {
+    KindFamily family;
+    const char* control;
+    const char* reading;
+};
+inline constexpr int KIND_TOTAL = ENTRY_KIND_COUNT + 2;  // the groups' two kinds after the entries'
+constexpr std::array<KindName, KIND_TOTAL> make_kind_names() {
+    std::array<KindName, KIND_TOTAL> names{};
+    constexpr const char* FORMS[] = {"<", ">", "bit"};
+    for (int axis = 0; axis < MAPPED_AXIS_COUNT; ++axis) {
+        for (int form = 0; form < 3; ++form) {
+            names[static_cast<size_t>(axis_kind(axis, static_cast<AxisForm>(form)))] = {
+                KindFamily::axis, mapped_axis_letters(axis), FORMS[form]};
+        }
+    }
+    names[static_cast<size_t>(EntryKind::button)] = {KindFamily::button, "button", ""};
+    for (int d = 0; d < POV_DIRECTION_COUNT; ++d) {
+        names[static_cast<size_t>(pov_kind(d))] = {KindFamily::pov, "point of view", POV_DIRECTIONS[d].name};
+    }
+    names[static_cast<size_t>(EntryKind::group_any)] = {KindFamily::group, "any of", ""};
+    names[static_cast<size_t>(EntryKind::group_all)] = {KindFamily::group, "all of", ""};
+    return names;
+}
+inline constexpr std::array<KindName, KIND_TOTAL> KIND_NAMES = make_kind_names();
+constexpr bool every_kind_named() {
+    for (const KindName& name : KIND_NAMES) {
+        if (name.control == nullptr) return false;
+    }
+    return true;
+}
+static_assert(every_kind_named(), "a kind without a name: add it to make_kind_names");
+static_assert(static_cast<int>(EntryKind::group_all) + 1 == KIND_TOTAL);
+// The name of a kind; null for a value of the kind byte that is no kind.
+constexpr const KindName* kind_name(EntryKind kind) {
+    return static_cast<int>(kind) < KIND_TOTAL ? &KIND_NAMES[static_cast<size_t>(kind)] : nullptr;
+}
 
 constexpr uint32_t entry_controller(MappingEntry e) { return e >> 28; }
 constexpr EntryKind entry_kind(MappingEntry e) { return static_cast<EntryKind>((e >> 20) & 0xFF); }
