@@ -1,7 +1,9 @@
 // What the rest of joybits knows of the controllers without DirectInput: the slots, the
-// axes' names and range, the buttons, the help list's grammar and the controller set's
-// failure messages. The mapping language, the check, the tools and the page read them
-// here, so each is written once; controllers/axes.h adds the DirectInput facts of the axes.
+// axes (one table: names, help fragments, and the DirectInput facts that only
+// controllers/axes.h expands) and their range, the buttons, the points of view's
+// directions, the help list's grammar and the controller set's failure messages. The
+// mapping language, the check, the tools and the page read them here, so each is written
+// once.
 #pragma once
 
 #include <cstdint>
@@ -93,7 +95,9 @@ constexpr int count_axes_called(const char* noun) {
 }
 inline constexpr int AXIS_COUNT = count_axes_called("axis");
 inline constexpr int SLIDER_COUNT = MAPPED_AXIS_COUNT - AXIS_COUNT;
-static_assert(AXIS_COUNT == 6 && SLIDER_COUNT == 2, "the six axes come first, then the sliders");
+static_assert(std::string_view(AXIS_NAMES[AXIS_COUNT - 1].noun) == "axis" &&
+                  std::string_view(AXIS_NAMES[AXIS_COUNT].noun) == "slider",
+              "the axes come first, then the sliders");
 constexpr const char* mapped_axis_letters(int axis) { return AXIS_NAMES[axis].letters; }
 
 // The buttons' and the points of view's letters in a token: j1b3, j1h1u.
