@@ -17,7 +17,8 @@ struct AxisInfo {
     uint32_t offset;   // byte offset of its LONG field in DIJOYSTATE2
 };
 
-#define JOYBITS_AXIS_INFO(letters, noun, help, type, field) {&type, static_cast<uint32_t>(offsetof(DIJOYSTATE2, field))},
+#define JOYBITS_AXIS_INFO(letters, noun, help, type, field) \
+    {&type, static_cast<uint32_t>(offsetof(DIJOYSTATE2, field))},
 inline constexpr AxisInfo AXES[] = {JOYBITS_AXIS_TABLE(JOYBITS_AXIS_INFO)};
 #undef JOYBITS_AXIS_INFO
 static_assert(sizeof(AXES) / sizeof(AXES[0]) == MAPPED_AXIS_COUNT);

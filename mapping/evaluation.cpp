@@ -63,7 +63,8 @@ constexpr std::array<KindRule, 256> make_rules() {
     std::array<KindRule, 256> rules{};
     for (int axis = 0; axis < MAPPED_AXIS_COUNT; ++axis) {
         const uint32_t field = AXES[axis].offset;
-        rules[static_cast<size_t>(axis_kind(axis, AxisForm::below))] = {.field = field, .threshold_mask = -1, .writes = 1};
+        rules[static_cast<size_t>(axis_kind(axis, AxisForm::below))] = {
+            .field = field, .threshold_mask = -1, .writes = 1};
         rules[static_cast<size_t>(axis_kind(axis, AxisForm::above))] = {
             .field = field, .threshold_mask = -1, .threshold_bias = 1, .flip = 1, .writes = 1};
         rules[static_cast<size_t>(axis_kind(axis, AxisForm::bit))] = {
@@ -72,7 +73,8 @@ constexpr std::array<KindRule, 256> make_rules() {
     rules[static_cast<size_t>(EntryKind::button)] = {
         .field = BUTTONS_OFFSET, .index_mask = BUTTON_NUMBER_MASK, .shift_base = 24, .writes = 1};
     for (int d = 0; d < POV_DIRECTION_COUNT; ++d) {
-        rules[static_cast<size_t>(pov_kind(d))] = {.field = POVS_OFFSET, .writes = 1, .pov_start = POV_DIRECTIONS[d].arc_start};
+        rules[static_cast<size_t>(pov_kind(d))] = {
+            .field = POVS_OFFSET, .writes = 1, .pov_start = POV_DIRECTIONS[d].arc_start};
     }
     return rules;
 }

@@ -60,11 +60,17 @@ constexpr MappingEntry make_entry(uint32_t controller, EntryKind kind, uint32_t 
 inline constexpr uint32_t POV_NUMBER_MIN = 1;
 inline constexpr uint32_t POV_NUMBER_MAX = POV_COUNT;
 
+// The first of each axis's three kinds (below, above, bit), in axis order (AXIS_NAMES).
+inline constexpr EntryKind AXIS_FIRST_KINDS[] = {
+    EntryKind::x_below,  EntryKind::y_below,  EntryKind::z_below, EntryKind::rx_below,
+    EntryKind::ry_below, EntryKind::rz_below, EntryKind::u_below, EntryKind::v_below,
+};
+static_assert(sizeof AXIS_FIRST_KINDS / sizeof AXIS_FIRST_KINDS[0] == MAPPED_AXIS_COUNT, "every axis has its kinds");
+
 // The kind of an axis of the mapping language (0 to MAPPED_AXIS_COUNT - 1: the six axes,
 // then the sliders) in one of its forms.
 constexpr EntryKind axis_kind(int axis, AxisForm form) {
-    const int first = axis < AXIS_COUNT ? 3 * axis : static_cast<int>(EntryKind::u_below) + 3 * (axis - AXIS_COUNT);
-    return static_cast<EntryKind>(first + static_cast<int>(form));
+    return static_cast<EntryKind>(static_cast<int>(AXIS_FIRST_KINDS[axis]) + static_cast<int>(form));
 }
 static_assert(axis_kind(0, AxisForm::below) == EntryKind::x_below && axis_kind(5, AxisForm::bit) == EntryKind::rz_bit,
               "the axes are in the order of their kinds");
@@ -75,16 +81,17 @@ static_assert(axis_kind(AXIS_COUNT, AxisForm::below) == EntryKind::u_below &&
 // The axis an axis kind reads (as axis_kind numbers it), -1 for any other kind.
 constexpr int kind_axis(EntryKind kind) {
     const int k = static_cast<int>(kind);
-    if (k < static_cast<int>(EntryKind::button)) return k / 3;
-    if (k >= static_cast<int>(EntryKind::u_below) && k <= static_cast<int>(EntryKind::v_bit)) {
-        return AXIS_COUNT + (k - static_cast<int>(EntryKind::u_below)) / 3;
+    for (int axis = 0; axis < MAPPED_AXIS_COUNT; ++axis) {
+        const int first = static_cast<int>(AXIS_FIRST_KINDS[axis]);
+        if (k >= first && k <= first + static_cast<int>(AxisForm::bit)) return axis;
     }
     return -1;
 }
 // The form of an axis kind.
 constexpr AxisForm kind_form(EntryKind kind) {
-    const int k = static_cast<int>(kind);
-    return static_cast<AxisForm>(k < static_cast<int>(EntryKind::button) ? k % 3 : (k - static_cast<int>(EntryKind::u_below)) % 3);
+    const int axis = kind_axis(kind);
+    return axis < 0 ? AxisForm::below
+                    : static_cast<AxisForm>(static_cast<int>(kind) - static_cast<int>(AXIS_FIRST_KINDS[axis]));
 }
 static_assert(kind_axis(EntryKind::v_above) == AXIS_COUNT + 1 && kind_form(EntryKind::v_above) == AxisForm::above);
 static_assert(kind_axis(EntryKind::button) == -1 && kind_axis(EntryKind::pov_up) == -1);

@@ -19,14 +19,16 @@ struct ReasonText {
     std::string text;
 };
 
-// "expected x, y or z after r": what may follow the first letter of the axes of more.
+// "expected x, y or z after r": what may follow the first of an axis's two letters.
 std::string rotation_text() {
     for (const AxisName& axis : AXIS_NAMES) {
-        if (axis.letters[1] != '\0') return "expected " + joined(letters_after(axis.letters[0]), " or ") + " after " + axis.letters[0];
+        if (axis.letters[1] == '\0') continue;
+        return "expected " + joined(letters_after(axis.letters[0]), " or ") + " after " + axis.letters[0];
     }
     return "";
 }
 
+// "expected u, r, d or l (up, right, down, left) ...": the directions' letters and names.
 std::string directions_text() {
     std::vector<std::string> letters, names;
     for (const PovDirection& direction : POV_DIRECTIONS) {
@@ -46,9 +48,11 @@ const std::vector<ReasonText>& reason_texts() {
          "a line end inside the mapping: a mapping text is one line (only blanks and tabs are left out)"},
         {SyntaxReason::not_a_token, "a token is a, p, or a controller token starting with j"},
         {SyntaxReason::controller_number, "the controller number after j must be 1 to " + std::to_string(SLOT_COUNT)},
-        {SyntaxReason::axis_or_button, "expected " + joined(letters_after_number(), " or ") + " after the controller number"},
+        {SyntaxReason::axis_or_button,
+         "expected " + joined(letters_after_number(), " or ") + " after the controller number"},
         {SyntaxReason::rotation_axis, rotation_text()},
-        {SyntaxReason::pov_number, "the point of view's number after " + std::string(1, POV_LETTER) + " must be 1 to " + std::to_string(POV_COUNT)},
+        {SyntaxReason::pov_number,
+         "the point of view's number after " + std::string(1, POV_LETTER) + " must be 1 to " + std::to_string(POV_COUNT)},
         {SyntaxReason::pov_direction, directions_text()},
         {SyntaxReason::after_pov_direction, "nothing may follow a point of view's direction"},
         {SyntaxReason::empty_group,

@@ -48,7 +48,8 @@ inline MappingEntry plainly_evaluated(MappingEntry e, const StateSnapshot& s) {
     if (slot == 0 || slot > SLOT_COUNT || static_cast<int>(entry_kind(e)) >= ENTRY_KIND_COUNT || !s.fresh[slot - 1]) {
         return e;
     }
-    return (e & ~1u) | (plain_reading(entry_kind(e), entry_operand(e), s.state[slot - 1]) ^ (entry_inverted(e) ? 1u : 0u));
+    const uint32_t bit = plain_reading(entry_kind(e), entry_operand(e), s.state[slot - 1]);
+    return (e & ~1u) | (bit ^ (entry_inverted(e) ? 1u : 0u));
 }
 
 // The table's words after a poll of s: every entry as above; a group whose operands stand
