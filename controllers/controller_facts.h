@@ -94,7 +94,7 @@ constexpr int count_axes_called(const char* noun) {
     return n;
 }
 inline constexpr int AXIS_COUNT = count_axes_called("axis");
-inline constexpr int SLIDER_COUNT = MAPPED_AXIS_COUNT - AXIS_COUNT;
+inline constexpr int SLIDER_COUNT = count_axes_called("slider");
 static_assert(std::string_view(AXIS_NAMES[AXIS_COUNT - 1].noun) == "axis" &&
                   std::string_view(AXIS_NAMES[AXIS_COUNT].noun) == "slider",
               "the axes come first, then the sliders");

@@ -75,7 +75,7 @@ constexpr EntryKind axis_kind(int axis, AxisForm form) {
 static_assert(axis_kind(0, AxisForm::below) == EntryKind::x_below && axis_kind(5, AxisForm::bit) == EntryKind::rz_bit,
               "the axes are in the order of their kinds");
 static_assert(axis_kind(AXIS_COUNT, AxisForm::below) == EntryKind::u_below &&
-                  axis_kind(MAPPED_AXIS_COUNT - 1, AxisForm::bit) == EntryKind::v_bit,
+                  axis_kind(AXIS_COUNT + SLIDER_COUNT - 1, AxisForm::bit) == EntryKind::v_bit,
               "the sliders follow the button in the order of their kinds");
 
 // The axis an axis kind reads (as axis_kind numbers it), -1 for any other kind.

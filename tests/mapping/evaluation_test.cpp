@@ -235,7 +235,7 @@ MappingEntry random_word(std::mt19937& random, int i, EntryKind kind, const Stat
     std::uniform_int_distribution<int> coin(0, 3);
     uint32_t operand = word_part(random);
     if (coin(random) == 0) operand = static_cast<uint32_t>(static_cast<uint16_t>(s.state[i % 8].lX));
-    if (kind >= EntryKind::pov_up) operand = operand % POV_COUNT + 1;  // the only numbers the compiler writes
+    if (kind_pov_direction(kind) >= 0) operand = operand % POV_COUNT + 1;  // the only numbers the compiler writes
     return make_entry(static_cast<uint32_t>(i % SLOT_COUNT + 1), kind, operand, coin(random) < 2) |
            static_cast<uint32_t>(coin(random) & 1);  // any result bit before
 }

@@ -21,7 +21,7 @@ inline uint32_t plain_reading(EntryKind kind, uint32_t operand, const DIJOYSTATE
         return (s.rgbButtons[(button - 1) % 128] & 0x80) != 0 ? 1 : 0;
     }
     const int k = static_cast<int>(kind);
-    if (kind >= EntryKind::pov_up) {  // hats 1 to 4 (a number the compiler never writes: its low two bits)
+    if (kind_pov_direction(kind) >= 0) {  // hats 1 to 4 (a number the compiler never writes: its low two bits)
         const DWORD a = s.rgdwPOV[(operand - 1) & 3];
         if ((a & 0xFFFF) == 0xFFFF || a >= 36000) return 0;
         switch (kind) {
