@@ -7,7 +7,9 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 // Controller slots j1..j8: the controllers DirectInput enumerates first, in its order.
 inline constexpr int SLOT_COUNT = 8;
@@ -119,6 +121,44 @@ inline constexpr PovDirection POV_DIRECTIONS[] = {
     {'u', "up", 29250}, {'r', "right", 2250}, {'d', "down", 11250}, {'l', "left", 20250},
 };
 inline constexpr int POV_DIRECTION_COUNT = static_cast<int>(sizeof POV_DIRECTIONS / sizeof POV_DIRECTIONS[0]);
+
+// Lists of the language's letters in the words of a message, made from the tables above.
+// The items joined by ", ", the last two by last_joint: "x, y or z" (" or "), "u, v" (", ").
+inline std::string joined(const std::vector<std::string>& items, const std::string& last_joint) {
+    std::string text;
+    for (size_t i = 0; i < items.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == items.size() ? last_joint : ", ") + items[i];
+    }
+    return text;
+}
+// The letters of the axes that people call noun ("axis", "slider"), in axis order.
+inline std::vector<std::string> axis_letters(std::string_view noun) {
+    std::vector<std::string> letters;
+    for (const AxisName& axis : AXIS_NAMES) {
+        if (axis.noun == noun) letters.emplace_back(axis.letters);
+    }
+    return letters;
+}
+// What may follow a controller's number: "b", each axis's first letter once, "h".
+inline std::vector<std::string> letters_after_number() {
+    std::vector<std::string> letters{std::string(1, BUTTON_LETTER)};
+    for (const AxisName& axis : AXIS_NAMES) {
+        const std::string first(1, axis.letters[0]);
+        bool listed = false;
+        for (const std::string& letter : letters) listed = listed || letter == first;
+        if (!listed) letters.push_back(first);
+    }
+    letters.emplace_back(1, POV_LETTER);
+    return letters;
+}
+// What may follow prefix, the first of an axis's two letters: "x", "y", "z" after 'r'.
+inline std::vector<std::string> letters_after(char prefix) {
+    std::vector<std::string> letters;
+    for (const AxisName& axis : AXIS_NAMES) {
+        if (axis.letters[0] == prefix && axis.letters[1] != '\0') letters.emplace_back(axis.letters + 1);
+    }
+    return letters;
+}
 
 // The help list: HELP_HEAD, then for each ready slot "j<n>:" with its axes' fragments and
 // HELP_BUTTONS; every part starts after a '/' that opens a comment, so the list is a

@@ -259,40 +259,6 @@ std::vector<MappingWarning> check_mapping(const std::string& text, const std::ve
     return warnings;
 }
 
-std::string joined(const std::vector<std::string>& items, const std::string& last_joint) {
-    std::string text;
-    for (size_t i = 0; i < items.size(); ++i) {
-        text += (i == 0 ? "" : i + 1 == items.size() ? last_joint : ", ") + items[i];
-    }
-    return text;
-}
-
-std::vector<std::string> axis_letters(const std::string& noun) {
-    std::vector<std::string> letters;
-    for (const AxisName& axis : AXIS_NAMES) {
-        if (axis.noun == noun) letters.emplace_back(axis.letters);
-    }
-    return letters;
-}
-
-std::vector<std::string> letters_after_number() {
-    std::vector<std::string> letters{std::string(1, BUTTON_LETTER)};
-    for (const AxisName& axis : AXIS_NAMES) {
-        const std::string first(1, axis.letters[0]);
-        if (std::find(letters.begin(), letters.end(), first) == letters.end()) letters.push_back(first);
-    }
-    letters.emplace_back(1, POV_LETTER);
-    return letters;
-}
-
-std::vector<std::string> letters_after(char prefix) {
-    std::vector<std::string> letters;
-    for (const AxisName& axis : AXIS_NAMES) {
-        if (axis.letters[0] == prefix && axis.letters[1] != '\0') letters.emplace_back(axis.letters + 1);
-    }
-    return letters;
-}
-
 int controllers_in_answer(const std::string& answer) {
     const size_t help = answer.find(HELP_HEAD);
     if (help == std::string::npos) return -1;

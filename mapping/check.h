@@ -43,16 +43,6 @@ struct AttachedControllers {
 std::vector<MappingWarning> check_mapping(const std::string& text, const std::vector<TokenSpan>& tokens,
                                           const AttachedControllers& attached);
 
-// Lists of the language's letters in the words of a message, made from their tables.
-// The items joined by ", ", the last two by last_joint: "x, y or z" (" or "), "u, v" (", ").
-std::string joined(const std::vector<std::string>& items, const std::string& last_joint);
-// The letters of the axes that people call noun ("axis", "slider"), in axis order.
-std::vector<std::string> axis_letters(const std::string& noun);
-// What may follow a controller's number ("b", "x", ..., "r", "u", "v", "h"), and what may
-// follow prefix, the first letter of axes' letters ("x", "y", "z" after "r").
-std::vector<std::string> letters_after_number();
-std::vector<std::string> letters_after(char prefix);
-
 // The number of controllers a configure answer's help list names ("j3:" gives 3), or -1
 // for an answer without a help list.
 int controllers_in_answer(const std::string& answer);

@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "controllers/controller_facts.h"
-#include "mapping/check.h"
 #include "mapping/compiler.h"
 #include "plugin/chosen_mapping.h"
 #include "plugin/joybits.h"

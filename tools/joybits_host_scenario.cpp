@@ -11,7 +11,6 @@
 #include <nlohmann/json.hpp>
 
 #include "controllers/controller_facts.h"
-#include "mapping/check.h"
 #include "mapping/compiler.h"
 #include "text/text_buffer.h"
 #include "sim/virtual_pad.h"
