@@ -10,9 +10,9 @@
 // Every slot is fresh in every snapshot, so each controller entry is fully evaluated;
 // the snapshots cycle through a small ring of random states so that results, and any
 // branches on them, change from pass to pass as they would with live controllers.
-// Each table is evaluated from its words (evaluate_entries) and from their decoded form
-// (evaluate_decoded, what the poll runs; the _decoded benchmarks). The per_entry counters
-// of each, divided by the walk's, are the ratios in docs/PERFORMANCE.md.
+// Each table is evaluated from its decoded form (evaluate_decoded, what the poll runs; the
+// _decoded benchmarks). Their per_entry counters, divided by the walk's, are the ratios in
+// docs/PERFORMANCE.md.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -95,7 +95,7 @@ void fill_ring(SnapshotRing& ring) {
     }
 }
 
-void run_evaluation(benchmark::State& state, MappingTable table, bool decode = false) {
+void run_evaluation(benchmark::State& state, MappingTable table) {
     static SnapshotRing ring;
     static DecodedTable decoded;
     fill_ring(ring);
@@ -106,7 +106,7 @@ void run_evaluation(benchmark::State& state, MappingTable table, bool decode = f
         const StateSnapshot& snapshot = ring.snapshots[next];
         next = (next + 1) % SNAPSHOT_RING;
         benchmark::DoNotOptimize(&snapshot);
-        int32_t count = decode ? evaluate_decoded(table, decoded, snapshot) : evaluate_entries(table, snapshot);
+        int32_t count = evaluate_decoded(table, decoded, snapshot);
         benchmark::DoNotOptimize(count);
         benchmark::ClobberMemory();
     }
@@ -114,29 +114,16 @@ void run_evaluation(benchmark::State& state, MappingTable table, bool decode = f
     report_time_per(state, "per_entry", table.count);
 }
 
-void BM_evaluate_entries(benchmark::State& state) { run_evaluation(state, full_table()); }
-BENCHMARK(BM_evaluate_entries);
-
-void BM_evaluate_default_mapping(benchmark::State& state) { run_evaluation(state, compiled_table(DEFAULT_MAPPING)); }
-BENCHMARK(BM_evaluate_default_mapping);
-
-void BM_evaluate_grouped_mapping(benchmark::State& state) {
-    MappingTable table = compiled_table(grouped_mapping());
-    if (table.count != MAX_ENTRIES) std::abort();
-    run_evaluation(state, table);
-}
-BENCHMARK(BM_evaluate_grouped_mapping);
-
-void BM_evaluate_entries_decoded(benchmark::State& state) { run_evaluation(state, full_table(), true); }
+void BM_evaluate_entries_decoded(benchmark::State& state) { run_evaluation(state, full_table()); }
 BENCHMARK(BM_evaluate_entries_decoded);
 
 void BM_evaluate_default_mapping_decoded(benchmark::State& state) {
-    run_evaluation(state, compiled_table(DEFAULT_MAPPING), true);
+    run_evaluation(state, compiled_table(DEFAULT_MAPPING));
 }
 BENCHMARK(BM_evaluate_default_mapping_decoded);
 
 void BM_evaluate_grouped_mapping_decoded(benchmark::State& state) {
-    run_evaluation(state, compiled_table(grouped_mapping()), true);
+    run_evaluation(state, compiled_table(grouped_mapping()));
 }
 BENCHMARK(BM_evaluate_grouped_mapping_decoded);
 
@@ -145,7 +132,7 @@ BENCHMARK(BM_evaluate_grouped_mapping_decoded);
 void BM_evaluate_groups_of_4_decoded(benchmark::State& state) {
     MappingTable table = compiled_table(group_mapping(MAX_ENTRIES, SLOT_COUNT));
     if (table.count != MAX_ENTRIES || table.operand_count != 4 * MAX_ENTRIES) std::abort();
-    run_evaluation(state, table, true);
+    run_evaluation(state, table);
 }
 BENCHMARK(BM_evaluate_groups_of_4_decoded);
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "controllers/axes.h"
+#include "controllers/controller_facts.h"
 
 // Controller token i of a mixed mapping over the first `controllers` controllers: it
 // watches controller i % controllers + 1 with kind i % 19 (every axis in its below, above
@@ -18,7 +18,7 @@ inline std::string mixed_token(int i, int controllers) {
     if (kind == 18) {
         text += 'b' + std::to_string(i % 127 + 1);
     } else {
-        text += AXES[kind / 3].letters;
+        text += AXIS_NAMES[kind / 3].letters;
         switch (kind % 3) {
         case 0: text += '<' + std::to_string(-8000 + 97 * i); break;
         case 1: text += '>' + std::to_string(8000 - 89 * i); break;

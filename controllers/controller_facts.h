@@ -1,10 +1,15 @@
 // What the rest of joybits knows of the controllers without DirectInput: the slots, the
-// axes' names and range, the buttons, the help list's grammar and the controller set's
-// failure messages. The mapping language, the check, the tools and the page read them
-// here, so each is written once; controllers/axes.h adds the DirectInput facts of the axes.
+// axes (one table: names, help fragments, and the DirectInput facts that only
+// controllers/axes.h expands) and their range, the buttons, the points of view's
+// directions, the help list's grammar and the controller set's failure messages. The
+// mapping language, the check, the tools and the page read them here, so each is written
+// once.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
 
 // Controller slots j1..j8: the controllers DirectInput enumerates first, in its order.
 inline constexpr int SLOT_COUNT = 8;
@@ -53,44 +58,107 @@ constexpr ModelText model_text(uint32_t model) {
 // The buttons of DIJOYSTATE2 (rgbButtons), j<n>b1..j<n>b128.
 inline constexpr int BUTTON_COUNT = 128;
 
-// The six axes a mapping can name, in axis order, which is the order of their kinds in
-// EntryKind.
-inline constexpr int AXIS_COUNT = 6;
-
 // The range the controller set gives every axis, so that 0 is the middle.
 inline constexpr int32_t AXIS_MIN = -32768;
 inline constexpr int32_t AXIS_MAX = 32767;
 
+// The axes a mapping can name, one row each, in axis order: the six axes, which are also
+// the order of their kinds in EntryKind, then the two sliders (rglSlider: throttles,
+// pedals), "u" and "v" as the system's joystick settings call the fifth and sixth axes.
+// Each row: its letters after "j<n>", what people call it, its part of a controller's help
+// list (none for the sliders: hosts show and store the list as it has always been), and,
+// for controllers/axes.h alone, its DirectInput object type and its DIJOYSTATE2 field. A
+// controller without an axis reads it as 0.
+#define JOYBITS_AXIS_TABLE(ROW)                                    \
+    ROW("x", "axis", "x[<N,>N,n],", GUID_XAxis, lX)                \
+    ROW("y", "axis", "y[<N,>N,n],", GUID_YAxis, lY)                \
+    ROW("z", "axis", "z[<N,>N,n],", GUID_ZAxis, lZ)                \
+    ROW("rx", "axis", "rx[<N,>N,n],", GUID_RxAxis, lRx)            \
+    ROW("ry", "axis", "ry[<N,>N,n],", GUID_RyAxis, lRy)            \
+    ROW("rz", "axis", "rz[<N,>N,n],", GUID_RzAxis, lRz)            \
+    ROW("u", "slider", nullptr, GUID_Slider, rglSlider[0])         \
+    ROW("v", "slider", nullptr, GUID_Slider, rglSlider[1])
+
 struct AxisName {
     const char* letters;  // in the mapping language after "j<n>": "x", "rx"
-    const char* help;     // the axis's part of a controller's help list
+    const char* noun;     // "axis" or "slider"
+    const char* help;     // the axis's part of a controller's help list, or null
 };
+#define JOYBITS_AXIS_NAME(letters, noun, help, type, field) {letters, noun, help},
+inline constexpr AxisName AXIS_NAMES[] = {JOYBITS_AXIS_TABLE(JOYBITS_AXIS_NAME)};
+#undef JOYBITS_AXIS_NAME
 
-inline constexpr AxisName AXIS_NAMES[AXIS_COUNT] = {
-    {"x", "x[<N,>N,n],"}, {"y", "y[<N,>N,n],"}, {"z", "z[<N,>N,n],"},
-    {"rx", "rx[<N,>N,n],"}, {"ry", "ry[<N,>N,n],"}, {"rz", "rz[<N,>N,n],"},
-};
-
-// The two sliders (rglSlider: throttles, pedals), read in the three forms of an axis as
-// "u" and "v", the names the system's joystick settings give the fifth and sixth axes. A
-// controller without them reads 0. They add nothing to the help list, which hosts show
-// and store as it has always been.
-inline constexpr int SLIDER_COUNT = 2;
-inline constexpr const char* SLIDER_LETTERS[SLIDER_COUNT] = {"u", "v"};
-
-// Every axis a mapping reads in the three forms: the six axes, then the two sliders.
-inline constexpr int MAPPED_AXIS_COUNT = AXIS_COUNT + SLIDER_COUNT;
-constexpr const char* mapped_axis_letters(int axis) {
-    return axis < AXIS_COUNT ? AXIS_NAMES[axis].letters : SLIDER_LETTERS[axis - AXIS_COUNT];
+// Every axis a mapping reads in the three forms: the six axes, then the sliders.
+inline constexpr int MAPPED_AXIS_COUNT = static_cast<int>(sizeof AXIS_NAMES / sizeof AXIS_NAMES[0]);
+constexpr int count_axes_called(const char* noun) {
+    int n = 0;
+    for (const AxisName& axis : AXIS_NAMES) n += std::string_view(axis.noun) == noun ? 1 : 0;
+    return n;
 }
+inline constexpr int AXIS_COUNT = count_axes_called("axis");
+inline constexpr int SLIDER_COUNT = count_axes_called("slider");
+static_assert(std::string_view(AXIS_NAMES[AXIS_COUNT - 1].noun) == "axis" &&
+                  std::string_view(AXIS_NAMES[AXIS_COUNT].noun) == "slider",
+              "the axes come first, then the sliders");
+constexpr const char* mapped_axis_letters(int axis) { return AXIS_NAMES[axis].letters; }
+
+// The buttons' and the points of view's letters in a token: j1b3, j1h1u.
+inline constexpr char BUTTON_LETTER = 'b';
+inline constexpr char POV_LETTER = 'h';
 
 // Points of view (rgdwPOV: a D-pad, a hat) j<n>h1..h4, each read as four directions, in
-// the order of their kinds: up, right, down, left. A controller with fewer reads the
-// missing ones as centred. Like the sliders, they add nothing to the help list.
+// the order of their kinds. A controller with fewer reads the missing ones as centred. Like
+// the sliders, they add nothing to the help list. A point of view reads an angle in
+// hundredths of a degree clockwise from up; each direction is on over an arc of 135
+// degrees from its start, so that a diagonal turns on both of its neighbours.
 inline constexpr int POV_COUNT = 4;
-inline constexpr char POV_DIRECTIONS[] = "urdl";
-inline constexpr int POV_DIRECTION_COUNT = 4;
-static_assert(sizeof(POV_DIRECTIONS) == POV_DIRECTION_COUNT + 1);
+struct PovDirection {
+    char letter;          // after "j<n>h<m>"
+    const char* name;
+    uint32_t arc_start;   // where its arc starts, in hundredths of a degree
+};
+inline constexpr PovDirection POV_DIRECTIONS[] = {
+    {'u', "up", 29250}, {'r', "right", 2250}, {'d', "down", 11250}, {'l', "left", 20250},
+};
+inline constexpr int POV_DIRECTION_COUNT = static_cast<int>(sizeof POV_DIRECTIONS / sizeof POV_DIRECTIONS[0]);
+
+// Lists of the language's letters in the words of a message, made from the tables above.
+// The items joined by ", ", the last two by last_joint: "x, y or z" (" or "), "u, v" (", ").
+inline std::string joined(const std::vector<std::string>& items, const std::string& last_joint) {
+    std::string text;
+    for (size_t i = 0; i < items.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == items.size() ? last_joint : ", ") + items[i];
+    }
+    return text;
+}
+// The letters of the axes that people call noun ("axis", "slider"), in axis order.
+inline std::vector<std::string> axis_letters(std::string_view noun) {
+    std::vector<std::string> letters;
+    for (const AxisName& axis : AXIS_NAMES) {
+        if (axis.noun == noun) letters.emplace_back(axis.letters);
+    }
+    return letters;
+}
+// What may follow a controller's number: "b", each axis's first letter once, "h".
+inline std::vector<std::string> letters_after_number() {
+    std::vector<std::string> letters{std::string(1, BUTTON_LETTER)};
+    for (const AxisName& axis : AXIS_NAMES) {
+        const std::string first(1, axis.letters[0]);
+        bool listed = false;
+        for (const std::string& letter : letters) listed = listed || letter == first;
+        if (!listed) letters.push_back(first);
+    }
+    letters.emplace_back(1, POV_LETTER);
+    return letters;
+}
+// What may follow prefix, the first of an axis's two letters: "x", "y", "z" after 'r'.
+inline std::vector<std::string> letters_after(char prefix) {
+    std::vector<std::string> letters;
+    for (const AxisName& axis : AXIS_NAMES) {
+        if (axis.letters[0] == prefix && axis.letters[1] != '\0') letters.emplace_back(axis.letters + 1);
+    }
+    return letters;
+}
 
 // The help list: HELP_HEAD, then for each ready slot "j<n>:" with its axes' fragments and
 // HELP_BUTTONS; every part starts after a '/' that opens a comment, so the list is a

@@ -24,31 +24,33 @@ constexpr int MAX_ACQUIRE_TRIES = 16;
 // window handle, so on_object_enumerated finds its set here; it is set only for the
 // duration of one EnumObjects call.
 ControllerSet* setup_set = nullptr;
-// The fragment list could not grow during the current EnumObjects call.
-bool setup_out_of_storage = false;
-
-// Whether the current EnumObjects call lists the axes' help fragments (a configure) or
-// only sets the ranges (a pad taken in by a poll, which allocates nothing).
-bool setup_lists_axes = false;
 
 // Runs EnumObjects on the set-up slot's device; false when it reports failure. Throws
 // std::bad_alloc when the fragments could not be stored (the callback itself must not
 // throw through the platform's frames).
-bool enumerate_objects(ControllerSet& set, IDirectInputDevice8W* device, bool list_axes) {
+bool enumerate_objects(ControllerSet& set, IDirectInputDevice8W* device) {
     setup_set = &set;
-    setup_lists_axes = list_axes;
-    setup_out_of_storage = false;
+    set.setup.out_of_storage = false;
     HRESULT hr = device->EnumObjects(on_object_enumerated, set.window, DIDFT_ALL);
     setup_set = nullptr;
-    if (setup_out_of_storage) throw std::bad_alloc();
+    if (set.setup.out_of_storage) throw std::bad_alloc();
     return SUCCEEDED(hr);
+}
+
+// The help fragment of an object of that DirectInput type, or null: the first axis of
+// the type that the help list names.
+const char* help_fragment(const GUID& type) {
+    for (int axis = 0; axis < MAPPED_AXIS_COUNT; ++axis) {
+        if (AXIS_NAMES[axis].help != nullptr && same_guid(type, *AXES[axis].type)) return AXIS_NAMES[axis].help;
+    }
+    return nullptr;
 }
 
 // The configure's set-up of one slot; appends the slot's block to help when it completes.
 bool set_up_slot(ControllerSet& set, int32_t index, TextBuffer& help) {
     if (!set_up_device(set, index, true)) return false;
     help.append(help_slot_head(index).text);
-    help.append(set.axis_fragments);
+    help.append(set.setup.axis_fragments);
     help.append(HELP_BUTTONS);
     return true;
 }
@@ -103,11 +105,12 @@ Capture capture_slot(ControllerSlot& slot, DIJOYSTATE2& state) noexcept {
 
 bool set_up_device(ControllerSet& set, int32_t index, bool list_axes) {
     IDirectInputDevice8W* device = set.slots[index].device;
-    set.axis_fragments.release();
+    set.setup.axis_fragments.release();
     if (FAILED(device->SetDataFormat(&c_dfDIJoystick2))) return false;
     if (FAILED(device->SetCooperativeLevel(set.window, COOPERATIVE_FLAGS))) return false;
-    set.setup_slot = index;
-    return enumerate_objects(set, device, list_axes);
+    set.setup.slot = index;
+    set.setup.list_axes = list_axes;
+    return enumerate_objects(set, device);
 }
 
 bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text) {
@@ -145,7 +148,7 @@ bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text) {
         if (set.slots[i].device == nullptr) continue;
         set.slots[i].ready = set_up_slot(set, i, help);
     }
-    set.axis_fragments.release();
+    set.setup.axis_fragments.release();
     help.move_to(text);
     return true;
 }
@@ -167,7 +170,7 @@ void reset_controllers(ControllerSet& set) noexcept {
     release_controllers(set);
     for (ControllerSlot& slot : set.slots) slot = ControllerSlot{};
     for (uint32_t& pin : set.pins) pin = 0;
-    set.axis_fragments.release();
+    set.setup.axis_fragments.release();
 }
 
 void capture_states(ControllerSet& set, StateSnapshot& snapshot) noexcept {
@@ -207,7 +210,7 @@ BOOL CALLBACK on_device_enumerated(const DIDEVICEINSTANCEW* instance, LPVOID con
 BOOL CALLBACK on_object_enumerated(const DIDEVICEOBJECTINSTANCEW* object, LPVOID context) noexcept {
     static_cast<void>(context);
     ControllerSet* set = setup_set;
-    if (set == nullptr || set->setup_slot < 0 || set->setup_slot >= SLOT_COUNT) return DIENUM_STOP;
+    if (set == nullptr || set->setup.slot < 0 || set->setup.slot >= SLOT_COUNT) return DIENUM_STOP;
     if (object == nullptr) return DIENUM_CONTINUE;
     if ((object->dwType & DIDFT_AXIS) != 0) {
         DIPROPRANGE range{};
@@ -217,15 +220,15 @@ BOOL CALLBACK on_object_enumerated(const DIDEVICEOBJECTINSTANCEW* object, LPVOID
         range.diph.dwHow = DIPH_BYID;
         range.lMin = AXIS_MIN;
         range.lMax = AXIS_MAX;
-        IDirectInputDevice8W* device = set->slots[set->setup_slot].device;
+        IDirectInputDevice8W* device = set->slots[set->setup.slot].device;
         if (device == nullptr || FAILED(device->SetProperty(DIPROP_RANGE, &range.diph))) return DIENUM_STOP;
     }
-    const int axis = axis_of_type(object->guidType);
-    if (axis < 0 || !setup_lists_axes) return DIENUM_CONTINUE;
+    const char* fragment = help_fragment(object->guidType);
+    if (fragment == nullptr || !set->setup.list_axes) return DIENUM_CONTINUE;
     try {
-        set->axis_fragments.append(AXES[axis].help);
+        set->setup.axis_fragments.append(fragment);
     } catch (...) {
-        setup_out_of_storage = true;
+        set->setup.out_of_storage = true;
         return DIENUM_STOP;
     }
     return DIENUM_CONTINUE;

@@ -33,14 +33,21 @@ struct DeviceList {
     unsigned total = 0;  // devices of every kind in the list
 };
 
+// What on_object_enumerated works on during one EnumObjects call of a slot's set-up.
+struct ObjectSetup {
+    int32_t slot = 0;             // the set-up slot: the slot whose objects are being enumerated
+    bool list_axes = false;       // list the axes' help fragments (a configure), or only set the ranges
+    bool out_of_storage = false;  // the fragment list could not grow during the call
+    TextBuffer axis_fragments;    // scratch list of the set-up slot's axis fragments
+};
+
 struct ControllerSet {
     IDirectInput8W* direct_input = nullptr;  // one reference, owned here
     ControllerSlot slots[SLOT_COUNT];
     // The model each slot is kept for (pad_model), 0 for a slot not pinned: set before
     // open_controllers, which gives a pinned slot only a pad of its model.
     uint32_t pins[SLOT_COUNT] = {};
-    int32_t setup_slot = 0;       // the slot whose objects are being enumerated
-    TextBuffer axis_fragments;    // scratch list of the set-up slot's axis fragments
+    ObjectSetup setup;            // the scratch of the set-up of one slot's objects
     HWND window = nullptr;        // the window the last open_controllers set the pads up with
     DeviceList devices;           // the system's device list when last looked at
     DWORD last_look = 0;          // GetTickCount of that look
@@ -69,7 +76,7 @@ void reset_controllers(ControllerSet& set) noexcept;
 void capture_states(ControllerSet& set, StateSnapshot& snapshot) noexcept;
 
 // Data format, cooperative level (with set.window) and the range of every axis for the
-// pad in that slot; with list_axes, the axes' help fragments too (into axis_fragments).
+// pad in that slot; with list_axes, the axes' help fragments too (into setup.axis_fragments).
 // False when a step failed. Throws std::bad_alloc only while listing the axes.
 bool set_up_device(ControllerSet& set, int32_t index, bool list_axes);
 

@@ -64,17 +64,12 @@ BOOL CALLBACK on_object(const DIDEVICEOBJECTINSTANCEW* object, LPVOID context) {
         if ((object->dwType & DIDFT_BUTTON) != 0) ++c.objects.buttons;
         if ((object->dwType & DIDFT_POV) != 0) ++c.objects.povs;
         if ((object->dwType & DIDFT_AXIS) == 0) return DIENUM_CONTINUE;
-        // As the data format takes them: each axis by its type, the sliders in their order.
-        const int axis = axis_of_type(object->guidType);
-        int slider = 0;
-        while (slider < SLIDER_COUNT && c.objects.axes[AXIS_COUNT + slider]) ++slider;
-        if (axis >= 0) {
-            c.axes.emplace_back(AXES[axis].letters);
-            c.objects.axes[axis] = true;
-        } else if (same_guid(object->guidType, GUID_Slider) && slider < SLIDER_COUNT) {
-            c.objects.axes[AXIS_COUNT + slider] = true;
-        } else {
+        const int axis = axis_of_type(object->guidType, c.objects.axes);
+        if (axis < 0) {
             ++c.other_axes;
+        } else {
+            if (axis < AXIS_COUNT) c.axes.emplace_back(AXIS_NAMES[axis].letters);
+            c.objects.axes[axis] = true;
         }
     } catch (...) {
         state->out_of_storage = true;
@@ -145,15 +140,21 @@ bool enumerate_controllers(std::vector<ListedController>& listed, std::string& e
 // "u v", the sliders' letters; "h1 h2", the points of view as their tokens begin.
 std::vector<std::string> slider_letters(const ControllerObjects& objects) {
     std::vector<std::string> letters;
-    for (int slider = 0; slider < SLIDER_COUNT; ++slider) {
-        if (objects.axes[AXIS_COUNT + slider]) letters.emplace_back(SLIDER_LETTERS[slider]);
+    for (int slider = AXIS_COUNT; slider < MAPPED_AXIS_COUNT; ++slider) {
+        if (objects.axes[slider]) letters.emplace_back(AXIS_NAMES[slider].letters);
     }
     return letters;
 }
 std::vector<std::string> pov_names(const ControllerObjects& objects) {
     std::vector<std::string> names;
-    for (int pov = 1; pov <= objects.povs && pov <= POV_COUNT; ++pov) names.push_back("h" + std::to_string(pov));
+    for (int pov = 1; pov <= objects.povs && pov <= POV_COUNT; ++pov) names.push_back(POV_LETTER + std::to_string(pov));
     return names;
+}
+// " u r d l", the points of view's directions.
+std::string direction_letters() {
+    std::string letters;
+    for (const PovDirection& direction : POV_DIRECTIONS) (letters += ' ') += direction.letter;
+    return letters;
 }
 
 }  // namespace
@@ -211,7 +212,7 @@ bool list_controllers(std::ostream& out, bool json, std::string& error) {
         const std::vector<std::string> povs = pov_names(c.objects);
         if (!povs.empty()) out << "  points of view:";
         for (const std::string& pov : povs) out << " " << pov;
-        if (!povs.empty()) out << " (directions u r d l)";
+        if (!povs.empty()) out << " (directions" << direction_letters() << ")";
         out << "  buttons: " << c.objects.buttons << "  pin: " << pin_text(i + 1, c) << "\n";
     }
     return true;

@@ -191,9 +191,13 @@ int axis_number(const std::string& name) {
     return -1;
 }
 
+// "x, y, z, rx, ry, rz" and "u, v", as the messages list them.
+std::string axes_named() { return joined(axis_letters("axis"), ", "); }
+std::string sliders_named() { return joined(axis_letters("slider"), ", "); }
+
 // "h1" -> 0; -1 when the key does not name a point of view.
 int pov_number(const std::string& key) {
-    if (key.size() != 2 || key[0] != 'h' || key[1] < '1' || key[1] > '0' + POV_COUNT) return -1;
+    if (key.size() != 2 || key[0] != POV_LETTER || key[1] < '1' || key[1] > '0' + POV_COUNT) return -1;
     return key[1] - '1';
 }
 
@@ -226,7 +230,7 @@ ScenarioController read_controller(const json& value, const std::string& path, s
             for (size_t i = 0; i < member.size(); ++i) {
                 const std::string axis_at = element_path(at, i);
                 const int axis = member[i].is_string() ? axis_number(member[i].get<std::string>()) : -1;
-                if (axis < 0) throw ScenarioProblem(axis_at, "an axis is one of x, y, z, rx, ry, rz, or a slider u, v");
+                if (axis < 0) throw ScenarioProblem(axis_at, "an axis is one of " + axes_named() + ", or a slider " + sliders_named());
                 if (std::find(controller.axes.begin(), controller.axes.end(), axis) != controller.axes.end()) {
                     throw ScenarioProblem(axis_at, std::string("axis ") + mapped_axis_letters(axis) + " is listed twice");
                 }
@@ -287,7 +291,7 @@ void read_inputs(const json& value, const std::string& path, int index, const Sc
             }
             input.axis = axis;
             input.value = static_cast<int32_t>(integer_in(member, at, AXIS_MIN, AXIS_MAX, "an axis value"));
-        } else if (key.size() >= 2 && key[0] == 'b' && key.find_first_not_of("0123456789", 1) == std::string::npos &&
+        } else if (key.size() >= 2 && key[0] == BUTTON_LETTER && key.find_first_not_of("0123456789", 1) == std::string::npos &&
                    key.size() <= 4) {
             input.button = std::stoi(key.substr(1));
             if (input.button < 1 || input.button > controller.buttons) {
@@ -301,8 +305,9 @@ void read_inputs(const json& value, const std::string& path, int index, const Sc
             }
         } else {
             throw ScenarioProblem(at, "unknown input \"" + key +
-                                          "\" (an axis x, y, z, rx, ry, rz, a slider u, v, a point of view h1 to h4, a "
-                                          "button b1, b2, ... or attached)");
+                                          "\" (an axis " + axes_named() + ", a slider " + sliders_named() +
+                                          ", a point of view " + POV_LETTER + "1 to " + POV_LETTER + std::to_string(POV_COUNT) +
+                                          ", a button b1, b2, ... or attached)");
         }
         inputs.push_back(input);
     }

@@ -22,6 +22,14 @@ int axis_at(const TextBuffer& token, int32_t pos, int32_t& length) {
     return -1;
 }
 
+// Whether c begins an axis's letters without being all of them: the r of rx, ry and rz.
+bool axis_prefix(char c) {
+    for (const AxisName& axis : AXIS_NAMES) {
+        if (c != '\0' && axis.letters[0] == c && axis.letters[1] != '\0') return true;
+    }
+    return false;
+}
+
 // A group's operand as read: its word and where it and its number stand in the token.
 struct OperandWord {
     MappingEntry word;
@@ -67,12 +75,12 @@ TokenWord compile_pov_token(const TextBuffer& token, uint32_t controller, bool i
         return refused(number, SyntaxReason::pov_number);
     }
     const char letter = token.at(4);
-    const char* direction = letter == '\0' ? nullptr : std::strchr(POV_DIRECTIONS, letter);
-    if (direction == nullptr) return refused(letter, SyntaxReason::pov_direction);
+    int direction = 0;
+    while (direction < POV_DIRECTION_COUNT && POV_DIRECTIONS[direction].letter != letter) ++direction;
+    if (direction == POV_DIRECTION_COUNT) return refused(letter, SyntaxReason::pov_direction);
     if (token.length > 5) return refused(token.at(5), SyntaxReason::after_pov_direction);
     return {SyntaxReason::none,
-            make_entry(controller, pov_kind(static_cast<int>(direction - POV_DIRECTIONS)),
-                       static_cast<uint32_t>(number - '0'), invert)};
+            make_entry(controller, pov_kind(direction), static_cast<uint32_t>(number - '0'), invert)};
 }
 
 // A controller token: 'j', the controller digit, then a button, a point of view, or an
@@ -87,14 +95,14 @@ TokenWord compile_controller_token(const TextBuffer& token, bool invert) {
     if (digit < '1' || digit > '0' + SLOT_COUNT) return refused(digit, SyntaxReason::controller_number);
     auto controller = static_cast<uint32_t>(digit - '0');
 
-    if (token.at(2) == 'b') {
+    if (token.at(2) == BUTTON_LETTER) {
         return numbered(token, 3, controller, EntryKind::button, BUTTON_NUMBER_MASK, invert);
     }
-    if (token.at(2) == 'h') return compile_pov_token(token, controller, invert);
+    if (token.at(2) == POV_LETTER) return compile_pov_token(token, controller, invert);
     int32_t letters = 0;
     int axis = axis_at(token, 2, letters);
     if (axis < 0) {
-        if (token.at(2) == 'r') return refused(token.at(3), SyntaxReason::rotation_axis);
+        if (axis_prefix(token.at(2))) return refused(token.at(3), SyntaxReason::rotation_axis);
         return refused(token.at(2), SyntaxReason::axis_or_button);
     }
     int32_t form_pos = 2 + letters;

@@ -9,11 +9,11 @@
 
 namespace {
 
-// How an entry of each kind reads its controller's state record.
-//
-// Every entry goes through the same arithmetic, whatever its kind: its result is one
-// signed 32-bit comparison A < B, with A made from a value of the state record and B
-// from the threshold, flipped for "above"; the rule of its kind says which value and how:
+// How an entry of each kind reads its controller's state record, worked out once per word
+// by decode_entries. Every kind but a point of view's direction goes through the same
+// arithmetic: its result is one signed 32-bit comparison A < B, with A made from a value
+// of the state record and B from the threshold, flipped for "above"; the rule of its kind
+// says which value and how:
 //
 //   kind      value                          A                    B                result
 //   below     the axis                       value                threshold        A < B
@@ -21,24 +21,20 @@ namespace {
 //   bit       the axis                       value << (31 - n)    0                A < 0: bit n
 //   button    button byte (operand-1) & 127  value << 24          0                A < 0: bit 7
 //
-// where n is operand & 31. The sliders are axes here. All of it is exact in 32 bits for every value and operand
-// (the threshold is 16-bit, so threshold + 1 cannot overflow), so the 32-bit build needs
-// no 64-bit arithmetic. A table of entries mixes kinds, and the outcome of a comparison
-// changes from entry to entry and from poll to poll, so a branch on either would often be
-// mispredicted, and a switch over the forms costs more instructions than this. The other
-// branches skip constants and controllers that were not read in this poll, and take a
-// point of view's direction (an arc on a circle, below) aside, which a table without one
-// never does.
+// where n is operand & 31. The sliders are axes here. All of it is exact in 32 bits for
+// every value and operand (the threshold is 16-bit, so threshold + 1 cannot overflow), so
+// the 32-bit build needs no 64-bit arithmetic, and the poll's loop takes no branch on a
+// comparison's outcome, which changes from entry to entry and from poll to poll.
 struct KindRule {
-    uint32_t field;           // byte offset in DIJOYSTATE2 of the value
-    uint32_t index_mask;      // 127 for a button: the value is at field + ((operand - 1) & 127)
-    uint32_t shift_base;      // A = value << ((operand & bit_mask) ^ shift_base), for an axis
-    uint32_t bit_mask;        //   bit 31 - n with 31 and 31, for a button 24 with 24 and 0
-    int32_t threshold_mask;   // -1: B is made with the threshold; 0: B is 0
-    int32_t threshold_bias;   // 1 for "above"
-    uint32_t flip;            // 1 for "above": the result is the comparison's opposite
-    uint32_t writes;          // 1; 0 for a kind the compiler never writes: the word is left alone
-    uint32_t pov_start;       // for a point of view's direction: where its arc starts; 0 otherwise
+    uint32_t field = 0;           // byte offset in DIJOYSTATE2 of the value
+    uint32_t index_mask = 0;      // 127 for a button: the value is at field + ((operand - 1) & 127)
+    uint32_t shift_base = 0;      // A = value << ((operand & bit_mask) ^ shift_base), for an axis
+    uint32_t bit_mask = 0;        //   bit 31 - n with 31 and 31, for a button 24 with 24 and 0
+    int32_t threshold_mask = 0;   // -1: B is made with the threshold; 0: B is 0
+    int32_t threshold_bias = 0;   // 1 for "above"
+    uint32_t flip = 0;            // 1 for "above": the result is the comparison's opposite
+    uint32_t writes = 0;          // 1; 0 for a kind the compiler never writes: the word is left alone
+    uint32_t pov_start = 0;       // for a point of view's direction: where its arc starts; 0 otherwise
 };
 
 constexpr uint32_t BUTTONS_OFFSET = offsetof(DIJOYSTATE2, rgbButtons);
@@ -47,11 +43,10 @@ static_assert(BUTTONS_OFFSET + BUTTON_COUNT + sizeof(int32_t) <= sizeof(DIJOYSTA
 
 // A point of view reads an angle in hundredths of a degree clockwise from up, or centred:
 // 36000 and more, or low 16 bits 0xFFFF (which no angle below 36000 has, so the first test
-// covers both). Each direction is on over 135 degrees, so that a diagonal turns on both of
-// its neighbours: up from 292.5 round to 67.5 degrees, right from 22.5 to 157.5, and so on.
+// covers both). Each direction is on over 135 degrees from where its arc starts
+// (POV_DIRECTIONS), so that a diagonal turns on both of its neighbours.
 constexpr uint32_t POV_TURN = 36000;
 constexpr uint32_t POV_ARC = 13500;
-constexpr uint32_t POV_ARC_STARTS[POV_DIRECTION_COUNT] = {29250, 2250, 11250, 20250};  // u, r, d, l
 constexpr uint32_t POVS_OFFSET = offsetof(DIJOYSTATE2, rgdwPOV);
 
 // Whether the direction whose arc starts at start is on for that value.
@@ -67,14 +62,19 @@ static_assert(pov_on(0, 29250) == 1 && pov_on(6749, 29250) == 1 && pov_on(6750, 
 constexpr std::array<KindRule, 256> make_rules() {
     std::array<KindRule, 256> rules{};
     for (int axis = 0; axis < MAPPED_AXIS_COUNT; ++axis) {
-        const uint32_t field = mapped_axis_offset(axis);
-        rules[static_cast<size_t>(axis_kind(axis, AxisForm::below))] = {field, 0, 0, 0, -1, 0, 0, 1, 0};
-        rules[static_cast<size_t>(axis_kind(axis, AxisForm::above))] = {field, 0, 0, 0, -1, 1, 1, 1, 0};
-        rules[static_cast<size_t>(axis_kind(axis, AxisForm::bit))] = {field, 0, 31, 31, 0, 0, 0, 1, 0};
+        const uint32_t field = AXES[axis].offset;
+        rules[static_cast<size_t>(axis_kind(axis, AxisForm::below))] = {
+            .field = field, .threshold_mask = -1, .writes = 1};
+        rules[static_cast<size_t>(axis_kind(axis, AxisForm::above))] = {
+            .field = field, .threshold_mask = -1, .threshold_bias = 1, .flip = 1, .writes = 1};
+        rules[static_cast<size_t>(axis_kind(axis, AxisForm::bit))] = {
+            .field = field, .shift_base = 31, .bit_mask = 31, .writes = 1};
     }
-    rules[static_cast<size_t>(EntryKind::button)] = {BUTTONS_OFFSET, BUTTON_NUMBER_MASK, 24, 0, 0, 0, 0, 1, 0};
+    rules[static_cast<size_t>(EntryKind::button)] = {
+        .field = BUTTONS_OFFSET, .index_mask = BUTTON_NUMBER_MASK, .shift_base = 24, .writes = 1};
     for (int d = 0; d < POV_DIRECTION_COUNT; ++d) {
-        rules[static_cast<size_t>(pov_kind(d))] = {POVS_OFFSET, 0, 0, 0, 0, 0, 0, 1, POV_ARC_STARTS[d]};
+        rules[static_cast<size_t>(pov_kind(d))] = {
+            .field = POVS_OFFSET, .writes = 1, .pov_start = POV_DIRECTIONS[d].arc_start};
     }
     return rules;
 }
@@ -86,29 +86,6 @@ static_assert(KIND_RULES[static_cast<size_t>(EntryKind::rz_bit)].bit_mask == 31)
 static_assert(KIND_RULES[static_cast<size_t>(EntryKind::v_below)].field == offsetof(DIJOYSTATE2, rglSlider) + 4);
 static_assert(KIND_RULES[static_cast<size_t>(EntryKind::pov_left)].pov_start == 20250);
 static_assert(KIND_RULES[ENTRY_KIND_COUNT].writes == 0, "every kind after the last is unknown");
-
-// Word e with its result bit made anew from record, the state record of its controller.
-inline MappingEntry evaluated(MappingEntry e, const unsigned char* record) noexcept {
-    const KindRule& rule = KIND_RULES[static_cast<size_t>(entry_kind(e))];
-    if (rule.pov_start != 0) {
-        // A point of view: its number, 1 to 4, picks the value.
-        uint32_t value;
-        std::memcpy(&value, record + POVS_OFFSET + 4 * ((entry_operand(e) - 1u) & (POV_COUNT - 1)), sizeof value);
-        return e ^ ((pov_on(value, rule.pov_start) ^ (e >> 1) ^ e) & 1u);
-    }
-    // The operand sign-extended: its low bits, all that the button index and the bit
-    // number read, are the operand's own.
-    const int32_t threshold = entry_threshold(e);
-    const auto operand = static_cast<uint32_t>(threshold);
-    uint32_t value;
-    std::memcpy(&value, record + rule.field + ((operand - 1u) & rule.index_mask), sizeof value);
-    const auto a = static_cast<int32_t>(value << ((operand & rule.bit_mask) ^ rule.shift_base));
-    const int32_t b = (threshold & rule.threshold_mask) + rule.threshold_bias;
-    // Bit 0 of the change: the result (the comparison, flipped for "above" and for an
-    // inverted entry) differs from the bit the word holds.
-    const uint32_t change = (static_cast<uint32_t>(a < b) ^ rule.flip ^ (e >> 1) ^ e) & rule.writes;
-    return e ^ change;
-}
 
 // A group's bit from its operands' bits: any or every one on, flipped by its '!'.
 inline MappingEntry combined(MappingEntry group, const MappingEntry* operands, uint32_t count, bool all) noexcept {
@@ -126,42 +103,6 @@ bool operands_within(const MappingTable& table, MappingEntry e) {
     const int32_t operands = table.operand_count < MAX_OPERANDS ? table.operand_count : MAX_OPERANDS;
     return static_cast<int32_t>(group_first(e) + group_count(e)) <= operands;
 }
-
-// Group word e with each operand whose slot was read evaluated as an entry would be.
-[[gnu::noinline]] MappingEntry evaluated_group(MappingTable& table, MappingEntry e, const unsigned char* const* records) noexcept {
-    if (!operands_within(table, e)) return e;
-    MappingEntry* operands = table.operands + group_first(e);
-    for (MappingEntry* w = operands; w != operands + group_count(e); ++w) {
-        const unsigned char* record = records[entry_controller(*w)];
-        if (record != nullptr) *w = evaluated(*w, record);
-    }
-    return combined(e, operands, group_count(e), entry_kind(e) == EntryKind::group_all);
-}
-
-}  // namespace
-
-int32_t evaluate_entries(MappingTable& table, const StateSnapshot& snapshot) noexcept {
-    // The state record of each controller number that was read in this poll. Number 0
-    // (constants and groups), slots not read and numbers beyond the last slot, which the
-    // compiler never writes, have none, and their words keep their bits.
-    const unsigned char* records[16] = {};
-    for (int32_t slot = 0; slot < SLOT_COUNT; ++slot) {
-        if (snapshot.fresh[slot]) records[slot + 1] = reinterpret_cast<const unsigned char*>(&snapshot.state[slot]);
-    }
-    const int32_t count = table.count < MAX_ENTRIES ? table.count : MAX_ENTRIES;
-    for (MappingEntry *entry = table.entries, *end = table.entries + (count > 0 ? count : 0); entry != end; ++entry) {
-        const MappingEntry e = *entry;
-        const unsigned char* record = records[entry_controller(e)];
-        if (record != nullptr) {
-            *entry = evaluated(e, record);
-        } else if (entry_is_group(e)) {
-            *entry = evaluated_group(table, e, records);
-        }
-    }
-    return table.count;
-}
-
-namespace {
 
 // The records of words[0 .. count) (the table's entries or its operands) that read slot,
 // appended to decoded's.

@@ -4,14 +4,9 @@
 #include "controllers/state_snapshot.h"
 #include "mapping/mapping_entry.h"
 
-// Rewrites the result bit of every controller entry whose slot is fresh, and of every
-// group's operand likewise; makes every group's bit from its operands'. Returns the count.
-// Allocates nothing.
-int32_t evaluate_entries(MappingTable& table, const StateSnapshot& snapshot) noexcept;
-
-// The decoded form of a table: what evaluate_entries works out from each word at every
-// poll, worked out once by decode_entries after each compile, so that a poll only loads,
-// shifts and compares. The words stay the table; this is a copy of what they say, one
+// The decoded form of a table: what the rule of each word's kind makes of it, worked out
+// once by decode_entries after each compile, so that a poll only loads, shifts and
+// compares. The words stay the table; this is a copy of what they say, one
 // record per controller entry that the evaluation writes (constants, slots beyond the
 // last and kinds the compiler never writes have none: their words keep their bits), in
 // the order of their slots, so that a slot not read in a poll is skipped as a whole.
@@ -51,5 +46,7 @@ struct DecodedTable {
 // Decodes the table's words (the first table.count, at most MAX_ENTRIES). Allocates nothing.
 void decode_entries(const MappingTable& table, DecodedTable& decoded) noexcept;
 
-// What evaluate_entries does, from the decoded form of the same table: the same bits.
+// Rewrites, from the decoded form of the table, the result bit of every controller entry
+// whose slot is fresh, and of every group's operand likewise; makes every group's bit from
+// its operands'. Returns the table's count. Allocates nothing.
 int32_t evaluate_decoded(MappingTable& table, const DecodedTable& decoded, const StateSnapshot& snapshot) noexcept;

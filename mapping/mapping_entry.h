@@ -12,6 +12,7 @@
 // one. Each operand is a controller entry's word of its own, with its own result bit.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "controllers/controller_facts.h"
@@ -59,31 +60,38 @@ constexpr MappingEntry make_entry(uint32_t controller, EntryKind kind, uint32_t 
 inline constexpr uint32_t POV_NUMBER_MIN = 1;
 inline constexpr uint32_t POV_NUMBER_MAX = POV_COUNT;
 
+// The first of each axis's three kinds (below, above, bit), in axis order (AXIS_NAMES).
+inline constexpr EntryKind AXIS_FIRST_KINDS[] = {
+    EntryKind::x_below,  EntryKind::y_below,  EntryKind::z_below, EntryKind::rx_below,
+    EntryKind::ry_below, EntryKind::rz_below, EntryKind::u_below, EntryKind::v_below,
+};
+static_assert(sizeof AXIS_FIRST_KINDS / sizeof AXIS_FIRST_KINDS[0] == MAPPED_AXIS_COUNT, "every axis has its kinds");
+
 // The kind of an axis of the mapping language (0 to MAPPED_AXIS_COUNT - 1: the six axes,
 // then the sliders) in one of its forms.
 constexpr EntryKind axis_kind(int axis, AxisForm form) {
-    const int first = axis < AXIS_COUNT ? 3 * axis : static_cast<int>(EntryKind::u_below) + 3 * (axis - AXIS_COUNT);
-    return static_cast<EntryKind>(first + static_cast<int>(form));
+    return static_cast<EntryKind>(static_cast<int>(AXIS_FIRST_KINDS[axis]) + static_cast<int>(form));
 }
 static_assert(axis_kind(0, AxisForm::below) == EntryKind::x_below && axis_kind(5, AxisForm::bit) == EntryKind::rz_bit,
               "the axes are in the order of their kinds");
 static_assert(axis_kind(AXIS_COUNT, AxisForm::below) == EntryKind::u_below &&
-                  axis_kind(MAPPED_AXIS_COUNT - 1, AxisForm::bit) == EntryKind::v_bit,
+                  axis_kind(AXIS_COUNT + SLIDER_COUNT - 1, AxisForm::bit) == EntryKind::v_bit,
               "the sliders follow the button in the order of their kinds");
 
 // The axis an axis kind reads (as axis_kind numbers it), -1 for any other kind.
 constexpr int kind_axis(EntryKind kind) {
     const int k = static_cast<int>(kind);
-    if (k < static_cast<int>(EntryKind::button)) return k / 3;
-    if (k >= static_cast<int>(EntryKind::u_below) && k <= static_cast<int>(EntryKind::v_bit)) {
-        return AXIS_COUNT + (k - static_cast<int>(EntryKind::u_below)) / 3;
+    for (int axis = 0; axis < MAPPED_AXIS_COUNT; ++axis) {
+        const int first = static_cast<int>(AXIS_FIRST_KINDS[axis]);
+        if (k >= first && k <= first + static_cast<int>(AxisForm::bit)) return axis;
     }
     return -1;
 }
 // The form of an axis kind.
 constexpr AxisForm kind_form(EntryKind kind) {
-    const int k = static_cast<int>(kind);
-    return static_cast<AxisForm>(k < static_cast<int>(EntryKind::button) ? k % 3 : (k - static_cast<int>(EntryKind::u_below)) % 3);
+    const int axis = kind_axis(kind);
+    return axis < 0 ? AxisForm::below
+                    : static_cast<AxisForm>(static_cast<int>(kind) - static_cast<int>(AXIS_FIRST_KINDS[axis]));
 }
 static_assert(kind_axis(EntryKind::v_above) == AXIS_COUNT + 1 && kind_form(EntryKind::v_above) == AxisForm::above);
 static_assert(kind_axis(EntryKind::button) == -1 && kind_axis(EntryKind::pov_up) == -1);
@@ -97,6 +105,49 @@ constexpr int kind_pov_direction(EntryKind kind) {
     return d >= 0 && d < POV_DIRECTION_COUNT ? d : -1;
 }
 static_assert(kind_pov_direction(pov_kind(3)) == 3 && kind_pov_direction(EntryKind::v_bit) == -1);
+
+// What a kind reads: an axis in one of its forms, a button, a point of view's direction,
+// or (a group) its operands.
+enum class KindFamily : uint8_t { axis, button, pov, group };
+// Each kind as people are told of it: its family, the control it reads ("x", "button",
+// "point of view"; "any of" or "all of" for a group) and how ("<", ">", "bit", a
+// direction's name; "" for a button or a group).
+struct KindName {
+    KindFamily family;
+    const char* control;
+    const char* reading;
+};
+inline constexpr int KIND_TOTAL = ENTRY_KIND_COUNT + 2;  // the groups' two kinds after the entries'
+constexpr std::array<KindName, KIND_TOTAL> make_kind_names() {
+    std::array<KindName, KIND_TOTAL> names{};
+    constexpr const char* FORMS[] = {"<", ">", "bit"};
+    for (int axis = 0; axis < MAPPED_AXIS_COUNT; ++axis) {
+        for (int form = 0; form < 3; ++form) {
+            names[static_cast<size_t>(axis_kind(axis, static_cast<AxisForm>(form)))] = {
+                KindFamily::axis, mapped_axis_letters(axis), FORMS[form]};
+        }
+    }
+    names[static_cast<size_t>(EntryKind::button)] = {KindFamily::button, "button", ""};
+    for (int d = 0; d < POV_DIRECTION_COUNT; ++d) {
+        names[static_cast<size_t>(pov_kind(d))] = {KindFamily::pov, "point of view", POV_DIRECTIONS[d].name};
+    }
+    names[static_cast<size_t>(EntryKind::group_any)] = {KindFamily::group, "any of", ""};
+    names[static_cast<size_t>(EntryKind::group_all)] = {KindFamily::group, "all of", ""};
+    return names;
+}
+inline constexpr std::array<KindName, KIND_TOTAL> KIND_NAMES = make_kind_names();
+constexpr bool every_kind_named() {
+    for (const KindName& name : KIND_NAMES) {
+        if (name.control == nullptr) return false;
+    }
+    return true;
+}
+static_assert(every_kind_named(), "a kind without a name: add it to make_kind_names");
+static_assert(static_cast<int>(EntryKind::group_all) + 1 == KIND_TOTAL);
+// The name of a kind; null for a value of the kind byte that is no kind.
+constexpr const KindName* kind_name(EntryKind kind) {
+    return static_cast<int>(kind) < KIND_TOTAL ? &KIND_NAMES[static_cast<size_t>(kind)] : nullptr;
+}
 
 constexpr uint32_t entry_controller(MappingEntry e) { return e >> 28; }
 constexpr EntryKind entry_kind(MappingEntry e) { return static_cast<EntryKind>((e >> 20) & 0xFF); }

@@ -73,35 +73,47 @@ std::string counted(int32_t n) { return n == 0 ? "none" : std::to_string(n); }
 // The control of its controller that a word reads, when the controller lacks it.
 std::string missing_problem(MappingEntry word, const ControllerObjects& has) {
     const std::string pad = "j" + std::to_string(entry_controller(word));
-    const EntryKind kind = entry_kind(word);
-    if (kind == EntryKind::button) {
+    const KindName* name = kind_name(entry_kind(word));
+    if (name == nullptr) return "";
+    switch (name->family) {
+    case KindFamily::button:
         if (entry_button(word) <= has.buttons) return "";
         return pad + " has no button " + std::to_string(entry_button(word)) + " (it has " + counted(has.buttons) +
                "): it is never pressed";
-    }
-    if (kind_pov_direction(kind) >= 0) {
+    case KindFamily::pov:
         if (static_cast<int32_t>(entry_operand(word)) <= has.povs) return "";
         return pad + " has no point of view " + std::to_string(entry_operand(word)) + " (it has " + counted(has.povs) +
                "): it reads centred";
+    case KindFamily::axis:
+        break;
+    case KindFamily::group:
+        return "";
     }
-    const int axis = kind_axis(kind);
-    if (axis < 0 || has.axes[axis]) return "";
-    const bool slider = axis >= AXIS_COUNT;
+    const int axis = kind_axis(entry_kind(word));
+    if (has.axes[axis]) return "";
+    const std::string noun = AXIS_NAMES[axis].noun;
     std::vector<std::string> same;
-    for (int other = slider ? AXIS_COUNT : 0; other < (slider ? MAPPED_AXIS_COUNT : AXIS_COUNT); ++other) {
-        if (has.axes[other]) same.emplace_back(mapped_axis_letters(other));
+    for (int other = 0; other < MAPPED_AXIS_COUNT; ++other) {
+        if (has.axes[other] && AXIS_NAMES[other].noun == noun) same.emplace_back(mapped_axis_letters(other));
     }
-    return pad + " has no " + (slider ? "slider " : "axis ") + mapped_axis_letters(axis) + " (it has " + listed(same) +
-           "): it reads 0";
+    return pad + " has no " + noun + " " + mapped_axis_letters(axis) + " (it has " + listed(same) + "): it reads 0";
 }
 
 // The control a controller entry's word reads: "j1 y", "j2 button 3", "j1 point of view 1".
 std::string control_of(MappingEntry word) {
     const std::string pad = "j" + std::to_string(entry_controller(word)) + " ";
-    const EntryKind kind = entry_kind(word);
-    if (kind == EntryKind::button) return pad + "button " + std::to_string(entry_button(word));
-    if (kind_pov_direction(kind) >= 0) return pad + "point of view " + std::to_string(entry_operand(word));
-    return pad + mapped_axis_letters(kind_axis(kind));
+    const KindName* name = kind_name(entry_kind(word));
+    if (name == nullptr) return pad + "kind " + std::to_string(static_cast<int>(entry_kind(word)));
+    switch (name->family) {
+    case KindFamily::button:
+        return pad + name->control + " " + std::to_string(entry_button(word));
+    case KindFamily::pov:
+        return pad + name->control + " " + std::to_string(entry_operand(word));
+    case KindFamily::axis:
+    case KindFamily::group:
+        break;
+    }
+    return pad + name->control;
 }
 
 // The slots as the pins of a text give them to the attached controllers: the index of each

@@ -1,11 +1,9 @@
 // Warnings for mapping texts that the plug-in accepts but that probably do not mean what
-// they say: a number that reads as another one, a threshold or bit number that wraps, a
-// test no value of an axis can change, an inverted constant, a controller nobody attached
-// or a control it lacks, tokens past the last entry, a trailing comma, the same test
-// twice, a text of blanks alone, a pin whose model is not attached and a token of a slot no
-// pad will take. It reads the tokens as the plug-in's own compiler cut them and changes nothing
-// the plug-in does; it is not part of the plug-in's library (the host tool and the
-// playground use it).
+// they say. Each is made in one place, check.cpp: `check_mapping` for the text as a whole
+// and for its tokens in their order, `token_problems` for one token or a group's operand.
+// It reads the tokens as the plug-in's own compiler cut them and changes nothing the
+// plug-in does; it is not part of the plug-in's library (the host tool and the playground
+// use it).
 #pragma once
 
 #include <cstdint>

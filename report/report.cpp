@@ -11,59 +11,70 @@
 
 namespace {
 
+// What each reason of the compiler means to a person.
+struct ReasonText {
+    SyntaxReason reason;
+    std::string text;
+};
+
+// "expected x, y or z after r": what may follow the first of an axis's two letters.
+std::string rotation_text() {
+    for (const AxisName& axis : AXIS_NAMES) {
+        if (axis.letters[1] == '\0') continue;
+        return "expected " + joined(letters_after(axis.letters[0]), " or ") + " after " + axis.letters[0];
+    }
+    return "";
+}
+
+// "expected u, r, d or l (up, right, down, left) ...": the directions' letters and names.
+std::string directions_text() {
+    std::vector<std::string> letters, names;
+    for (const PovDirection& direction : POV_DIRECTIONS) {
+        letters.emplace_back(1, direction.letter);
+        names.emplace_back(direction.name);
+    }
+    return "expected " + joined(letters, " or ") + " (" + joined(names, ", ") + ") after the point of view's number";
+}
+
+const std::vector<ReasonText>& reason_texts() {
+    static const std::vector<ReasonText> texts = {
+        {SyntaxReason::none, "not refused"},
+        {SyntaxReason::empty_token, "empty token (a comma at the start, two commas in a row, or two at the end)"},
+        {SyntaxReason::nothing_after_invert, "nothing after '!'"},
+        {SyntaxReason::second_invert, "only one '!' may stand before a token"},
+        {SyntaxReason::line_end,
+         "a line end inside the mapping: a mapping text is one line (only blanks and tabs are left out)"},
+        {SyntaxReason::not_a_token, "a token is a, p, or a controller token starting with j"},
+        {SyntaxReason::controller_number, "the controller number after j must be 1 to " + std::to_string(SLOT_COUNT)},
+        {SyntaxReason::axis_or_button,
+         "expected " + joined(letters_after_number(), " or ") + " after the controller number"},
+        {SyntaxReason::rotation_axis, rotation_text()},
+        {SyntaxReason::pov_number,
+         "the point of view's number after " + std::string(1, POV_LETTER) + " must be 1 to " + std::to_string(POV_COUNT)},
+        {SyntaxReason::pov_direction, directions_text()},
+        {SyntaxReason::after_pov_direction, "nothing may follow a point of view's direction"},
+        {SyntaxReason::empty_group,
+         "an empty group: a group holds 1 to " + std::to_string(MAX_GROUP_OPERANDS) + " controller tokens"},
+        {SyntaxReason::empty_operand, "an empty operand: a controller token must stand between '(', '|' or '&' and the next"},
+        {SyntaxReason::joints_in_a_row, "two joints in a row: a controller token must stand between them"},
+        {SyntaxReason::mixed_joints, "'|' and '&' in one group: a group is joined by one of them"},
+        {SyntaxReason::too_many_operands, "a group holds at most " + std::to_string(MAX_GROUP_OPERANDS) + " controller tokens"},
+        {SyntaxReason::constant_operand, "a and p cannot stand in a group: its operands are controller tokens"},
+        {SyntaxReason::nested_group, "a group cannot stand in a group"},
+        {SyntaxReason::unclosed_group, "the group has no ')'"},
+        {SyntaxReason::after_group, "nothing may follow a group's ')'"},
+        {SyntaxReason::pin_slot, "a pin j<n>= keeps a controller number, 1 to " + std::to_string(SLOT_COUNT)},
+        {SyntaxReason::pin_model, "a pin is j<n>= and the pad's vendor and product IDs, four hex digits each: j1=045E:028E"},
+        {SyntaxReason::pin_inverted, "a pin makes no bit: '!' cannot stand before it"},
+        {SyntaxReason::pin_twice, "a controller number can be pinned once"},
+    };
+    return texts;
+}
+
 // What a reason of the compiler means to a person.
 std::string reason_text(SyntaxReason reason) {
-    switch (reason) {
-    case SyntaxReason::none:
-        break;
-    case SyntaxReason::empty_token:
-        return "empty token (a comma at the start, two commas in a row, or two at the end)";
-    case SyntaxReason::nothing_after_invert:
-        return "nothing after '!'";
-    case SyntaxReason::second_invert:
-        return "only one '!' may stand before a token";
-    case SyntaxReason::line_end:
-        return "a line end inside the mapping: a mapping text is one line (only blanks and tabs are left out)";
-    case SyntaxReason::not_a_token:
-        return "a token is a, p, or a controller token starting with j";
-    case SyntaxReason::controller_number:
-        return "the controller number after j must be 1 to " + std::to_string(SLOT_COUNT);
-    case SyntaxReason::axis_or_button:
-        return "expected b, x, y, z, r, u, v or h after the controller number";
-    case SyntaxReason::rotation_axis:
-        return "expected x, y or z after r";
-    case SyntaxReason::pov_number:
-        return "the point of view's number after h must be 1 to " + std::to_string(POV_COUNT);
-    case SyntaxReason::pov_direction:
-        return "expected u, r, d or l (up, right, down, left) after the point of view's number";
-    case SyntaxReason::after_pov_direction:
-        return "nothing may follow a point of view's direction";
-    case SyntaxReason::empty_group:
-        return "an empty group: a group holds 1 to " + std::to_string(MAX_GROUP_OPERANDS) + " controller tokens";
-    case SyntaxReason::empty_operand:
-        return "an empty operand: a controller token must stand between '(', '|' or '&' and the next";
-    case SyntaxReason::joints_in_a_row:
-        return "two joints in a row: a controller token must stand between them";
-    case SyntaxReason::mixed_joints:
-        return "'|' and '&' in one group: a group is joined by one of them";
-    case SyntaxReason::too_many_operands:
-        return "a group holds at most " + std::to_string(MAX_GROUP_OPERANDS) + " controller tokens";
-    case SyntaxReason::constant_operand:
-        return "a and p cannot stand in a group: its operands are controller tokens";
-    case SyntaxReason::nested_group:
-        return "a group cannot stand in a group";
-    case SyntaxReason::unclosed_group:
-        return "the group has no ')'";
-    case SyntaxReason::after_group:
-        return "nothing may follow a group's ')'";
-    case SyntaxReason::pin_slot:
-        return "a pin j<n>= keeps a controller number, 1 to " + std::to_string(SLOT_COUNT);
-    case SyntaxReason::pin_model:
-        return "a pin is j<n>= and the pad's vendor and product IDs, four hex digits each: j1=045E:028E";
-    case SyntaxReason::pin_inverted:
-        return "a pin makes no bit: '!' cannot stand before it";
-    case SyntaxReason::pin_twice:
-        return "a controller number can be pinned once";
+    for (const ReasonText& text : reason_texts()) {
+        if (text.reason == reason) return text.text;
     }
     return "not refused";
 }
@@ -172,35 +183,29 @@ std::string entry_word_text(MappingEntry entry) {
 
 std::string describe_entry(MappingEntry entry) {
     if (entry_is_constant(entry)) return entry_result(entry) != 0 ? "constant 1" : "constant 0";
-    if (entry_is_group(entry)) {
-        const std::string group = (entry_kind(entry) == EntryKind::group_all ? "all of " : "any of ") +
-                                  std::to_string(group_count(entry));
-        return entry_inverted(entry) ? "!(" + group + ")" : group;
-    }
+    const KindName* name = kind_name(entry_kind(entry));
     std::string text = entry_inverted(entry) ? "!j" : "j";
     text += std::to_string(entry_controller(entry));
-    const int kind = static_cast<int>(entry_kind(entry));
-    if (kind == static_cast<int>(EntryKind::button)) return text + " button " + std::to_string(entry_button(entry));
-    const int direction = kind_pov_direction(entry_kind(entry));
-    if (direction >= 0) {
-        static const char* const DIRECTION_NAMES[POV_DIRECTION_COUNT] = {"up", "right", "down", "left"};
-        return text + " point of view " + std::to_string(entry_operand(entry)) + " " + DIRECTION_NAMES[direction];
+    // A group's kind names a group only in a group's word, whose controller is 0.
+    if (name == nullptr || (name->family == KindFamily::group) != entry_is_group(entry)) {
+        return text + " unknown kind " + std::to_string(static_cast<int>(entry_kind(entry))) + " operand " +
+               std::to_string(entry_operand(entry));
     }
-    const int axis = kind_axis(entry_kind(entry));
-    if (axis < 0) {
-        return text + " unknown kind " + std::to_string(kind) + " operand " + std::to_string(entry_operand(entry));
+    const std::string operand = std::to_string(entry_operand(entry));
+    switch (name->family) {
+    case KindFamily::group: {
+        const std::string group = name->control + (" " + std::to_string(group_count(entry)));
+        return entry_inverted(entry) ? "!(" + group + ")" : group;
     }
-    text += ' ';
-    text += mapped_axis_letters(axis);
-    switch (kind_form(entry_kind(entry))) {
-    case AxisForm::below:
-        return text + " < " + std::to_string(entry_threshold(entry));
-    case AxisForm::above:
-        return text + " > " + std::to_string(entry_threshold(entry));
-    case AxisForm::bit:
+    case KindFamily::button:
+        return text + " " + name->control + " " + std::to_string(entry_button(entry));
+    case KindFamily::pov:
+        return text + " " + name->control + " " + operand + " " + name->reading;
+    case KindFamily::axis:
         break;
     }
-    return text + " bit " + std::to_string(entry_operand(entry));
+    const bool bit = kind_form(entry_kind(entry)) == AxisForm::bit;
+    return text + " " + name->control + " " + name->reading + " " + (bit ? operand : std::to_string(entry_threshold(entry)));
 }
 
 std::string format_table(const MappingReport& report) {

@@ -7,7 +7,7 @@
 #   tools/run-callgrind.sh
 #
 # Builds the bench preset (native Release), runs bench_evaluation under callgrind for
-# each table, and prints, per benchmark, the instructions of evaluate_entries (or of the
+# each table, and prints, per benchmark, the instructions of evaluate_decoded (or of the
 # walk) divided by its calls and by the entries of the table.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -35,7 +35,7 @@ measure() {
     }'
 }
 
-measure BM_evaluate_entries evaluate_entries 160
-measure BM_evaluate_default_mapping evaluate_entries 32
-measure BM_evaluate_grouped_mapping evaluate_entries 160
+measure BM_evaluate_entries_decoded evaluate_decoded 160
+measure BM_evaluate_default_mapping_decoded evaluate_decoded 32
+measure BM_evaluate_grouped_mapping_decoded evaluate_decoded 160
 measure BM_baseline_table_walk walk_table 160

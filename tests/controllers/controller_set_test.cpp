@@ -24,7 +24,7 @@ TEST_F(ControllersTest, OpenMakesTheCallsInOrderWithTheirArguments) {
                       "j3:rx[<N,>N,n],b[n];");
     for (int i = 0; i < 3; ++i) EXPECT_TRUE(set.slots[i].ready) << i;
     EXPECT_EQ(devices_held(), 3);
-    EXPECT_EQ(set.axis_fragments.length, 0);
+    EXPECT_EQ(set.setup.axis_fragments.length, 0);
     for (const char* device : {"dev1", "dev2", "dev3"}) EXPECT_FALSE(sim_acquired(device));
     EXPECT_EQ(sim_refs("di1"), 1);
     EXPECT_EQ(sim_refs("joyconfig1"), 0);
@@ -120,7 +120,7 @@ TEST_F(ControllersTest, CallbacksRefuseToWorkOutsideTheirEnumeration) {
     int ranges_before = sim_calls("SetProperty");
     EXPECT_EQ(on_object_enumerated(&object, test_window()), DIENUM_STOP);
     EXPECT_EQ(sim_calls("SetProperty"), ranges_before);
-    EXPECT_EQ(set.axis_fragments.length, 0);
+    EXPECT_EQ(set.setup.axis_fragments.length, 0);
 }
 
 // Each call of the opening failing in turn: the answer, what stays held, and nothing
@@ -215,7 +215,7 @@ TEST_F(ControllersTest, FragmentsCollectedBeforeAFailingEnumerationAreDropped) {
     ASSERT_TRUE(open());
     EXPECT_EQ(help(), "//help//a;p;");
     EXPECT_FALSE(set.slots[0].ready);
-    EXPECT_EQ(set.axis_fragments.length, 0);
+    EXPECT_EQ(set.setup.axis_fragments.length, 0);
 }
 
 TEST_F(ControllersTest, WithoutAWindowNoControllerBecomesReady) {

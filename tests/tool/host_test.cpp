@@ -143,6 +143,7 @@ TEST(HostMappingErrors, NameTheFirstFailingTokenAndItsPosition) {
         {"j1rx3,j1r", 2, 6, "j1r", "expected x, y or z after r"},
         {"j1q", 1, 0, "j1q", "expected b, x, y, z, r, u, v or h"},
         {"j1h5u", 1, 0, "j1h5u", "point of view's number after h must be 1 to 4"},
+        {"j1h1x", 1, 0, "j1h1x", "expected u, r, d or l (up, right, down, left) after the point of view's number"},
         {"!", 1, 0, "!", "nothing after '!'"},
     };
     for (const Case& c : cases) {
@@ -258,6 +259,11 @@ TEST(HostScenario, MalformedFilesNameTheFileTheLineAndTheProblem) {
         {"unknown.json", "{\"controllers\": [\n {\"nmae\": \"A\"}]}", "2: controllers[0].nmae: unknown member \"nmae\""},
         {"frame.json", "{\"controllers\": [],\n\"frames\": [\n{\"j1\": {}}]}", "3: frames[0]: a frame needs its \"frame\" number"},
         {"axis.json", "{\"controllers\": [{\"axes\": [\"x\",\n \"x\"]}]}", "2: controllers[0].axes[1]: axis x is listed twice"},
+        {"letters.json", "{\"controllers\": [{\"axes\": [\"w\"]}]}",
+         "1: controllers[0].axes[0]: an axis is one of x, y, z, rx, ry, rz, or a slider u, v"},
+        {"input.json", "{\"controllers\": [{}], \"frames\": [{\"frame\": 0, \"j1\": {\"q\": 1}}]}",
+         "1: frames[0].j1.q: unknown input \"q\" (an axis x, y, z, rx, ry, rz, a slider u, v, a point of view h1 to h4, "
+         "a button b1, b2, ... or attached)"},
         {"pov.json", "{\"controllers\": [{\"povs\": 1}],\n \"frames\": [{\"frame\": 0, \"j1\": {\"h1\": 36000, \"h2\": 0}}]}",
          "2: frames[0].j1.h1: a point of view (-1 centred, or an angle) must be -1 to 35999"},
         {"povs.json", "{\"controllers\": [{\"axes\": [\"u\", \"v\"],\n \"povs\": 5}]}", "2: controllers[0].povs: the point-of-view count must be 0 to 4"},
