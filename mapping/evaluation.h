@@ -51,5 +51,8 @@ struct DecodedTable {
 // Decodes the table's words (the first table.count, at most MAX_ENTRIES). Allocates nothing.
 void decode_entries(const MappingTable& table, DecodedTable& decoded) noexcept;
 
+// The slots the decoded table reads (slot i: bit i), by an entry or a group's operand.
+uint32_t slots_read(const DecodedTable& decoded) noexcept;
+
 // What evaluate_entries does, from the decoded form of the same table: the same bits.
 int32_t evaluate_decoded(MappingTable& table, const DecodedTable& decoded, const StateSnapshot& snapshot) noexcept;
