@@ -17,7 +17,8 @@
 //     superseded more than STALE seconds ago (except for STALE seconds after an event,
 //     while the reports queued meanwhile are read); on a loaded machine that thread falls
 //     further behind, so a report superseded less than LAG seconds ago is counted as late
-//     (a '#' line), not wrong;
+//     (a '#' line), not wrong, and so is a new device's first state up to LAG seconds
+//     after its pad's plug;
 //   - for GRACE seconds after a configure, a change of the foreground, an unplug or a plug
 //     (counted from the first poll after it, which acquires) a slot may not be read (its
 //     bits keep, or read as a pad at rest); and until a new device has read a report it
@@ -584,10 +585,11 @@ void check_slot(Soak& s, int index, double t) {
   std::uint64_t oldest = p.next > RING ? p.next - RING : 0;
   if (sr.seen < oldest) sr.seen = oldest, ++s.evicted;
   std::uint64_t low = sr.seen;
-  // Until a new device has read a report, it gives its first state.
-  if (!sr.read && (t - s.configured_at < GRACE || taking_in) && shows(s, sr, p.initial)) {
-    ++s.initial_reads;
-    return;
+  // Until a new device has read a report, it gives its first state; a pad taken in more
+  // than TAKE_IN after its plug (under load) is late.
+  if (!sr.read && shows(s, sr, p.initial)) {
+    if (t - s.configured_at < GRACE || taking_in) return void(++s.initial_reads);
+    if (sr.back && since_event < LAG) return void(++s.late_reads);
   }
   if (since_focus >= STALE && since_event >= STALE)
     while (low + 1 < p.next && p.ring[(low + 1) % RING].time <= t - STALE) ++low;
@@ -888,8 +890,8 @@ int report(const Soak& s, const Samples& m, std::string failure, bool warm) {
   if (handle_growth > 0) std::printf("soak: FAILED: %lld handles more (goal: none)\n", handle_growth);
   if (s.initial_reads) std::printf("# %" PRIu64 " slot reads showed a new device's first state\n", s.initial_reads);
   if (s.late_reads)
-    std::printf("# %" PRIu64 " slot reads showed a report superseded %.0f to %.0f s before: the platform reading late\n",
-                s.late_reads, STALE, LAG);
+    std::printf("# %" PRIu64 " slot reads were late: a report superseded %.0f to %.0f s before, or a new device's first"
+                " state %.0f to %.0f s after its plug\n", s.late_reads, STALE, LAG, TAKE_IN + GRACE, LAG);
   if (s.evicted) std::printf("# %" PRIu64 " times a slot's oldest possible report had left the ring\n", s.evicted);
   std::printf("# %" PRIu64 " plugs: %" PRIu64 " into the same port, %" PRIu64 " into another, %" PRIu64
               " into a slot with no pad; ", s.plugs, s.same_port, s.plugs - s.same_port, s.into_free);
