@@ -586,8 +586,9 @@ void check_slot(Soak& s, int index, double t) {
   if (sr.seen < oldest) sr.seen = oldest, ++s.evicted;
   std::uint64_t low = sr.seen;
   // Until a new device has read a report, it gives its first state; a pad taken in more
-  // than TAKE_IN after its plug (under load) is late.
-  if (!sr.read && shows(s, sr, p.initial)) {
+  // than TAKE_IN after its plug (under load) is late. A slot whose pad was plugged back
+  // may have matched a report at rest before the take-in: only its pad's bits end that.
+  if (!(sr.back ? sr.timed : sr.read) && shows(s, sr, p.initial)) {
     if (t - s.configured_at < GRACE || taking_in) return void(++s.initial_reads);
     if (sr.back && since_event < LAG) return void(++s.late_reads);
   }
