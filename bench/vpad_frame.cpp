@@ -12,8 +12,10 @@
 // where frame is a poll (command 8) and a next-bit call (command 9) per entry, poll the
 // poll alone, and allocs what the library allocated over all the frames. Then, with the
 // same pads, the time of a configure, and the take-in: the last pad is unplugged, polled
-// for a second, plugged again as a new device, and polled every millisecond for TAKE_IN_MS;
-// the slowest of those polls (the one that took the pad in) and when it came:
+// for a second, plugged again into another port (vpad_ctl plug-same: a device path of its
+// own; a plain plug would take the freed instance ID again, the same path, which Wine's
+// device reopens at the next Acquire with no take-in), and polled every millisecond for
+// TAKE_IN_MS; the slowest of those polls (the one that took the pad in) and when it came:
 //   pads=N configure_ms=C take_in_poll_ms=T at_s=S
 // Exit status 0 when every pad count ran, with no allocation; 1 otherwise.
 #include "bench/bench_counters.h"
@@ -125,7 +127,7 @@ void measure_take_in(DeviceFunction device, const std::string& ctl, const std::s
     slowest_poll(device, 500, tick, slowest, at);
     vpad::run("\"" + ctl + "\" unplug " + std::to_string(pads), nullptr);
     slowest_poll(device, 1000, tick, slowest, at);
-    vpad::run("\"" + ctl + "\" plug \"" + script + "\" " + std::to_string(pads), nullptr);
+    vpad::run("\"" + ctl + "\" plug-same \"" + script + "\" " + std::to_string(pads), nullptr);
     slowest_poll(device, TAKE_IN_MS, tick, slowest, at);
     std::printf("pads=%d configure_ms=%.2f take_in_poll_ms=%.2f at_s=%.2f\n", pads, configure_ms, slowest, at / 1e3);
     std::fflush(stdout);

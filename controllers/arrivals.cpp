@@ -1,8 +1,8 @@
 // Pads plugged in while the host runs, taken in by a poll without a configure. The poll
 // looks at the system's list of input devices, which is cheap, no more than a few times a
-// second and only while there is room for a pad; it enumerates the game controllers, which
-// takes milliseconds and far longer with some devices, only when a device came into that
-// list (one that only went needs none: its Acquire says so).
+// second and only while a slot the mapping reads has no pad it can read; it enumerates
+// the game controllers, which takes milliseconds and far longer with some devices, only
+// when a device came into that list (one that only went needs none: its Acquire says so).
 #include "controllers/controllers.h"
 #include "controllers/guid.h"
 
@@ -117,9 +117,11 @@ BOOL CALLBACK on_device_arrived(const DIDEVICEINSTANCEW* instance, LPVOID contex
     return DIENUM_CONTINUE;
 }
 
-bool has_room(const ControllerSet& set) {
-    for (const ControllerSlot& slot : set.slots) {
-        if (slot.device == nullptr || slot.gone || slot.unreadable) return true;
+// A slot the mapping reads holds no pad that can be read: a new pad may be wanted.
+bool wants_a_pad(const ControllerSet& set) {
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) {
+        const ControllerSlot& slot = set.slots[i];
+        if ((set.read_slots & (1u << i)) != 0 && (slot.device == nullptr || slot.gone || slot.unreadable)) return true;
     }
     return false;
 }
@@ -184,7 +186,7 @@ int32_t arrival_slot(const ControllerSet& set, uint32_t model) noexcept {
 }
 
 void take_in_arrivals(ControllerSet& set) noexcept {
-    if (++set.polls_unlooked < POLLS_PER_CLOCK_READ || set.direct_input == nullptr || !has_room(set)) return;
+    if (++set.polls_unlooked < POLLS_PER_CLOCK_READ || set.direct_input == nullptr || !wants_a_pad(set)) return;
     set.polls_unlooked = 0;
     const DWORD now = GetTickCount();
     if (now - set.last_look < LOOK_INTERVAL_MS) return;

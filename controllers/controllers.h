@@ -52,6 +52,9 @@ struct ControllerSet {
     DeviceList devices;           // the system's device list when last looked at
     DWORD last_look = 0;          // GetTickCount of that look
     uint8_t polls_unlooked = 0;   // polls since the clock was last read
+    // The slots the configured mapping reads (slot i: bit i), set by the configure: a poll
+    // looks for arrivals only while one of them holds no pad it can read.
+    uint32_t read_slots = (1u << SLOT_COUNT) - 1;
 };
 
 // Creates DirectInput, takes the attached game controllers into the slots and sets each
@@ -80,8 +83,8 @@ void capture_states(ControllerSet& set, StateSnapshot& snapshot) noexcept;
 // False when a step failed. Throws std::bad_alloc only while listing the axes.
 bool set_up_device(ControllerSet& set, int32_t index, bool list_axes);
 
-// Pads plugged in after the configure (controllers/arrivals.cpp). While a slot holds no
-// pad or its pad is gone, looks at the system's device list a few times a second, and
+// Pads plugged in after the configure (controllers/arrivals.cpp). While a slot of
+// read_slots holds no pad or its pad is gone or unreadable, looks at the system's device list a few times a second, and
 // when a device came into it, enumerates and takes every new pad into arrival_slot, set
 // up as the configure sets up a pad. Allocates nothing.
 void take_in_arrivals(ControllerSet& set) noexcept;

@@ -175,6 +175,17 @@ void decode_entries(const MappingTable& table, DecodedTable& decoded) noexcept {
     }
 }
 
+uint32_t slots_read(const DecodedTable& decoded) noexcept {
+    uint32_t slots = 0;
+    int32_t entries = 0, operands = decoded.slot_end[SLOT_COUNT - 1];
+    for (int32_t slot = 0; slot < SLOT_COUNT; ++slot) {
+        if (decoded.slot_end[slot] > entries || decoded.operand_slot_end[slot] > operands) slots |= 1u << slot;
+        entries = decoded.slot_end[slot];
+        operands = decoded.operand_slot_end[slot];
+    }
+    return slots;
+}
+
 namespace {
 
 // The groups' part of a poll: the operands of each slot read, then every group's bit.

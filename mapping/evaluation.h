@@ -46,6 +46,9 @@ struct DecodedTable {
 // Decodes the table's words (the first table.count, at most MAX_ENTRIES). Allocates nothing.
 void decode_entries(const MappingTable& table, DecodedTable& decoded) noexcept;
 
+// The slots the decoded table reads (slot i: bit i), by an entry or a group's operand.
+uint32_t slots_read(const DecodedTable& decoded) noexcept;
+
 // Rewrites, from the decoded form of the table, the result bit of every controller entry
 // whose slot is fresh, and of every group's operand likewise; makes every group's bit from
 // its operands'. Returns the table's count. Allocates nothing.

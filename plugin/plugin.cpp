@@ -29,6 +29,7 @@ PluginState plugin_state;
         return state.result.c_str();
     }
     decode_entries(state.table, state.decoded);
+    state.controllers.read_slots = slots_read(state.decoded);  // a poll looks for pads for these alone
     if (compiled.syntax_error) state.result.assign(concat(SYNTAX_ERROR_MARK, state.result));
     state.result.assign(concat(compiled.echo, state.result));
     return state.result.c_str();

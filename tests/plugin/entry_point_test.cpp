@@ -138,6 +138,26 @@ TEST_F(EntryPoint, APinKeepsAPadAtItsNumberAndItsAnswerPinsItAgain) {
               "z[<N,>N,n],rz[<N,>N,n],b[n];");
 }
 
+// A poll looks at the device list for new pads only while a slot the mapping reads (a
+// token or a group's operand; a pin reads nothing) has no pad it can read.
+TEST_F(EntryPoint, APollLooksForNewPadsOnlyWhileASlotItReadsHasNone) {
+    if (!SIM_HAS_DEVICE_LIST) GTEST_SKIP() << "the system's device list does not see simulated pads";
+    const int pad = sim_add_gamepad("A");
+    device(CMD_SET_WINDOW, 0x1234);
+    const auto looks_in_a_second = [] {
+        const int reads = sim_device_list_reads();
+        for (int i = 0; i < 60; ++i) sim_advance_clock(17), device(CMD_POLL);
+        return sim_device_list_reads() - reads;
+    };
+    configure("j1b1,!j1x>5,a,j2=1234:5678");
+    EXPECT_EQ(looks_in_a_second(), 0) << "j2 to j8 hold no pad, but no token reads them";
+    sim_set_attached(pad, false);
+    EXPECT_GT(looks_in_a_second(), 0) << "j1's pad is gone";
+    sim_set_attached(pad, true);
+    configure("j1b1,(j1b2|j3b1)");
+    EXPECT_GT(looks_in_a_second(), 0) << "a group's operand reads j3";
+}
+
 TEST_F(EntryPoint, CursorStartsAtZeroAndConfigureLeavesIt) {
     configure("a,p,a,p");
     // Before any poll the cursor stands at 0, so the first read serves entry 1.

@@ -1,9 +1,9 @@
 // vpad_soak: drives the shipped joybits.dll over the system's own dinput8.dll for a while,
 // as a host does and as fast as it can, with eight virtual pads whose reports change every
 // few frames, a pad unplugged or plugged back (into the same port or another) every one to
-// three seconds, several
-// configures a second with random mappings (one in eight refused), and the host's window
-// losing and regaining the foreground every few seconds; and checks every bit of every frame.
+// three seconds and 2,000 to 6,000 frames, a configure with a random mapping (one in eight
+// refused) every 0.05 to 0.45 s and 200 to 1,800 frames, and the host's window losing and
+// regaining the foreground every few seconds; and checks every bit of every frame.
 //   vpad_soak JOYBITS_DLL VPAD_CTL PADS SECONDS [SEED]
 // PADS is a case script's pad lines (soak_pads.txt); no two pads may have the same set of
 // axes, since the help list's blocks tell which pad took which slot. The seed decides the
@@ -15,7 +15,10 @@
 //   - DirectInput reads a pad's reports on a thread of its own, so a frame may show an older
 //     report than the last one fed, but never one older than the last it showed, nor one
 //     superseded more than STALE seconds ago (except for STALE seconds after an event,
-//     while the reports queued meanwhile are read);
+//     while the reports queued meanwhile are read); on a loaded machine that thread falls
+//     further behind, so a report superseded less than LAG seconds ago is counted as late
+//     (a '#' line), not wrong, and so is a new device's first state up to LAG seconds
+//     after its pad's plug;
 //   - for GRACE seconds after a configure, a change of the foreground, an unplug or a plug
 //     (counted from the first poll after it, which acquires) a slot may not be read (its
 //     bits keep, or read as a pad at rest); and until a new device has read a report it
@@ -36,7 +39,8 @@
 // after a warm-up and at the end, each time after the same settling: every pad plugged,
 // the host's window in front, the same mapping configured and half a second of frames.
 // The plugs (same port, another port, into a free slot) and the longest time from a plug
-// to the first frame whose bits the pad's report decided are shown on a '#' line.
+// to the first frame whose bits the pad's report decided are shown on a '#' line, and so is
+// where the run's time went (the plug-in's polls and configures, vpad_ctl, the soak's own).
 // Last line: "soak: F frames, C configures, U unplugs, W wrong bits, memory +K KiB,
 // handles +H". Exit status 0 when no bit was wrong, every answer was right, and memory
 // grew by at most 64 KiB and handles not at all.
@@ -65,6 +69,7 @@ constexpr int SLOTS = 8;
 constexpr int TABLE = 160;
 constexpr double GRACE = 1.0;  // seconds a slot may go unread after a configure, a focus change, an unplug
 constexpr double STALE = 2.0;  // seconds after which a superseded report may no longer show
+constexpr double LAG = 10.0;   // seconds after which it is wrong, not late
 constexpr double TAKE_IN = 3.0;  // seconds from a plug until the plug-in has taken the pad in
 constexpr std::size_t RING = 4096;  // reports kept per pad
 constexpr long long MEMORY_GOAL_KIB = 64;
@@ -73,6 +78,7 @@ constexpr long long MEMORY_GOAL_KIB = 64;
 // poll, so the event is dated by the first frame after it.
 constexpr double PENDING = 1e300;
 constexpr int WRONG_SHOWN = 20;
+constexpr double SLOW_POLL = 0.010;  // seconds: a poll that took a pad in, looked or acquired
 
 // A pad's state as DIJOYSTATE2 gives it: the six axes then the two sliders, the four
 // points of view, the buttons.
@@ -144,8 +150,15 @@ struct Soak {
   double focus_at = 0, configured_at = 0;
   bool bits[TABLE + 1] = {}, kept[TABLE + 1] = {};
   std::uint64_t frames = 0, configures = 0, unplugs = 0, wrong_bits = 0, wrong_answers = 0, evicted = 0, initial_reads = 0;
+  std::uint64_t late_reads = 0;  // slot reads of a report superseded more than STALE ago
   std::uint64_t focus_losses = 0, plugs = 0, same_port = 0, into_free = 0;
   double longest_take_in = 0;  // seconds from a plug to the first frame its report decided
+  // Where the run's time went: seconds in the plug-in's polls and configures (and the
+  // longest of each), in vpad_ctl's plugs and unplugs, and in changes of the foreground.
+  double in_polls = 0, longest_poll = 0, in_configures = 0, longest_configure = 0, in_ctl = 0, in_focus = 0;
+  double in_checks = 0, in_feeds = 0;  // the soak's own: its checks of the bits, feeding the reports
+  double in_slow_polls = 0;            // polls over SLOW_POLL, and how many
+  std::uint64_t slow_polls = 0;
   int shown = 0;
   LARGE_INTEGER frequency{}, zero{};
   Rng mappings, reports, events;
@@ -358,8 +371,9 @@ bool feed(Soak& s, PadRun& p) {
 bool plug(Soak& s, PadRun& p, bool same_port = false) {
   double t = now(s);
   const std::string how = same_port ? "plug-same" : "plug";
-  if (vpad::run("\"" + s.ctl + "\" " + how + " \"" + s.pads_file + "\" " + std::to_string(p.shape.number), nullptr) != 0)
-    return false;
+  const int status = vpad::run("\"" + s.ctl + "\" " + how + " \"" + s.pads_file + "\" " + std::to_string(p.shape.number), nullptr);
+  s.in_ctl += now(s) - t;
+  if (status != 0) return false;
   p.feed = vpad::open_pad(p.shape.number);
   if (p.feed == INVALID_HANDLE_VALUE) return false;
   // The driver's first report is all zeros (a hat at 0 is up).
@@ -406,7 +420,10 @@ bool unplug(Soak& s, PadRun& p) {
   CloseHandle(p.feed);
   p.feed = INVALID_HANDLE_VALUE;
   p.plugged = false;
-  if (vpad::run("\"" + s.ctl + "\" unplug " + std::to_string(p.shape.number), nullptr) != 0) return false;
+  const double t = now(s);
+  const int status = vpad::run("\"" + s.ctl + "\" unplug " + std::to_string(p.shape.number), nullptr);
+  s.in_ctl += now(s) - t;
+  if (status != 0) return false;
   ++s.unplugs;
   p.unplugged_at = now(s);
   for (auto& slot : s.slots)
@@ -502,7 +519,11 @@ void read_answer(Soak& s, const char* answer) {
 }
 
 void configure(Soak& s) {
+  const double t = now(s);
   const char* answer = reinterpret_cast<const char*>(s.device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(s.mapping.text.c_str())));
+  const double spent = now(s) - t;
+  s.in_configures += spent;
+  s.longest_configure = std::max(s.longest_configure, spent);
   ++s.configures;
   s.configured_at = PENDING;
   read_answer(s, answer);
@@ -532,6 +553,14 @@ bool shows(const Soak& s, const SlotRun& sr, const State& state) {
   return true;
 }
 
+// Whether the slot shows a report before low that was superseded less than LAG ago.
+bool shows_late(const Soak& s, const SlotRun& sr, const PadRun& p, std::uint64_t low, double t) {
+  const std::uint64_t oldest = p.next > RING ? p.next - RING : 0;
+  for (std::uint64_t k = low; k > oldest && p.ring[k % RING].time > t - LAG; --k)
+    if (shows(s, sr, p.ring[(k - 1) % RING].state)) return true;
+  return false;
+}
+
 void check_slot(Soak& s, int index, double t) {
   SlotRun& sr = s.slots[index];
   if (sr.entries.empty()) return;
@@ -556,10 +585,12 @@ void check_slot(Soak& s, int index, double t) {
   std::uint64_t oldest = p.next > RING ? p.next - RING : 0;
   if (sr.seen < oldest) sr.seen = oldest, ++s.evicted;
   std::uint64_t low = sr.seen;
-  // Until a new device has read a report, it gives its first state.
-  if (!sr.read && (t - s.configured_at < GRACE || taking_in) && shows(s, sr, p.initial)) {
-    ++s.initial_reads;
-    return;
+  // Until a new device has read a report, it gives its first state; a pad taken in more
+  // than TAKE_IN after its plug (under load) is late. A slot whose pad was plugged back
+  // may have matched a report at rest before the take-in: only its pad's bits end that.
+  if (!(sr.back ? sr.timed : sr.read) && shows(s, sr, p.initial)) {
+    if (t - s.configured_at < GRACE || taking_in) return void(++s.initial_reads);
+    if (sr.back && since_event < LAG) return void(++s.late_reads);
   }
   if (since_focus >= STALE && since_event >= STALE)
     while (low + 1 < p.next && p.ring[(low + 1) % RING].time <= t - STALE) ++low;
@@ -570,6 +601,10 @@ void check_slot(Soak& s, int index, double t) {
       if (sr.back && !sr.timed && !at_rest) sr.timed = true, s.longest_take_in = std::max(s.longest_take_in, t - p.plugged_at);
       return;
     }
+  if (shows_late(s, sr, p, low, t)) {
+    ++s.late_reads;
+    return;
+  }
   bool want[TABLE + 1];
   const State& newest = p.ring[(p.next - 1) % RING].state;
   for (int i : sr.entries) want[i] = evaluate(s.mapping.entries[i], newest);
@@ -587,6 +622,10 @@ void frame(Soak& s) {
   for (auto& slot : s.slots)
     if (slot.event == PENDING) slot.event = t;
   intptr_t n = s.device(CMD_POLL, 0);
+  const double spent = now(s) - t;
+  s.in_polls += spent;
+  s.longest_poll = std::max(s.longest_poll, spent);
+  if (spent > SLOW_POLL) s.in_slow_polls += spent, ++s.slow_polls;
   ++s.frames;
   if (n != s.mapping.count) {
     char why[80];
@@ -599,7 +638,9 @@ void frame(Soak& s) {
     const Entry& e = s.mapping.entries[i];
     if (!e.controller && s.bits[i] != e.value) ++s.wrong_bits;
   }
+  const double checks = now(s);
   for (int slot = 0; slot < SLOTS; ++slot) check_slot(s, slot, t);
+  s.in_checks += now(s) - checks;
   std::memcpy(s.kept, s.bits, sizeof s.bits);
   if (s.frames % 64 == 0) vpad::pump();
 }
@@ -607,8 +648,10 @@ void frame(Soak& s) {
 void maybe_feed(Soak& s) {
   if (pick(s.reports, 0, 5)) return;
   PadRun& p = s.pads[static_cast<std::size_t>(pick(s.reports, 0, static_cast<int>(s.pads.size()) - 1))];
-  if (!p.plugged || now(s) - p.fed_at < 0.001) return;
+  const double t = now(s);
+  if (!p.plugged || t - p.fed_at < 0.001) return;
   if (!feed(s, p)) std::printf("soak: cannot feed pad %u\n", p.shape.number);
+  s.in_feeds += now(s) - t;
 }
 
 // Every pad plugged, the host in front, the same mapping, half a second of frames.
@@ -690,6 +733,7 @@ void show_new_handles(const std::vector<bool>& before, const std::vector<bool>& 
 // valid and seen have their size already, so that the sample allocates nothing.
 void sample(const char* when, long long& memory, long long& heap, long long& handle_count, std::vector<bool>& valid,
             std::vector<bool>& seen) {
+  const ULONGLONG start = GetTickCount64();
   handle_count = -1;
   for (int i = 0; i < 5; ++i) {
     if (i) Sleep(100), vpad::pump();
@@ -697,8 +741,8 @@ void sample(const char* when, long long& memory, long long& heap, long long& han
     if (handle_count < 0 || n < handle_count) handle_count = n, valid = seen, memory = private_kib();
   }
   heap = heap_bytes();
-  std::printf("# %s: private memory %lld KiB (heap blocks in use %lld bytes), %lld handles\n", when, memory, heap,
-              handle_count);
+  std::printf("# %s: private memory %lld KiB (heap blocks in use %lld bytes), %lld handles (counted in %.1f s)\n", when,
+              memory, heap, handle_count, static_cast<double>(GetTickCount64() - start) / 1e3);
 }
 
 // The pads of the pads file, each with the state Wine 8.0 gives a new device before its
@@ -722,30 +766,50 @@ bool load_pads(Soak& s, std::string& error) {
   return true;
 }
 
-// When the next event of each sort is due, in seconds of the run.
+// When the next event of each sort is due, in seconds of the run, and after the warm-up
+// not before so many frames either: a configure or a plug under Wine takes from a tenth of
+// a second to seconds, as the machine's load goes, so that the run's frames, configures
+// and plugs keep their proportions (about 1,000 frames a configure, 4,000 a plug or
+// unplug). After every second plug the next configure, and the next loss of the
+// foreground, wait until the pad's bits were read or TAKE_IN + GRACE passed, so that the
+// take-in is timed (a configure would number the pad first).
 struct Schedule {
-  double next_configure = 0, next_plug = 0.5, next_focus = 1, next_report = 60;
+  double next_configure = 0, next_plug = 0.5, next_focus = 1, next_report = 60, hold_until = 0;
+  std::uint64_t configure_frame = 0, plug_frame = 0;
 };
+
+// A pad plugged while the host runs whose bits were not read yet.
+bool taking_in(const Soak& s) {
+  for (const auto& slot : s.slots)
+    if (slot.back && !slot.timed) return true;
+  return false;
+}
 
 // The configures, plugs and changes of the foreground that are due at t; why the run
 // cannot go on, or "".
 std::string next_events(Soak& s, Schedule& sched, double t, bool warm) {
   std::string failure;
-  if (t >= sched.next_configure) {
+  const bool holding = t < sched.hold_until && taking_in(s);
+  if (t >= sched.next_configure && s.frames >= sched.configure_frame && !holding) {
     make_mapping(s.mappings, pick(s.mappings, 0, 7) == 0, s.mapping);
     configure(s);
     sched.next_configure = now(s) + pick_time(s.events, 0.05, 0.45);
+    sched.configure_frame = warm ? s.frames + static_cast<std::uint64_t>(pick(s.events, 200, 1800)) : 0;
   }
-  if (t >= sched.next_plug) {
+  if (t >= sched.next_plug && s.frames >= sched.plug_frame) {
     PadRun* away = nullptr;
     for (auto& p : s.pads)
       if (!p.plugged) away = &p;
     PadRun& p = away ? *away : s.pads[static_cast<std::size_t>(pick(s.events, 0, static_cast<int>(s.pads.size()) - 1))];
     if (!(away ? plug_back(s, p, pick(s.events, 0, 1) == 0) : unplug(s, p))) failure = "cannot plug or unplug pad " + std::to_string(p.shape.number);
     sched.next_plug = now(s) + (warm ? pick_time(s.events, 1, 3) : pick_time(s.events, 0.5, 1.5));
+    sched.plug_frame = warm ? s.frames + static_cast<std::uint64_t>(pick(s.events, 2000, 6000)) : 0;
+    if (warm && away && s.plugs % 2 == 0) sched.hold_until = now(s) + TAKE_IN + GRACE;
   }
-  if (t >= sched.next_focus) {
+  if (t >= sched.next_focus && !(s.in_front && holding)) {
+    const double before = now(s);
     if (!vpad::to_foreground(s.in_front ? s.other : s.host)) failure = "a window did not get the foreground";
+    s.in_focus += now(s) - before;
     s.in_front = !s.in_front;
     s.focus_losses += !s.in_front;
     s.focus_at = PENDING;
@@ -754,56 +818,53 @@ std::string next_events(Soak& s, Schedule& sched, double t, bool warm) {
   return failure;
 }
 
-}  // namespace
+// The memory and handles after the warm-up (0) and at the end (1).
+struct Samples {
+  long long memory0 = 0, handles0 = 0, heap0 = 0, memory1 = 0, handles1 = 0, heap1 = 0;
+  std::vector<bool> valid0 = std::vector<bool>(HANDLE_VALUES / 4), valid1 = valid0, seen = valid0;
+};
 
-int main(int argc, char** argv) {
-  if (argc < 5) {
-    std::fprintf(stderr, "usage: vpad_soak JOYBITS_DLL VPAD_CTL PADS SECONDS [SEED]\n");
-    return 2;
-  }
-  static Soak s;
+// The clock and the three random streams of the seed (one drawn when none is given).
+void start(Soak& s, const char* seed_text, double seconds) {
   QueryPerformanceFrequency(&s.frequency);
   QueryPerformanceCounter(&s.zero);
-  s.ctl = argv[2];
-  s.pads_file = argv[3];
-  const double seconds = std::atof(argv[4]);
-  const std::uint64_t seed = argc > 5 ? std::strtoull(argv[5], nullptr, 10) : std::random_device{}() * 4294967296ull + std::random_device{}();
+  const std::uint64_t seed = seed_text ? std::strtoull(seed_text, nullptr, 10) : std::random_device{}() * 4294967296ull + std::random_device{}();
   s.mappings.seed(seed);
   s.reports.seed(seed ^ 0x5EED0001);
   s.events.seed(seed ^ 0x5EED0002);
   std::printf("soak: seed %" PRIu64 ", %.0f s (replay: vpad_soak DLL CTL PADS %.0f %" PRIu64 ")\n", seed, seconds, seconds, seed);
   std::fflush(stdout);
+}
 
+// The pads read, the library loaded, the two windows made and every pad plugged; why not, or "".
+std::string set_up(Soak& s, const char* library_path) {
   std::string error;
-  if (!load_pads(s, error)) return std::printf("soak: FAILED: %s\n", error.c_str()), 1;
+  if (!load_pads(s, error)) return error;
   s.mapping.text.reserve(8192);
   for (auto& slot : s.slots) slot.entries.reserve(TABLE);
-
-  HMODULE library = LoadLibraryA(argv[1]);
-  s.device = library ? reinterpret_cast<DeviceFunction>(reinterpret_cast<void*>(GetProcAddress(library, "_pbplug_Device")))
-                     : nullptr;
-  if (!s.device) return std::printf("soak: FAILED: cannot load %s\n", argv[1]), 1;
+  HMODULE library = LoadLibraryA(library_path);
+  s.device = library ? reinterpret_cast<DeviceFunction>(reinterpret_cast<void*>(GetProcAddress(library, "_pbplug_Device"))) : nullptr;
+  if (!s.device) return std::string("cannot load ") + library_path;
   vpad::run("\"" + s.ctl + "\" unplug all", nullptr);  // pads an earlier run left behind
   s.other = vpad::make_window(L"another application");
   s.host = vpad::make_window(L"joybits soak host");
-  if (!s.host || !s.other) return std::printf("soak: FAILED: the windows did not get the foreground\n"), 1;
+  if (!s.host || !s.other) return "the windows did not get the foreground";
   s.device(CMD_SET_WINDOW, reinterpret_cast<intptr_t>(s.host));
-  bool ok = true;
-  for (auto& p : s.pads) ok = ok && plug(s, p);
-  if (!ok) return std::printf("soak: FAILED: cannot plug the pads\n"), 1;
+  for (auto& p : s.pads)
+    if (!plug(s, p)) return "cannot plug the pads";
+  return "";
+}
 
-  // The warm-up: a fifth of the run, at most ten seconds, and at least two unplugs and two
-  // losses of the foreground.
-  const double warm_up = std::min(10.0, seconds / 5), end = seconds;
+// Frames and events until the end, with the warm-up's sample: a fifth of the run, at most
+// ten seconds, and at least two unplugs and two losses of the foreground. Why it stopped early, or "".
+std::string run(Soak& s, double seconds, Samples& m, bool& warm) {
+  const double warm_up = std::min(10.0, seconds / 5);
   Schedule sched;
-  bool warm = false;
-  long long memory0 = 0, handles0 = 0, memory1 = 0, handles1 = 0, heap0 = 0, heap1 = 0;
-  std::vector<bool> valid0(HANDLE_VALUES / 4), valid1(HANDLE_VALUES / 4), seen(HANDLE_VALUES / 4);
   std::string failure;
-  for (double t = now(s); t < end && failure.empty(); t = now(s)) {
+  for (double t = now(s); t < seconds && failure.empty(); t = now(s)) {
     if (!warm && t >= warm_up && s.unplugs >= 2 && s.focus_losses >= 2) {
       if (!settle(s)) failure = "cannot settle after the warm-up";
-      sample("after the warm-up", memory0, heap0, handles0, valid0, seen);
+      sample("after the warm-up", m.memory0, m.heap0, m.handles0, m.valid0, m.seen);
       warm = true;
       sched.next_configure = now(s);
     }
@@ -817,21 +878,21 @@ int main(int argc, char** argv) {
     maybe_feed(s);
     frame(s);
   }
-  if (failure.empty() && !settle(s)) failure = "cannot settle at the end";
-  sample("at the end", memory1, heap1, handles1, valid1, seen);
-  if (handles1 > handles0) show_new_handles(valid0, valid1);
-  s.device(CMD_RELEASE, 0);
-  for (auto& p : s.pads)
-    if (p.feed != INVALID_HANDLE_VALUE) CloseHandle(p.feed);
-  vpad::run("\"" + s.ctl + "\" unplug all", nullptr);
+  return failure;
+}
 
-  const long long memory = memory1 - memory0, handle_growth = handles1 - handles0;
+// The closing lines; the exit status.
+int report(const Soak& s, const Samples& m, std::string failure, bool warm) {
+  const long long memory = m.memory1 - m.memory0, handle_growth = m.handles1 - m.handles0;
   if (!warm) failure = "the run ended before its warm-up did";
   if (!failure.empty()) std::printf("soak: FAILED: %s\n", failure.c_str());
   if (s.wrong_answers) std::printf("soak: FAILED: %" PRIu64 " answers were wrong\n", s.wrong_answers);
   if (memory > MEMORY_GOAL_KIB) std::printf("soak: FAILED: private memory grew by %lld KiB (goal: %lld)\n", memory, MEMORY_GOAL_KIB);
   if (handle_growth > 0) std::printf("soak: FAILED: %lld handles more (goal: none)\n", handle_growth);
   if (s.initial_reads) std::printf("# %" PRIu64 " slot reads showed a new device's first state\n", s.initial_reads);
+  if (s.late_reads)
+    std::printf("# %" PRIu64 " slot reads were late: a report superseded %.0f to %.0f s before, or a new device's first"
+                " state %.0f to %.0f s after its plug\n", s.late_reads, STALE, LAG, TAKE_IN + GRACE, LAG);
   if (s.evicted) std::printf("# %" PRIu64 " times a slot's oldest possible report had left the ring\n", s.evicted);
   std::printf("# %" PRIu64 " plugs: %" PRIu64 " into the same port, %" PRIu64 " into another, %" PRIu64
               " into a slot with no pad; ", s.plugs, s.same_port, s.plugs - s.same_port, s.into_free);
@@ -839,7 +900,37 @@ int main(int argc, char** argv) {
     std::printf("longest from a plug to its pad's bits %.2f s\n", s.longest_take_in);
   else
     std::printf("no pad was read before a configure numbered it\n");
+  std::printf("# time: polls %.1f s (%" PRIu64 " over 10 ms: %.1f s; longest %.1f ms), configures %.1f s (longest %.1f ms), vpad_ctl %.1f s, foreground %.1f s;"
+              " the soak's checks %.1f s, its feeds %.1f s; of %.1f s\n", s.in_polls, s.slow_polls, s.in_slow_polls, s.longest_poll * 1e3, s.in_configures,
+              s.longest_configure * 1e3, s.in_ctl, s.in_focus, s.in_checks, s.in_feeds, now(s));
   std::printf("soak: %" PRIu64 " frames, %" PRIu64 " configures, %" PRIu64 " unplugs, %" PRIu64 " wrong bits, memory %+lld KiB, handles %+lld\n",
               s.frames, s.configures, s.unplugs, s.wrong_bits, memory, handle_growth);
   return failure.empty() && !s.wrong_bits && !s.wrong_answers && memory <= MEMORY_GOAL_KIB && handle_growth <= 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 5) {
+    std::fprintf(stderr, "usage: vpad_soak JOYBITS_DLL VPAD_CTL PADS SECONDS [SEED]\n");
+    return 2;
+  }
+  static Soak s;
+  s.ctl = argv[2];
+  s.pads_file = argv[3];
+  const double seconds = std::atof(argv[4]);
+  start(s, argc > 5 ? argv[5] : nullptr, seconds);
+  std::string failure = set_up(s, argv[1]);
+  if (!failure.empty()) return std::printf("soak: FAILED: %s\n", failure.c_str()), 1;
+  static Samples m;  // its bitmaps made before the first sample, so that no sample counts them
+  bool warm = false;
+  failure = run(s, seconds, m, warm);
+  if (failure.empty() && !settle(s)) failure = "cannot settle at the end";
+  sample("at the end", m.memory1, m.heap1, m.handles1, m.valid1, m.seen);
+  if (m.handles1 > m.handles0) show_new_handles(m.valid0, m.valid1);
+  s.device(CMD_RELEASE, 0);
+  for (auto& p : s.pads)
+    if (p.feed != INVALID_HANDLE_VALUE) CloseHandle(p.feed);
+  vpad::run("\"" + s.ctl + "\" unplug all", nullptr);
+  return report(s, m, failure, warm);
 }
