@@ -23,7 +23,8 @@
 //     (counted from the first poll after it, which acquires) a slot may not be read (its
 //     bits keep, or read as a pad at rest); and until a new device has read a report it
 //     gives its first state (Wine: -1 on every axis the pad has, no button pressed, hats
-//     centred);
+//     centred), again after a plug whenever the slot reads at rest (Wine may drop the
+//     device it reopened or took in, and the plug-in take the pad in again);
 //   - while the host's window is in the background, and while a slot's pad is unplugged,
 //     the slot reads as a pad at rest (after GRACE): axes 0, buttons up, hats centred;
 //   - a pad plugged back, into the same port or another, is taken back into its old slot,
@@ -131,10 +132,11 @@ struct PadRun {
 struct SlotRun {
   int pad = -1;             // index into the pads, or -1: no pad, the slot stays 0
   std::uint64_t seen = 0;   // the oldest report the slot may still show
-  bool read = false;        // it has shown a report since the configure
   bool lost = false;        // its pad went away since the configure
   bool back = false;        // and came back, or a pad with no slot came into it
   bool timed = false;       // the delay from that plug to a read was measured
+  bool settled = false;     // its device read a report since it last could have been set up
+  double rest_at = -1;      // when it last read as a pad at rest
   double event = 0;         // the configure, unplug or plug that last touched it
   std::vector<int> entries;
 };
@@ -410,7 +412,7 @@ bool take_in(Soak& s, PadRun& p, std::uint64_t seen) {
     }
   if (!into) return true;
   into->lost = into->back = true;
-  into->timed = into->read = false;
+  into->timed = into->settled = false;
   into->seen = seen;
   into->event = PENDING;
   return true;
@@ -498,7 +500,7 @@ void read_answer(Soak& s, const char* answer) {
     // A new device may start from a report fed shortly before the configure.
     sr.seen = pr.next ? pr.next - 1 : 0;
     while (sr.seen > 0 && pr.next - sr.seen < RING && pr.ring[sr.seen % RING].time > t - STALE) --sr.seen;
-    sr.read = false;
+    sr.settled = false;
     sr.lost = !pr.plugged;
     sr.back = false;
     sr.event = PENDING;
@@ -539,6 +541,14 @@ void show_wrong(Soak& s, int slot, const char* why, const std::string& want) {
   for (int i : sr.entries)
     std::printf("%s,", s.mapping.text.substr(s.mapping.entries[i].start, s.mapping.entries[i].end - s.mapping.entries[i].start).c_str());
   std::printf("\n");
+  if (sr.pad < 0) return;
+  const PadRun& p = s.pads[static_cast<std::size_t>(sr.pad)];
+  bool first[TABLE + 1];
+  for (int i : sr.entries) first[i] = evaluate(s.mapping.entries[i], p.initial);
+  const double t = now(s);
+  std::printf("  first   %s; its last event %.3f s ago, plug %.3f s ago, at rest %.3f s ago%s%s\n", bits_text(sr, first).c_str(),
+              t - sr.event, t - p.plugged_at, sr.rest_at < 0 ? -1.0 : t - sr.rest_at, sr.back ? ", plugged back" : "",
+              sr.settled ? ", read since" : "");
 }
 
 int differing(const Soak& s, const SlotRun& sr, const bool* want) {
@@ -581,6 +591,9 @@ void check_slot(Soak& s, int index, double t) {
     return;
   }
   const bool may_keep = !s.in_front || since_focus < GRACE || since_event < GRACE || taking_in;
+  // After a plug, Wine may drop the device it reopened or took in, and the plug-in then
+  // takes the pad in again: a slot at rest there may next show a new device's first state.
+  if (at_rest) sr.rest_at = t, sr.settled = sr.settled && !sr.back;
   if (may_keep && (keeps || at_rest)) return;
   std::uint64_t oldest = p.next > RING ? p.next - RING : 0;
   if (sr.seen < oldest) sr.seen = oldest, ++s.evicted;
@@ -588,7 +601,7 @@ void check_slot(Soak& s, int index, double t) {
   // Until a new device has read a report, it gives its first state; a pad taken in more
   // than TAKE_IN after its plug (under load) is late. A slot whose pad was plugged back
   // may have matched a report at rest before the take-in: only its pad's bits end that.
-  if (!(sr.back ? sr.timed : sr.read) && shows(s, sr, p.initial)) {
+  if (!sr.settled && shows(s, sr, p.initial)) {
     if (t - s.configured_at < GRACE || taking_in) return void(++s.initial_reads);
     if (sr.back && since_event < LAG) return void(++s.late_reads);
   }
@@ -597,7 +610,7 @@ void check_slot(Soak& s, int index, double t) {
   for (std::uint64_t k = low; k < p.next; ++k)
     if (shows(s, sr, p.ring[k % RING].state)) {
       sr.seen = k;
-      sr.read = true;
+      sr.settled = sr.settled || !sr.back || !at_rest;
       if (sr.back && !sr.timed && !at_rest) sr.timed = true, s.longest_take_in = std::max(s.longest_take_in, t - p.plugged_at);
       return;
     }
