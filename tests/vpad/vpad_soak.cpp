@@ -151,7 +151,8 @@ struct Soak {
   bool in_front = true;
   double focus_at = 0, configured_at = 0;
   bool bits[TABLE + 1] = {}, kept[TABLE + 1] = {};
-  std::uint64_t frames = 0, configures = 0, unplugs = 0, wrong_bits = 0, wrong_answers = 0, evicted = 0, initial_reads = 0;
+  std::uint64_t frames = 0, configures = 0, unplugs = 0, wrong_bits = 0, wrong_answers = 0, evicted = 0, initial_reads = 0,
+                again_reads = 0;  // first states after the pad was read since its plug, then at rest
   std::uint64_t late_reads = 0;  // slot reads of a report superseded more than STALE ago
   std::uint64_t focus_losses = 0, plugs = 0, same_port = 0, into_free = 0;
   double longest_take_in = 0;  // seconds from a plug to the first frame its report decided
@@ -602,7 +603,11 @@ void check_slot(Soak& s, int index, double t) {
   // than TAKE_IN after its plug (under load) is late. A slot whose pad was plugged back
   // may have matched a report at rest before the take-in: only its pad's bits end that.
   if (!sr.settled && shows(s, sr, p.initial)) {
-    if (t - s.configured_at < GRACE || taking_in) return void(++s.initial_reads);
+    if (t - s.configured_at < GRACE || taking_in) {
+      ++s.initial_reads;
+      s.again_reads += sr.timed;
+      return;
+    }
     if (sr.back && since_event < LAG) return void(++s.late_reads);
   }
   if (since_focus >= STALE && since_event >= STALE)
@@ -902,7 +907,9 @@ int report(const Soak& s, const Samples& m, std::string failure, bool warm) {
   if (s.wrong_answers) std::printf("soak: FAILED: %" PRIu64 " answers were wrong\n", s.wrong_answers);
   if (memory > MEMORY_GOAL_KIB) std::printf("soak: FAILED: private memory grew by %lld KiB (goal: %lld)\n", memory, MEMORY_GOAL_KIB);
   if (handle_growth > 0) std::printf("soak: FAILED: %lld handles more (goal: none)\n", handle_growth);
-  if (s.initial_reads) std::printf("# %" PRIu64 " slot reads showed a new device's first state\n", s.initial_reads);
+  if (s.initial_reads)
+    std::printf("# %" PRIu64 " slot reads showed a new device's first state, %" PRIu64 " of them after a report and a rest since the plug\n",
+                s.initial_reads, s.again_reads);
   if (s.late_reads)
     std::printf("# %" PRIu64 " slot reads were late: a report superseded %.0f to %.0f s before, or a new device's first"
                 " state %.0f to %.0f s after its plug\n", s.late_reads, STALE, LAG, TAKE_IN + GRACE, LAG);
