@@ -23,8 +23,9 @@
 //     (counted from the first poll after it, which acquires) a slot may not be read (its
 //     bits keep, or read as a pad at rest); and until a new device has read a report it
 //     gives its first state (Wine: -1 on every axis the pad has, no button pressed, hats
-//     centred), again after a plug whenever the slot reads at rest (Wine may drop the
-//     device it reopened or took in, and the plug-in take the pad in again);
+//     centred), again after a plug whenever the slot reads at rest (the frame taken for
+//     its pad's report may have been the old device's last state, or the device read
+//     after the plug may have failed: either way the plug-in takes the pad in anew);
 //   - while the host's window is in the background, and while a slot's pad is unplugged,
 //     the slot reads as a pad at rest (after GRACE): axes 0, buttons up, hats centred;
 //   - a pad plugged back, into the same port or another, is taken back into its old slot,
@@ -592,8 +593,8 @@ void check_slot(Soak& s, int index, double t) {
     return;
   }
   const bool may_keep = !s.in_front || since_focus < GRACE || since_event < GRACE || taking_in;
-  // After a plug, Wine may drop the device it reopened or took in, and the plug-in then
-  // takes the pad in again: a slot at rest there may next show a new device's first state.
+  // After a plug, a slot at rest may be taking its pad in anew (see the header): it may
+  // next show a new device's first state.
   if (at_rest) sr.rest_at = t, sr.settled = sr.settled && !sr.back;
   if (may_keep && (keeps || at_rest)) return;
   std::uint64_t oldest = p.next > RING ? p.next - RING : 0;
