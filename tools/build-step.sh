@@ -1,6 +1,12 @@
 # The step the scripts in tools/ share, sourced by them: configure and build a preset with
 # its output kept in a log, shown only when something fails.
 
+# The configure options of a build that ships (tools/run-main.sh, tools/package.sh): the
+# plug-in and the tool, without the tests and the benchmarks, whose libraries and sources
+# only the test command installs. The test command configures every preset with them on a
+# machine where it hides those (fresh_machine_check in tools/run-tests.sh).
+shipping_options=(-DJOYBITS_BUILD_TESTS=OFF -DJOYBITS_BUILD_BENCH=OFF)
+
 # logged LOG WHAT COMMAND...: runs COMMAND with its output appended to LOG (its folder is
 # made first). When COMMAND fails, shows the log's last 40 lines, says
 # "WHAT failed (log: LOG)" and returns 1.

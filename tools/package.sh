@@ -14,7 +14,7 @@ mkdir -p "$out"
 for preset in win32 win64; do
   log="$out/$preset.log"
   echo "== $preset =="
-  build_preset "$preset" "$log" || exit 1
+  build_preset "$preset" "$log" "${shipping_options[@]}" || exit 1
   logged "$log" "$preset: packaging" cpack --config "build/$preset/CPackConfig.cmake" -B "build/$preset/package" || exit 1
   cp build/"$preset"/package/joybits-*-"$preset".zip "$out"/
 done

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs every test: the native suite (dev), the same under ASan and UBSan (asan), the
+# Runs every test: the configure of each preset as the main job does it on a fresh machine
+# (fresh), the native suite (dev), the same under ASan and UBSan (asan), the
 # 64-bit Windows build under Wine (win64), the 32-bit Windows build under Wine (win32)
 # where this machine can run 32-bit programs, the mapping playground in headless Chromium
 # (web), and a bounded run of each fuzz target.
@@ -53,6 +54,29 @@ stage() {
   fi
 }
 
+# fresh_machine_check: configures each preset as the main job does (shipping_options), in a
+# folder of its own, with what only the tests need hidden as on a machine where the test
+# command never ran: GoogleTest, Google Benchmark and the benchmarks' source. A preset whose
+# shipping build wants any of them fails here, although this command installed them.
+fresh_machine_check() {
+  local preset passed_here=0 failed_here=0 none
+  none=$(mktemp -d)
+  : >"$log_dir/fresh.log"
+  echo "== fresh =="
+  for preset in dev win32 win64; do
+    if logged "$log_dir/fresh.log" "fresh: $preset's shipping configure" cmake --preset "$preset" \
+      -B "build/fresh/$preset" --fresh "${shipping_options[@]}" -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON \
+      -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON -DJOYBITS_BENCHMARK_SOURCE="$none"; then
+      passed_here=$((passed_here + 1))
+    else
+      failed_here=$((failed_here + 1))
+    fi
+  done
+  rmdir "$none"
+  tally "fresh: $passed_here passed, $failed_here failed, 0 skipped"
+}
+
+fresh_machine_check
 stage dev
 stage asan
 stage win64
