@@ -15,6 +15,8 @@ const {
   first_poll: FIRST_POLL,
 } = FACTS;
 const GROUP = 16;
+// The page's frame, as a host polling at 60 Hz has it: the platform's clock moves by it.
+const FRAME_MS = Math.round(1000 / 60);
 // A point of view's positions as a 3 x 3 grid: hundredths of a degree clockwise from up,
 // -1 in the middle for centred.
 const HAT_GRID = [31500, 0, 4500, 27000, -1, 9000, 22500, 18000, 13500];
@@ -25,7 +27,9 @@ const DPAD = { up: 12, down: 13, left: 14, right: 15 };
 const $ = (id) => document.getElementById(id);
 
 const state = {
-  controllers: [],      // {id, axes: [positions], povs: [angles or -1], buttons: [BUTTONS booleans]}
+  // {id, axes: [positions], povs: [angles or -1], buttons: [BUTTONS booleans], model: 'VVVV:PPPP',
+  //  attached, number: the j number the plug-in gives it (0: none), arrived: plugged in after the configure}
+  controllers: [],
   mapping: '',
   entries: [],
   polls: 0,             // polls since the last configure
@@ -52,7 +56,20 @@ function describe(text) {
 // --- The controllers -------------------------------------------------------------------
 
 function newController() {
-  return { id: -1, axes: AXES.map(() => 0), povs: Array(POVS).fill(-1), buttons: Array(BUTTONS).fill(false) };
+  return {
+    id: -1, axes: AXES.map(() => 0), povs: Array(POVS).fill(-1), buttons: Array(BUTTONS).fill(false), model: '',
+    attached: true, number: 0, arrived: false,
+  };
+}
+
+const moduleJson = (pointer) => JSON.parse(plugin.UTF8ToString(pointer));
+
+// The pad on the platform, with its inputs and its plug as the page has them.
+function addToPlatform(c) {
+  c.id = plugin._playground_add_controller();
+  c.model = moduleJson(plugin._playground_model(c.id));
+  applyController(c);
+  if (!c.attached) plugin._playground_set_attached(c.id, 0);
 }
 
 function applyController(c) {
@@ -66,13 +83,28 @@ function applyController(c) {
 function rebuildControllers() {
   device(CMD_RELEASE);
   plugin._playground_reset();
-  for (const c of state.controllers) {
-    c.id = plugin._playground_add_controller();
-    applyController(c);
-  }
+  state.controllers.forEach(addToPlatform);
   device(CMD_SET_WINDOW, 1);  // any window handle will do: the devices only want one
   configure();
+}
+
+// A pad plugged in while the plug-in runs: no configure; the plug-in takes it into the
+// first free number once it has looked for new pads.
+function plugInController() {
+  const c = newController();
+  addToPlatform(c);
+  c.number = plugin._playground_arrival_number(c.id);
+  c.arrived = true;
+  state.controllers.push(c);
   renderControllers();
+}
+
+// A pin for the pad at the front of the mapping, which keeps number for its model.
+function pinController(c, number) {
+  state.mapping = `j${number}=${c.model},${state.mapping}`;
+  $('mapping').value = state.mapping;
+  history.replaceState(null, '', `#${encodeURIComponent(state.mapping)}`);
+  configure();
 }
 
 // A button of the page: its text, its data-* fields, its aria-pressed state when it has one.
@@ -85,16 +117,37 @@ function pageButton(text, data, pressed) {
   return b;
 }
 
-function controllerTitle(index) {
+// The card's title: the number the plug-in gives the pad, the pad and its model, and what
+// can be done with it: removed (the platform set up again and a configure), unplugged or
+// plugged back in (while the plug-in runs), pinned to a number.
+function controllerTitle(c, index) {
   const title = document.createElement('h3');
-  title.textContent = `j${index + 1}`;
+  const number = c.number && c.attached ? `j${c.number}` : 'not read';
+  title.textContent = `${number}: pad ${index + 1} (${c.model})`;
+  title.dataset.number = String(c.attached ? c.number : 0);
   const remove = pageButton('remove', {});
   remove.className = 'remove';
   remove.addEventListener('click', () => {
     state.controllers.splice(index, 1);
     rebuildControllers();
   });
-  title.append(' ', remove);
+  const plug = pageButton(c.attached ? 'unplug' : 'plug in', { plug: '' });
+  plug.addEventListener('click', () => {
+    c.attached = !c.attached;
+    plugin._playground_set_attached(c.id, c.attached ? 1 : 0);
+    renderControllers();
+  });
+  const pinTo = document.createElement('select');
+  pinTo.setAttribute('aria-label', `the number to pin pad ${index + 1} to`);
+  for (let n = 1; n <= MAX_CONTROLLERS; ++n) pinTo.append(new Option(`j${n}`, String(n), false, n === c.number));
+  const pin = pageButton('pin', { pin: '' });
+  pin.addEventListener('click', () => pinController(c, Number(pinTo.value)));
+  title.append(' ', remove, ' ', plug, ' ', pinTo, pin);
+  if (c.arrived) {
+    const note = document.createElement('small');
+    note.textContent = ' plugged in while the plug-in runs: read once it has looked for new pads';
+    title.append(note);
+  }
   return title;
 }
 
@@ -154,13 +207,14 @@ function renderControllers() {
     const card = document.createElement('div');
     card.className = 'controller';
     card.dataset.controller = String(index + 1);
-    card.append(controllerTitle(index));
+    card.append(controllerTitle(c, index));
     AXES.forEach((name, axis) => card.append(axisRow(c, index, name, axis)));
     c.povs.forEach((angle, pov) => card.append(hatPad(c, index, angle, pov)));
     card.append(buttonRow(c));
     box.append(card);
   });
   $('add-controller').disabled = state.controllers.length >= MAX_CONTROLLERS;
+  $('plug-controller').disabled = state.controllers.length >= MAX_CONTROLLERS;
 }
 
 function setHat(c, pov, angle) {
@@ -186,8 +240,10 @@ function applyPad() {
   const pads = navigator.getGamepads ? Array.from(navigator.getGamepads()).filter(Boolean) : [];
   $('pad').textContent = pads.length ? `(pad: ${pads[0].id})` : '(no pad connected)';
   if (!pads.length || !$('use-pad').checked || !state.controllers.length) return;
-  const c = state.controllers[0];
-  const card = document.querySelector('.controller[data-controller="1"]');
+  // The pad the plug-in reads as j1 (a pin may make it another than the first).
+  const index = Math.max(0, state.controllers.findIndex((p) => p.attached && p.number === 1));
+  const c = state.controllers[index];
+  const card = document.querySelector(`.controller[data-controller="${index + 1}"]`);
   pads[0].axes.slice(0, AXES.length).forEach((v, axis) => {
     const position = Math.max(AXIS_MIN, Math.min(AXIS_MAX, Math.round(v * AXIS_MAX)));
     c.axes[axis] = position;
@@ -237,6 +293,9 @@ function markedText(text, info) {
 
 function configure() {
   const answer = configureText(state.mapping);
+  const numbers = moduleJson(plugin.ccall('playground_numbers', 'number', ['string'], [state.mapping]));
+  state.controllers.forEach((c, i) => Object.assign(c, { number: numbers[i], arrived: false }));
+  renderControllers();
   state.polls = 0;
   $('answer').textContent = answer;
   const info = describe(state.mapping);
@@ -314,6 +373,7 @@ function renderLamps(bits) {
 
 // One frame as a host reads it: a poll, then one read per entry.
 function frame() {
+  plugin._playground_advance_clock(FRAME_MS);
   applyPad();
   const count = device(CMD_POLL);
   const reads = state.readsAfterError ?? count;
@@ -358,6 +418,7 @@ $('mapping').addEventListener('input', () => {
   configure();
 });
 $('step').addEventListener('click', frame);
+$('plug-controller').addEventListener('click', plugInController);
 $('add-controller').addEventListener('click', () => {
   if (state.controllers.length >= MAX_CONTROLLERS) return;
   state.controllers.push(newController());

@@ -11,7 +11,9 @@
 #include <nlohmann/json.hpp>
 
 #include "controllers/controller_facts.h"
+#include "mapping/compiler.h"
 #include "report/check.h"
+#include "plugin/chosen_mapping.h"
 #include "plugin/joybits.h"
 #include "sim/sim_platform.h"
 #include "sim/virtual_pad.h"
@@ -22,8 +24,33 @@ namespace {
 // The last JSON text handed to the page; valid until the next call.
 std::string answer_json;
 
-// What each virtual controller has, in the order the platform enumerates them.
-std::vector<ControllerObjects> pads;
+// Each virtual controller, in the order the platform enumerates them: what it has, its
+// model, and whether it is plugged in.
+struct Pad {
+    ControllerObjects objects;
+    uint32_t model = 0;
+    bool attached = true;
+};
+std::vector<Pad> pads;
+
+// The slots of the last configure: what each is pinned to and which hold a pad, so that a
+// pad plugged in later is told the slot the controller set gives it.
+uint32_t pinned[SLOT_COUNT] = {};
+bool held[SLOT_COUNT] = {};
+
+// The pad of that number on the platform; null for none.
+Pad* pad_at(int controller) {
+    return controller >= 0 && controller < static_cast<int>(pads.size()) ? &pads[static_cast<size_t>(controller)] : nullptr;
+}
+
+// The number (1 to 8) a pad of this model takes now, as the controller set gives slots;
+// 0 when none is left.
+int take_number(uint32_t model) {
+    const int32_t slot = slot_for_model(pinned, held, model);
+    if (slot < 0) return 0;
+    held[slot] = true;
+    return slot + 1;
+}
 
 static_assert(static_cast<int>(SimAxis::slider0) == AXIS_COUNT, "the platform numbers the axes as the mapping does");
 
@@ -65,15 +92,59 @@ EMSCRIPTEN_KEEPALIVE void playground_reset() {
     pads.clear();
 }
 
-// A virtual pad (sim/virtual_pad.h, the host tool's too); its number.
+// A virtual pad (sim/virtual_pad.h, the host tool's too), plugged in, of a model of its
+// own; its number on the platform. Added while the plug-in runs, it is a pad plugged in
+// after the configure.
 EMSCRIPTEN_KEEPALIVE int playground_add_controller() {
     const int id = sim_add_virtual_pad(VIRTUAL_PAD_NAME);
-    ControllerObjects objects;
-    for (SimAxis axis : VIRTUAL_PAD_AXES) objects.axes[static_cast<int>(axis)] = true;
-    objects.povs = VIRTUAL_PAD_POVS;
-    objects.buttons = VIRTUAL_PAD_BUTTONS;
-    pads.push_back(objects);
+    Pad pad;
+    for (SimAxis axis : VIRTUAL_PAD_AXES) pad.objects.axes[static_cast<int>(axis)] = true;
+    pad.objects.povs = VIRTUAL_PAD_POVS;
+    pad.objects.buttons = VIRTUAL_PAD_BUTTONS;
+    pad.model = pad_model(SIM_DEFAULT_VENDOR, static_cast<uint32_t>(id) + 1);
+    sim_set_product_ids(id, static_cast<uint16_t>(model_vendor(pad.model)), static_cast<uint16_t>(model_product(pad.model)));
+    pads.push_back(pad);
     return id;
+}
+
+// "5349:0001": the pad's model as a pin writes it.
+EMSCRIPTEN_KEEPALIVE const char* playground_model(int controller) {
+    const Pad* pad = pad_at(controller);
+    return hand_over(pad != nullptr ? model_text(pad->model).text : "");
+}
+
+// The pad unplugged, or plugged back into its port.
+EMSCRIPTEN_KEEPALIVE void playground_set_attached(int controller, int attached) {
+    Pad* pad = pad_at(controller);
+    if (pad == nullptr) return;
+    pad->attached = attached != 0;
+    sim_set_attached(controller, pad->attached);
+}
+
+// The platform's clock moves on: the plug-in looks for pads plugged in by its time.
+EMSCRIPTEN_KEEPALIVE void playground_advance_clock(int milliseconds) {
+    if (milliseconds > 0) sim_advance_clock(static_cast<DWORD>(milliseconds));
+}
+
+// [N, ...]: the number (1 to 8, 0 for none) each pad takes at a configure of host_text:
+// each pinned slot the first plugged-in pad of its model, the others the slots not pinned
+// in the order the platform lists the pads.
+EMSCRIPTEN_KEEPALIVE const char* playground_numbers(const char* host_text) {
+    MappingTable table;
+    const CompileResult compiled = compile_mapping(TextBuffer(chosen_mapping(host_text)), table);
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) {
+        pinned[i] = compiled.pins[i];
+        held[i] = false;
+    }
+    nlohmann::json numbers = nlohmann::json::array();
+    for (const Pad& pad : pads) numbers.push_back(pad.attached ? take_number(pad.model) : 0);
+    return hand_over(numbers);
+}
+
+// The number a pad plugged in after the configure takes: the first slot left for its model.
+EMSCRIPTEN_KEEPALIVE int playground_arrival_number(int controller) {
+    const Pad* pad = pad_at(controller);
+    return pad != nullptr ? take_number(pad->model) : 0;
 }
 
 // axis: an index into the facts' axes (x, y, z, rx, ry, rz, the slider u); position
@@ -98,8 +169,12 @@ EMSCRIPTEN_KEEPALIVE void playground_set_button(int controller, int button, int 
 // the default) over the virtual controllers, as the host tool's JSON has it.
 EMSCRIPTEN_KEEPALIVE const char* playground_describe(const char* host_text) {
     AttachedControllers attached;
-    attached.count = static_cast<int32_t>(pads.size());
-    attached.objects = pads;
+    for (const Pad& pad : pads) {
+        if (!pad.attached) continue;
+        attached.objects.push_back(pad.objects);
+        attached.models.push_back(pad.model);
+    }
+    attached.count = static_cast<int32_t>(attached.objects.size());
     return hand_over(report_json(mapping_report(host_text, attached)));
 }
 

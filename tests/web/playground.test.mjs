@@ -188,3 +188,26 @@ test('a group: its operands under it in the table, the D-pad or the stick lights
   assert.deepEqual(await page.locator('#marked mark.warning').allTextContents(), ['j1b3q']);
   await page.close();
 });
+
+test('a pad plugged in while running takes the free number once the plug-in looked; a pin moves a pad', async () => {
+  const { page } = await openPage();
+  await typeMapping(page, 'j3b1,j1b1');
+  await page.click('#plug-controller');
+  const third = '.controller[data-controller="3"]';
+  assert.equal(await page.getAttribute(`${third} h3`, 'data-number'), '3');
+  await page.click(`${third} button[data-button="1"]`);
+  let frames = 0;
+  while (await frameBits(page) !== '10' && frames < 60) frames += 1;
+  assert.ok(frames > 2 && frames < 60, `read as j3 after ${frames} frames, once the plug-in looked`);
+  await page.screenshot({ path: `${SHOTS}/plugged-in.png`, fullPage: true });
+  await page.selectOption('.controller[data-controller="2"] select', '1');
+  await page.click('.controller[data-controller="2"] button[data-pin]');
+  assert.equal(await page.inputValue('#mapping'), 'j1=5349:0002,j3b1,j1b1');
+  assert.deepEqual(await page.locator('.controller h3').evaluateAll((hs) => hs.map((h) => h.dataset.number)),
+                   ['2', '1', '3'], 'the pinned pad is j1, the others take the numbers left in order');
+  await frameBits(page);
+  await page.click('.controller[data-controller="2"] button[data-button="1"]');
+  assert.equal(await frameBits(page), '11', 'pad 2 now drives j1b1');
+  await page.screenshot({ path: `${SHOTS}/pinned.png`, fullPage: true });
+  await page.close();
+});
