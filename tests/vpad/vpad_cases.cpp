@@ -15,6 +15,11 @@
 //   > poll              command 8, a frame (50 ms) after the last command; prints its answer
 //   > poll-for MS       command 8 every 50 ms for MS ms; prints the last answer
 //   > bits              command 9 once per entry; prints the bits in groups of eight
+//   > poll-until MS BITS  command 8 every 50 ms, each followed by the bits, until they read
+//                       BITS or MS ms passed; prints the last bits (so the line under it is
+//                       BITS). Under Wine a device just acquired may serve DirectInput's
+//                       first state (axes -1, no button) for a second or more on a loaded
+//                       machine although its pad's reports arrive (docs/RELIABILITY.md).
 //   > set N NAME=V ...  pad N's report: an axis (x, y, z, rx, ry, rz, slider), hat, or bK
 //   > unplug N          takes pad N away (waits until it is gone)
 //   > plug N            plugs pad N as a new device, as into another port (waits for it)
@@ -231,6 +236,22 @@ bool command(Runner& r, const std::string& line, std::string& error) {
       pump();
     }
     r.print(std::to_string(r.entries));
+  } else if (verb == "poll-until") {
+    std::size_t cut = rest.find(' ');
+    const std::string want = cut == std::string::npos ? "" : rest.substr(cut + 1);
+    std::string got;
+    auto start = std::chrono::steady_clock::now();
+    do {
+      Sleep(50);
+      r.entries = r.device(CMD_POLL, 0);
+      got = bits_of(r);
+      pump();
+    } while (got != want && std::chrono::steady_clock::now() - start < std::chrono::milliseconds(std::stoi(rest)));
+    char waited[64];
+    std::snprintf(waited, sizeof waited, "# read after %.0f ms",
+                  std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    r.print(waited);
+    r.print(got);
   } else if (verb == "bits") {
     r.print(bits_of(r));
   } else if (verb == "set") {
