@@ -135,6 +135,8 @@ function controllerTitle(c, index) {
   plug.addEventListener('click', () => {
     c.attached = !c.attached;
     plugin._playground_set_attached(c.id, c.attached ? 1 : 0);
+    // Away at the configure, it comes as a pad plugged in later; else it keeps its number.
+    if (c.attached && c.number === 0) Object.assign(c, { number: plugin._playground_arrival_number(c.id), arrived: true });
     renderControllers();
   });
   const pinTo = document.createElement('select');
