@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <iterator>
 #include <limits>
 
 #include "controllers/controller_facts.h"
@@ -350,8 +349,6 @@ CompileResult compile_mapping(const TextBuffer& text, MappingTable& table) {
     // The count is published only once the whole text has compiled, so that neither a
     // syntax error nor a failed allocation part-way leaves a half-built table served.
     Reader reader{result.echo};
-    int32_t count = 0;
-    int32_t operands = 0;
     cut_tokens(result.echo, [&](int32_t index, int32_t start, int32_t end) {
         const Token t = read_next(reader, start, end);
         // Past the last entry nothing is read, so nothing is refused: a longer stored text
@@ -368,13 +365,15 @@ CompileResult compile_mapping(const TextBuffer& text, MappingTable& table) {
             result.pins[t.pin_slot] = t.pin_model;
             return true;
         }
-        for (int32_t i = 0; i < t.operand_count; ++i) table.operands[operands++] = t.operands[i].word;
-        table.entries[count++] = t.word;
+        // The reader has counted the token's entry and operands.
+        MappingEntry* operands = table.operands + reader.operands - t.operand_count;
+        for (int32_t i = 0; i < t.operand_count; ++i) operands[i] = t.operands[i].word;
+        table.entries[reader.entries - 1] = t.word;
         return true;
     });
-    if (result.syntax_error) std::fill(std::begin(result.pins), std::end(result.pins), 0u);
-    table.count = result.syntax_error ? 0 : count;
-    table.operand_count = result.syntax_error ? 0 : operands;
+    for (uint32_t& pin : result.pins) pin = result.syntax_error ? 0 : pin;
+    table.count = result.syntax_error ? 0 : reader.entries;
+    table.operand_count = result.syntax_error ? 0 : reader.operands;
     return result;
 }
 
