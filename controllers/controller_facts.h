@@ -62,11 +62,11 @@ inline constexpr int BUTTON_COUNT = 128;
 inline constexpr int32_t AXIS_MIN = -32768;
 inline constexpr int32_t AXIS_MAX = 32767;
 
-// The axes a mapping can name, one row each, in axis order: the six axes, which are also
-// the order of their kinds in EntryKind, then the two sliders (rglSlider: throttles,
-// pedals), "u" and "v" as the system's joystick settings call the fifth and sixth axes.
+// The axes a mapping can name, one row each, in axis order, which numbers their kinds in
+// EntryKind: the six axes, then the two sliders (rglSlider: throttles, pedals), "u" and
+// "v" as the system's joystick settings call the fifth and sixth axes.
 // Each row: its letters after "j<n>", what people call it, its part of a controller's help
-// list (none for the sliders: hosts show and store the list as it has always been), and,
+// list (none for the sliders: hosts show and store the list in the form they know), and,
 // for controllers/axes.h alone, its DirectInput object type and its DIJOYSTATE2 field. A
 // controller without an axis reads it as 0.
 #define JOYBITS_AXIS_TABLE(ROW)                                    \
@@ -102,6 +102,10 @@ static_assert(std::string_view(AXIS_NAMES[AXIS_COUNT - 1].noun) == "axis" &&
               "the axes come first, then the sliders");
 constexpr const char* mapped_axis_letters(int axis) { return AXIS_NAMES[axis].letters; }
 
+// The letter that opens a controller token and names a controller: j1 is slot index 0.
+inline constexpr char CONTROLLER_LETTER = 'j';
+// A controller as tokens and messages name it: "j1" for number 1.
+inline std::string controller_name(uint32_t number) { return CONTROLLER_LETTER + std::to_string(number); }
 // The buttons' and the points of view's letters in a token: j1b3, j1h1u.
 inline constexpr char BUTTON_LETTER = 'b';
 inline constexpr char POV_LETTER = 'h';
@@ -166,12 +170,12 @@ inline std::vector<std::string> letters_after(char prefix) {
 inline constexpr const char HELP_HEAD[] = "//help//a;p;";
 inline constexpr const char HELP_BUTTONS[] = "b[n];";
 // A ready slot's head in the help list: "j1:" for slot index 0. No other part of the list
-// holds a 'j', so a head found after HELP_HEAD is always one.
+// holds CONTROLLER_LETTER, so a head found after HELP_HEAD is always one.
 struct HelpSlotHead {
     char text[4];
 };
 constexpr HelpSlotHead help_slot_head(int32_t index) {
-    return {{'j', static_cast<char>('1' + index), ':', '\0'}};
+    return {{CONTROLLER_LETTER, static_cast<char>('1' + index), ':', '\0'}};
 }
 
 // The controller set's failure messages, each the whole answer of a configure. Spelt as

@@ -31,9 +31,9 @@ struct ListedController {
 };
 
 struct ListState {
-    IDirectInput8W* direct_input = nullptr;
+    ControllerSet set;  // the plug-in's slots, which its own enumeration callback fills
+    bool stopped = false;  // that callback stopped the enumeration: the pads after are not taken
     std::vector<ListedController> listed;
-    size_t taken = 0;
     ListedController* current = nullptr;
     bool out_of_storage = false;
 };
@@ -53,7 +53,7 @@ std::string product_name(const DIDEVICEINSTANCEW& instance) {
 
 // The pin that keeps the controller listed as j<number> at its number: "j1=045E:028E".
 std::string pin_text(size_t number, const ListedController& c) {
-    return "j" + std::to_string(number) + PIN_MARK + model_text(c.model).text;
+    return controller_name(static_cast<uint32_t>(number)) + PIN_MARK + model_text(c.model).text;
 }
 
 BOOL CALLBACK on_object(const DIDEVICEOBJECTINSTANCEW* object, LPVOID context) {
@@ -78,37 +78,37 @@ BOOL CALLBACK on_object(const DIDEVICEOBJECTINSTANCEW* object, LPVOID context) {
     return DIENUM_CONTINUE;
 }
 
-// As the plug-in does: a controller whose device cannot be created takes no number, and
-// the enumeration stops when the eighth is taken.
+// The slot the plug-in's enumeration callback gives the pad, which it creates; -1 when it
+// gives none (the device could not be created, or no slot is left).
+int32_t slot_taken(ListState& state, const DIDEVICEINSTANCEW& instance) {
+    if (state.stopped) return -1;
+    IDirectInputDevice8W* before[SLOT_COUNT];
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) before[i] = state.set.slots[i].device;
+    state.stopped = on_device_enumerated(&instance, &state.set) == DIENUM_STOP;
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) {
+        if (state.set.slots[i].device != before[i]) return i;
+    }
+    return -1;
+}
+
+// Every attached pad is listed: those the plug-in's callback takes with their objects,
+// those after it stopped as not taken, those whose device could not be created not at all.
 BOOL CALLBACK on_device(const DIDEVICEINSTANCEW* instance, LPVOID context) {
     auto* state = static_cast<ListState*>(context);
     if (instance == nullptr) return DIENUM_CONTINUE;
-    if (state->taken >= static_cast<size_t>(SLOT_COUNT)) {
-        try {
-            state->listed.push_back(
-                ListedController{product_name(*instance), guid_text(instance->guidInstance), model_of(*instance), {}, {},
-                                 0, false});
-        } catch (...) {
-            state->out_of_storage = true;
-            return DIENUM_STOP;
-        }
-        return DIENUM_CONTINUE;
-    }
-    IDirectInputDevice8W* device = nullptr;
-    if (FAILED(state->direct_input->CreateDevice(instance->guidInstance, &device, nullptr)) || device == nullptr) {
-        return DIENUM_CONTINUE;
-    }
+    const bool stopped = state->stopped;
+    const int32_t slot = slot_taken(*state, *instance);
+    if (slot < 0 && !stopped) return DIENUM_CONTINUE;
     try {
         state->listed.push_back(ListedController{product_name(*instance), guid_text(instance->guidInstance),
-                                                 model_of(*instance), {}, {}, 0, true});
-        ++state->taken;
+                                                 model_of(*instance), {}, {}, 0, slot >= 0});
+        if (slot < 0) return DIENUM_CONTINUE;
         state->current = &state->listed.back();
-        device->EnumObjects(on_object, state, DIDFT_ALL);
+        state->set.slots[slot].device->EnumObjects(on_object, state, DIDFT_ALL);
         state->current = nullptr;
     } catch (...) {
         state->out_of_storage = true;
     }
-    device->Release();
     return state->out_of_storage ? DIENUM_STOP : DIENUM_CONTINUE;
 }
 
@@ -121,10 +121,10 @@ bool enumerate_controllers(std::vector<ListedController>& listed, std::string& e
         error = "DirectInput could not be created";
         return false;
     }
-    state.direct_input = static_cast<IDirectInput8W*>(created);
+    state.set.direct_input = static_cast<IDirectInput8W*>(created);
     state.listed.reserve(SLOT_COUNT);
-    const HRESULT hr = state.direct_input->EnumDevices(DI8DEVCLASS_GAMECTRL, on_device, &state, DIEDFL_ATTACHEDONLY);
-    state.direct_input->Release();
+    const HRESULT hr = state.set.direct_input->EnumDevices(DI8DEVCLASS_GAMECTRL, on_device, &state, DIEDFL_ATTACHEDONLY);
+    reset_controllers(state.set);
     if (FAILED(hr)) {
         error = "the enumeration of the game controllers failed";
         return false;
@@ -200,12 +200,12 @@ bool list_controllers(std::ostream& out, bool json, std::string& error) {
                 << " slots (a pin j<n>=" << model_text(c.model).text << " can give it one)\n";
             continue;
         }
-        out << "j" << i + 1 << "  " << c.name << "  " << c.guid << "  " << model_text(c.model).text << "  axes:";
+        out << controller_name(static_cast<uint32_t>(i + 1)) << "  " << c.name << "  " << c.guid << "  " << model_text(c.model).text << "  axes:";
         if (c.axes.empty()) out << " none";
         for (const std::string& axis : c.axes) out << " " << axis;
         if (c.other_axes > 0) out << " (and " << c.other_axes << " other)";
         // Sliders and points of view only where there are some, so that a plain pad's line
-        // stays as it always was.
+        // keeps the form scripts read.
         const std::vector<std::string> sliders = slider_letters(c.objects);
         if (!sliders.empty()) out << "  sliders:";
         for (const std::string& slider : sliders) out << " " << slider;

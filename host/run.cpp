@@ -302,16 +302,12 @@ int run(HostOptions& options, std::ostream& out, std::ostream& err) {
     return status;
 }
 
-// The command line as CLI11 reads it: the values, and the options for the checks that follow
-// the parse.
+// The command line as CLI11 reads it into the options, and the options that only one of
+// the builds takes, which the checks after the parse name.
 struct CommandLine {
     CLI::App app{description(), "joybits-host"};
     HostOptions options;
-    std::string mapping, mapping_file, scenario_file;
-    int frames = 0, bits = 0;
-    CLI::Option *mapping_option = nullptr, *file_option = nullptr, *scenario_option = nullptr, *frames_option = nullptr,
-                *bits_option = nullptr, *table_option = nullptr, *check_option = nullptr, *json_option = nullptr,
-                *list_option = nullptr, *live_option = nullptr, *plugin_option = nullptr, *version_option = nullptr;
+    CLI::Option *scenario_option = nullptr, *live_option = nullptr, *plugin_option = nullptr;
 };
 
 // A count is digits alone: CLI11's range check would call "abc" out of range.
@@ -326,33 +322,38 @@ CLI::Validator count_check() {
         "0.." + std::to_string(MAX_COUNT_OPTION));
 }
 
+// Options a mode would ignore are refused rather than dropped: each mode excludes them.
 void declare_options(CommandLine& c) {
     CLI::App& app = c.app;
     HostOptions& options = c.options;
-    c.mapping_option = app.add_option("--mapping", c.mapping, "the mapping text to configure (one line)");
-    c.file_option = app.add_option("--mapping-file", c.mapping_file, "read the mapping text from FILE")->type_name("FILE");
-    c.mapping_option->excludes(c.file_option);
+    CLI::Option* mapping = app.add_option("--mapping", options.mapping, "the mapping text to configure (one line)");
+    CLI::Option* file =
+        app.add_option("--mapping-file", options.mapping_file, "read the mapping text from FILE")->type_name("FILE");
+    mapping->excludes(file);
     c.scenario_option =
-        app.add_option("--scenario", c.scenario_file, "JSON scenario of virtual controllers (docs/SCENARIOS.md)")
+        app.add_option("--scenario", options.scenario_file, "JSON scenario of virtual controllers (docs/SCENARIOS.md)")
             ->type_name("FILE");
-    c.frames_option =
-        app.add_option("--frames", c.frames, "number of frames (polls) to run")->type_name("N")->check(count_check());
-    c.bits_option = app.add_option("--bits", c.bits, "bits to read per frame (default: the entry count)")
-                        ->type_name("N")
-                        ->check(count_check());
-    c.table_option =
+    CLI::Option* frames =
+        app.add_option("--frames", options.frames, "number of frames (polls) to run")->type_name("N")->check(count_check());
+    CLI::Option* bits = app.add_option("--bits", options.bits, "bits to read per frame (default: the entry count)")
+                            ->type_name("N")
+                            ->check(count_check());
+    CLI::Option* table =
         app.add_flag("--table", options.table, "print the compiled entry words, their meaning and warnings, then stop");
-    c.check_option = app.add_flag("--check", options.check,
-                                  "list the tokens that probably do not mean what they say, then stop (exit 0 "
-                                  "unless the mapping has a syntax error)");
-    c.json_option = app.add_flag("--json", options.json, "machine-readable output, one JSON object per line");
-    c.list_option =
+    CLI::Option* check = app.add_flag("--check", options.check,
+                                      "list the tokens that probably do not mean what they say, then stop (exit 0 "
+                                      "unless the mapping has a syntax error)");
+    check->excludes(table);
+    CLI::Option* json = app.add_flag("--json", options.json, "machine-readable output, one JSON object per line");
+    CLI::Option* list =
         app.add_flag("--list", options.list, "list the attached controllers as the plug-in numbers them, then stop");
     c.live_option = app.add_flag("--live", options.live, "poll at 60 Hz until a key is pressed (or --frames is reached)");
+    list->excludes(mapping, file, frames, bits, table, check, c.live_option);
     c.plugin_option =
         app.add_option("--plugin", options.plugin_path, "the plug-in library (default: joybits.dll beside the tool)")
             ->type_name("FILE");
-    c.version_option = app.add_flag("--version", options.version, "print the tool's version and the plug-in's, then stop");
+    app.add_flag("--version", options.version, "print the tool's version and the plug-in's, then stop")
+        ->excludes(mapping, file, c.scenario_option, frames, bits, table, check, json, list, c.live_option);
     // Each build's help lists its own options; the other build's are refused by name below.
     for (CLI::Option* other : platform_has_scenarios() ? std::vector{c.live_option, c.plugin_option}
                                                        : std::vector{c.scenario_option}) {
@@ -360,26 +361,7 @@ void declare_options(CommandLine& c) {
     }
 }
 
-void take_values(CommandLine& c) {
-    if (c.mapping_option->count() > 0) c.options.mapping = c.mapping;
-    if (c.file_option->count() > 0) c.options.mapping_file = c.mapping_file;
-    if (c.scenario_option->count() > 0) c.options.scenario_file = c.scenario_file;
-    if (c.frames_option->count() > 0) c.options.frames = c.frames;
-    if (c.bits_option->count() > 0) c.options.bits = c.bits;
-}
-
-// The first of ignored given with mode, said; false when there is none.
-bool refuse_with(CLI::Option* mode, const std::vector<CLI::Option*>& ignored, std::ostream& err) {
-    for (CLI::Option* option : ignored) {
-        if (option->count() == 0) continue;
-        err << "joybits-host: " << mode->get_name() << " takes no " << option->get_name() << "\n";
-        return true;
-    }
-    return false;
-}
-
-// Options of the other build, and options the chosen mode would ignore, are refused rather
-// than dropped; true, said, when one was given.
+// Options of the other build are refused rather than dropped; true, said, when one was given.
 bool refused(const CommandLine& c, std::ostream& err) {
     if (c.options.live && platform_has_scenarios()) {
         err << "joybits-host: --live reads real controllers, which only the Windows build has\n";
@@ -389,17 +371,7 @@ bool refused(const CommandLine& c, std::ostream& err) {
         err << "joybits-host: --plugin names a joybits.dll to load, which only the Windows build does\n";
         return true;
     }
-    if (c.options.version && refuse_with(c.version_option,
-                                         {c.mapping_option, c.file_option, c.scenario_option, c.frames_option,
-                                          c.bits_option, c.table_option, c.check_option, c.json_option,
-                                          c.list_option, c.live_option},
-                                         err))
-        return true;
-    if (c.options.check && refuse_with(c.check_option, {c.table_option}, err)) return true;
-    return c.options.list && refuse_with(c.list_option,
-                                         {c.mapping_option, c.file_option, c.frames_option, c.bits_option,
-                                          c.table_option, c.check_option, c.live_option},
-                                         err);
+    return false;
 }
 
 }  // namespace
@@ -414,7 +386,6 @@ int host_main(int argc, const char* const* argv, std::ostream& out, std::ostream
             const int code = line.app.exit(e, out, err);
             return code == 0 ? EXIT_OK : EXIT_INPUT_ERROR;
         }
-        take_values(line);
         if (refused(line, err)) return EXIT_INPUT_ERROR;
         return run(line.options, out, err);
     } catch (const std::exception& e) {

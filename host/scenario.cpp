@@ -255,7 +255,7 @@ ScenarioController read_controller(const json& value, const std::string& path, s
 
 // "j2" -> 1; -1 when the key is not a controller name.
 int controller_index(const std::string& key) {
-    if (key.size() < 2 || key[0] != 'j' || key.size() > 3) return -1;
+    if (key.size() < 2 || key[0] != CONTROLLER_LETTER || key.size() > 3) return -1;
     int n = 0;
     for (size_t i = 1; i < key.size(); ++i) {
         if (key[i] < '0' || key[i] > '9') return -1;
@@ -392,9 +392,7 @@ void note_records_past_length(const std::string& name, const std::string& text, 
 
 
 std::string describe_input(const ScenarioInput& input) {
-    std::string text = "j";
-    text += std::to_string(input.controller + 1);
-    text += ' ';
+    std::string text = controller_name(static_cast<uint32_t>(input.controller + 1)) + ' ';
     if (input.plug) return text + (input.value != 0 ? "plugged in" : "unplugged");
     if (input.axis >= 0) return text + mapped_axis_letters(input.axis) + "=" + std::to_string(input.value);
     if (input.pov >= 0) {

@@ -8,6 +8,10 @@
 #include "mapping/mapping_entry.h"
 #include "text/text_buffer.h"
 
+// The bytes a mapping text may hold anywhere without meaning: the compiler steps over them,
+// and every position it gives is a byte of the text as written.
+constexpr bool is_mapping_blank(char c) { return c == ' ' || c == '\t'; }
+
 // Why a token was refused, by the first of its bytes that the grammar could not take.
 enum class SyntaxReason : uint8_t {
     none,
@@ -55,26 +59,29 @@ struct CompileResult {
 // A pin makes no entry and is not counted in the MAX_ENTRIES.
 CompileResult compile_mapping(const TextBuffer& text, MappingTable& table);
 
-// One token of a mapping text as the compiler cut and read it; offsets are bytes of the
-// text as it was handed over, blanks and tabs included.
+// One token of a mapping text as the compiler cut and read it, or one operand of a group;
+// offsets are bytes of the text as it was handed over, blanks and tabs included.
 struct TokenSpan {
-    int32_t start;         // its first byte, just after the comma before it
-    int32_t end;           // just past its last byte: the comma after it, the first '/', or the end
-    int32_t number_start;  // where the number of a controller token begins; end when it has none
-    int32_t number_end;    // the first byte after its digits other than a blank; end when none follows
-                           // them, number_start when it has no digit
-    int32_t number;        // the number as read (0 without digits), before the word keeps its low bits
-    MappingEntry word;     // 0 when refused, for a pin, and for a token past the first MAX_ENTRIES
-    SyntaxReason refused;  // none when it compiled
-    int32_t fault;         // where a refused group's fault stands (an operand's start, a joint, the
-                           // ')' missing or the bytes after it); start for any other token
-    int32_t fault_end;     // just past the fault's bytes (a refused operand's end); end for any
-                           // other token
+    int32_t start = 0;         // its first byte, just after the comma before it (an operand: its first
+                               // byte that is no blank)
+    int32_t end = 0;           // just past its last byte: the comma after it, the first '/', or the end
+                               // (an operand: just past its last byte that is no blank)
+    int32_t number_start = 0;  // where the number of a controller token begins; end when it has none
+    int32_t number_end = 0;    // the first byte after its digits other than a blank; end when none follows
+                               // them, number_start when it has no digit
+    int32_t number = 0;        // the number as read (0 without digits), before the word keeps its low bits
+    MappingEntry word = 0;     // 0 when refused, for a pin, and for an ignored token
+    SyntaxReason refused = SyntaxReason::none;
+    int32_t fault = 0;         // where a refused group's fault stands (an operand's start, a joint, the
+                               // ')' missing or the bytes after it); start for any other token
+    int32_t fault_end = 0;     // just past the fault's bytes (a refused operand's end); end for any
+                               // other token
     // A group's operands, each read as a token of its own (spans, number and word; never
     // refused, since a refused operand refuses its group), as far as the compiler read them.
     std::vector<TokenSpan> operands;
-    int32_t pin_slot;      // a pin's slot index (0 for j1); -1 for every other token
-    uint32_t pin_model;    // a pin's model, 0 for every other token
+    int32_t pin_slot = -1;     // a pin's slot index (0 for j1); -1 for every other token
+    uint32_t pin_model = 0;    // a pin's model, 0 for every other token
+    bool ignored = false;      // past the first MAX_ENTRIES entries (pins make none): neither read nor refused
 };
 
 // The tokens of the mapping text, cut and read as compile_mapping reads them, up to and
@@ -83,6 +90,11 @@ struct TokenSpan {
 // beside the plug-in (the check, the host tool, the playground); the plug-in itself calls
 // compile_mapping, which builds no list.
 std::vector<TokenSpan> mapping_tokens(const TextBuffer& text);
+
+// The bits a host that counts the tokens reads of the text, as after a syntax error, when
+// every read answers 1: one per token before the comment (a last comma ends none) but a
+// pin, each token read alone as if it stood first, at most MAX_ENTRIES.
+int32_t bits_written(const TextBuffer& text);
 
 // The refused token of such a list (its last), or null when the text compiles.
 inline const TokenSpan* refused_token(const std::vector<TokenSpan>& tokens) {

@@ -80,10 +80,10 @@ constexpr std::array<KindRule, 256> make_rules() {
 }
 
 constexpr std::array<KindRule, 256> KIND_RULES = make_rules();
-static_assert(KIND_RULES[static_cast<size_t>(EntryKind::x_above)].flip == 1);
-static_assert(KIND_RULES[static_cast<size_t>(EntryKind::ry_above)].field == offsetof(DIJOYSTATE2, lRy));
-static_assert(KIND_RULES[static_cast<size_t>(EntryKind::rz_bit)].bit_mask == 31);
-static_assert(KIND_RULES[static_cast<size_t>(EntryKind::v_below)].field == offsetof(DIJOYSTATE2, rglSlider) + 4);
+static_assert(KIND_RULES[static_cast<size_t>(axis_kind("x", AxisForm::above))].flip == 1);
+static_assert(KIND_RULES[static_cast<size_t>(axis_kind("ry", AxisForm::above))].field == offsetof(DIJOYSTATE2, lRy));
+static_assert(KIND_RULES[static_cast<size_t>(axis_kind("rz", AxisForm::bit))].bit_mask == 31);
+static_assert(KIND_RULES[static_cast<size_t>(axis_kind("v", AxisForm::below))].field == offsetof(DIJOYSTATE2, rglSlider) + 4);
 static_assert(KIND_RULES[static_cast<size_t>(EntryKind::pov_left)].pov_start == 20250);
 static_assert(KIND_RULES[ENTRY_KIND_COUNT].writes == 0, "every kind after the last is unknown");
 
@@ -131,8 +131,8 @@ void decode_words(const MappingEntry* words, int32_t count, uint32_t slot, Decod
 }
 
 // The records from first to end, each rewriting the result bit of its word: one of the
-// table's operands or of its entries. (Indexed from the table itself, the entries' loop
-// is the one the poll ran before there were groups, an instruction an entry shorter.)
+// table's operands or of its entries. The entries' loop indexes the table itself, which
+// saves it an instruction an entry.
 template <bool OPERANDS>
 inline void evaluate_records(MappingTable& table, const DecodedEntry* first, const DecodedEntry* end,
                              const unsigned char* records) noexcept {

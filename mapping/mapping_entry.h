@@ -14,35 +14,30 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 #include "controllers/controller_facts.h"
 
 using MappingEntry = uint32_t;
 
-// 3 x axis + form for the six axes (x, y, z, rx, ry, rz; forms below, above, bit), 18 for a
-// button; then 19 + 3 x slider + form for the sliders u and v, and 25 + direction for a
-// point of view's up, right, down and left (its operand is the point of view's number,
-// 1 to 4, as written). ENTRY_KIND_COUNT counts the kinds of a controller entry; a group's
-// word (controller 0) has one of the two after them: on when any operand is on, or every.
+// An axis's three forms, in the order of its kinds.
+enum class AxisForm : uint8_t { below = 0, above = 1, bit = 2 };
+inline constexpr int AXIS_FORM_COUNT = 3;
+
+// The kinds in their order: each of the six axes of AXIS_NAMES in its three forms, the
+// button, each slider in its three forms, then a point of view's four directions in
+// POV_DIRECTIONS's order (its operand is the point of view's number, 1 to 4, as written).
+// An axis's kinds are axis_kind's. ENTRY_KIND_COUNT counts the kinds of a controller
+// entry; a group's word (controller 0) has one of the two after them: on when any operand
+// is on, or every.
 enum class EntryKind : uint8_t {
-    x_below, x_above, x_bit,
-    y_below, y_above, y_bit,
-    z_below, z_above, z_bit,
-    rx_below, rx_above, rx_bit,
-    ry_below, ry_above, ry_bit,
-    rz_below, rz_above, rz_bit,
-    button,
-    u_below, u_above, u_bit,
-    v_below, v_above, v_bit,
-    pov_up, pov_right, pov_down, pov_left,
+    button = AXIS_FORM_COUNT * AXIS_COUNT,
+    pov_up = AXIS_FORM_COUNT * MAPPED_AXIS_COUNT + 1, pov_right, pov_down, pov_left,
     group_any, group_all,
 };
-inline constexpr int ENTRY_KIND_COUNT = 29;
-static_assert(static_cast<int>(EntryKind::button) == 3 * AXIS_COUNT);
-static_assert(static_cast<int>(EntryKind::v_bit) + 1 == static_cast<int>(EntryKind::pov_up));
-static_assert(static_cast<int>(EntryKind::pov_up) + POV_DIRECTION_COUNT == ENTRY_KIND_COUNT);
-
-enum class AxisForm : uint8_t { below = 0, above = 1, bit = 2 };
+inline constexpr int ENTRY_KIND_COUNT = static_cast<int>(EntryKind::group_any);
+static_assert(static_cast<int>(EntryKind::pov_up) + POV_DIRECTION_COUNT == ENTRY_KIND_COUNT,
+              "a kind for each point-of-view direction");
 
 inline constexpr MappingEntry CONSTANT_0 = 0;
 inline constexpr MappingEntry CONSTANT_1 = 1;
@@ -60,30 +55,25 @@ constexpr MappingEntry make_entry(uint32_t controller, EntryKind kind, uint32_t 
 inline constexpr uint32_t POV_NUMBER_MIN = 1;
 inline constexpr uint32_t POV_NUMBER_MAX = POV_COUNT;
 
-// The first of each axis's three kinds (below, above, bit), in axis order (AXIS_NAMES).
-inline constexpr EntryKind AXIS_FIRST_KINDS[] = {
-    EntryKind::x_below,  EntryKind::y_below,  EntryKind::z_below, EntryKind::rx_below,
-    EntryKind::ry_below, EntryKind::rz_below, EntryKind::u_below, EntryKind::v_below,
-};
-static_assert(sizeof AXIS_FIRST_KINDS / sizeof AXIS_FIRST_KINDS[0] == MAPPED_AXIS_COUNT, "every axis has its kinds");
-
 // The kind of an axis of the mapping language (0 to MAPPED_AXIS_COUNT - 1: the six axes,
-// then the sliders) in one of its forms.
+// then the sliders, after the button) in one of its forms.
 constexpr EntryKind axis_kind(int axis, AxisForm form) {
-    return static_cast<EntryKind>(static_cast<int>(AXIS_FIRST_KINDS[axis]) + static_cast<int>(form));
+    return static_cast<EntryKind>(AXIS_FORM_COUNT * axis + (axis < AXIS_COUNT ? 0 : 1) + static_cast<int>(form));
 }
-static_assert(axis_kind(0, AxisForm::below) == EntryKind::x_below && axis_kind(5, AxisForm::bit) == EntryKind::rz_bit,
-              "the axes are in the order of their kinds");
-static_assert(axis_kind(AXIS_COUNT, AxisForm::below) == EntryKind::u_below &&
-                  axis_kind(AXIS_COUNT + SLIDER_COUNT - 1, AxisForm::bit) == EntryKind::v_bit,
-              "the sliders follow the button in the order of their kinds");
+// The same for the axis whose letters those are ("x", "rz", "u"); no kind (0xFF) for none.
+constexpr EntryKind axis_kind(std::string_view letters, AxisForm form) {
+    for (int axis = 0; axis < MAPPED_AXIS_COUNT; ++axis) {
+        if (letters == mapped_axis_letters(axis)) return axis_kind(axis, form);
+    }
+    return static_cast<EntryKind>(0xFF);
+}
 
 // The axis an axis kind reads (as axis_kind numbers it), -1 for any other kind.
 constexpr int kind_axis(EntryKind kind) {
     const int k = static_cast<int>(kind);
-    for (int axis = 0; axis < MAPPED_AXIS_COUNT; ++axis) {
-        const int first = static_cast<int>(AXIS_FIRST_KINDS[axis]);
-        if (k >= first && k <= first + static_cast<int>(AxisForm::bit)) return axis;
+    if (k < static_cast<int>(EntryKind::button)) return k / AXIS_FORM_COUNT;
+    if (k > static_cast<int>(EntryKind::button) && k < static_cast<int>(EntryKind::pov_up)) {
+        return (k - 1) / AXIS_FORM_COUNT;
     }
     return -1;
 }
@@ -91,10 +81,8 @@ constexpr int kind_axis(EntryKind kind) {
 constexpr AxisForm kind_form(EntryKind kind) {
     const int axis = kind_axis(kind);
     return axis < 0 ? AxisForm::below
-                    : static_cast<AxisForm>(static_cast<int>(kind) - static_cast<int>(AXIS_FIRST_KINDS[axis]));
+                    : static_cast<AxisForm>(static_cast<int>(kind) - static_cast<int>(axis_kind(axis, AxisForm::below)));
 }
-static_assert(kind_axis(EntryKind::v_above) == AXIS_COUNT + 1 && kind_form(EntryKind::v_above) == AxisForm::above);
-static_assert(kind_axis(EntryKind::button) == -1 && kind_axis(EntryKind::pov_up) == -1);
 
 constexpr EntryKind pov_kind(int direction) {
     return static_cast<EntryKind>(static_cast<int>(EntryKind::pov_up) + direction);
@@ -104,7 +92,6 @@ constexpr int kind_pov_direction(EntryKind kind) {
     const int d = static_cast<int>(kind) - static_cast<int>(EntryKind::pov_up);
     return d >= 0 && d < POV_DIRECTION_COUNT ? d : -1;
 }
-static_assert(kind_pov_direction(pov_kind(3)) == 3 && kind_pov_direction(EntryKind::v_bit) == -1);
 
 // What a kind reads: an axis in one of its forms, a button, a point of view's direction,
 // or (a group) its operands.
@@ -117,12 +104,12 @@ struct KindName {
     const char* control;
     const char* reading;
 };
-inline constexpr int KIND_TOTAL = ENTRY_KIND_COUNT + 2;  // the groups' two kinds after the entries'
+inline constexpr int KIND_TOTAL = static_cast<int>(EntryKind::group_all) + 1;  // the groups' two kinds after the entries'
 constexpr std::array<KindName, KIND_TOTAL> make_kind_names() {
     std::array<KindName, KIND_TOTAL> names{};
-    constexpr const char* FORMS[] = {"<", ">", "bit"};
+    constexpr const char* FORMS[AXIS_FORM_COUNT] = {"<", ">", "bit"};
     for (int axis = 0; axis < MAPPED_AXIS_COUNT; ++axis) {
-        for (int form = 0; form < 3; ++form) {
+        for (int form = 0; form < AXIS_FORM_COUNT; ++form) {
             names[static_cast<size_t>(axis_kind(axis, static_cast<AxisForm>(form)))] = {
                 KindFamily::axis, mapped_axis_letters(axis), FORMS[form]};
         }
@@ -143,7 +130,6 @@ constexpr bool every_kind_named() {
     return true;
 }
 static_assert(every_kind_named(), "a kind without a name: add it to make_kind_names");
-static_assert(static_cast<int>(EntryKind::group_all) + 1 == KIND_TOTAL);
 // The name of a kind; null for a value of the kind byte that is no kind.
 constexpr const KindName* kind_name(EntryKind kind) {
     return static_cast<int>(kind) < KIND_TOTAL ? &KIND_NAMES[static_cast<size_t>(kind)] : nullptr;

@@ -16,8 +16,8 @@ struct PluginState {
     ControllerSet controllers;
     MappingTable table;
     DecodedTable decoded;  // the table's words decoded, rebuilt with them by every configure
-    // Index of the last bit handed out; -1 after each poll. It starts at 0, not -1, as hosts
-    // have always found it: a next-bit command before any poll reads entry 1.
+    // Index of the last bit handed out; -1 after each poll. It starts at 0, not -1, which
+    // hosts rely on: a next-bit command before any poll reads entry 1.
     int32_t cursor = 0;
     TextBuffer result;   // the text returned by the configure command
 };

@@ -11,7 +11,7 @@ std::string without_blanks(const std::string& text, int32_t from, int32_t to) {
     std::string bare;
     for (int32_t i = from; i < to; ++i) {
         const char c = text[static_cast<size_t>(i)];
-        if (c != ' ' && c != '\t') bare += c;
+        if (!is_mapping_blank(c)) bare += c;
     }
     return bare;
 }
@@ -72,7 +72,7 @@ std::string counted(int32_t n) { return n == 0 ? "none" : std::to_string(n); }
 
 // The control of its controller that a word reads, when the controller lacks it.
 std::string missing_problem(MappingEntry word, const ControllerObjects& has) {
-    const std::string pad = "j" + std::to_string(entry_controller(word));
+    const std::string pad = controller_name(entry_controller(word));
     const KindName* name = kind_name(entry_kind(word));
     if (name == nullptr) return "";
     switch (name->family) {
@@ -101,7 +101,7 @@ std::string missing_problem(MappingEntry word, const ControllerObjects& has) {
 
 // The control a controller entry's word reads: "j1 y", "j2 button 3", "j1 point of view 1".
 std::string control_of(MappingEntry word) {
-    const std::string pad = "j" + std::to_string(entry_controller(word)) + " ";
+    const std::string pad = controller_name(entry_controller(word)) + " ";
     const KindName* name = kind_name(entry_kind(word));
     if (name == nullptr) return pad + "kind " + std::to_string(static_cast<int>(entry_kind(word)));
     switch (name->family) {
@@ -143,7 +143,7 @@ SlotPads slot_pads(const std::vector<TokenSpan>& tokens, const AttachedControlle
 // What a slot that no controller takes under the pins reads; "" for a slot that one takes.
 std::string empty_slot_problem(const SlotPads& slots, int32_t slot, const AttachedControllers& attached) {
     if (slots.pad[slot] >= 0) return "";
-    const std::string pad = "j" + std::to_string(slot + 1);
+    const std::string pad = controller_name(static_cast<uint32_t>(slot + 1));
     const uint32_t model = slots.pins[slot];
     if (model == 0) return "no controller will take " + pad + ": it reads at rest";
     const bool attached_one = std::find(attached.models.begin(), attached.models.end(), model) != attached.models.end();
@@ -181,7 +181,7 @@ std::vector<std::string> token_problems(const std::string& text, const TokenSpan
             add(missing_problem(token.word, attached.objects[static_cast<size_t>(pad)]));
         }
     } else if (attached.count >= 0 && controller > attached.count) {
-        add("j" + std::to_string(controller) + " is not attached (" +
+        add(controller_name(static_cast<uint32_t>(controller)) + " is not attached (" +
             (attached.count == 0 ? std::string("no controller is") : std::to_string(attached.count) + " attached") + ")");
     } else if (attached.count >= 0 && static_cast<int32_t>(attached.objects.size()) == attached.count) {
         add(missing_problem(token.word, attached.objects[static_cast<size_t>(controller - 1)]));
@@ -224,14 +224,13 @@ std::vector<MappingWarning> check_mapping(const std::string& text, const std::ve
     }
 
     std::map<MappingEntry, int32_t> first_with_test;
-    int32_t entries = 0;
     const SlotPads slots = slot_pads(tokens, attached);
     for (int32_t index = 0; index < static_cast<int32_t>(tokens.size()); ++index) {
         const TokenSpan& token = tokens[static_cast<size_t>(index)];
         auto warn = [&](const std::string& message) {
             warnings.push_back({index, token.start, token.end - token.start, message});
         };
-        if (entries >= MAX_ENTRIES) {
+        if (token.ignored) {
             warn("this token and the " + std::to_string(tokens.size() - static_cast<size_t>(index) - 1) +
                  " after it are ignored: only the first " + std::to_string(MAX_ENTRIES) + " tokens count");
             break;
@@ -240,7 +239,6 @@ std::vector<MappingWarning> check_mapping(const std::string& text, const std::ve
             if (slots.pinned && slots.pad[token.pin_slot] < 0) warn(empty_slot_problem(slots, token.pin_slot, attached));
             continue;
         }
-        ++entries;
         if (entry_is_group(token.word)) {
             warn_group(text, token, index, attached, slots, warnings);
             continue;

@@ -110,23 +110,6 @@ ReportEntry report_entry(const std::string& mapping, const TokenSpan& token, int
     return entry;
 }
 
-// The bits a host reads after a syntax error: one per token written before the comment (a
-// last comma ends none) but a pin, which makes no bit, at most MAX_ENTRIES. The compiler
-// stops at the refused token, so each token is read alone, as the compiler reads it.
-int bits_written(const std::string& mapping) {
-    const std::string text = mapping.substr(0, mapping.find('/'));
-    int count = 0;
-    for (size_t start = 0; start <= text.size() && count < MAX_ENTRIES;) {
-        const size_t comma = std::min(text.find(',', start), text.size());
-        const std::string token = text.substr(start, comma - start);
-        const bool ends_none = comma == text.size() && start > 0 && token.find_first_not_of(" \t") == std::string::npos;
-        const std::vector<TokenSpan> alone = mapping_tokens(TextBuffer(token.c_str()));
-        if (!ends_none && !(alone.size() == 1 && alone[0].pin_slot >= 0)) ++count;
-        start = comma + 1;
-    }
-    return count;
-}
-
 }  // namespace
 
 std::string escape_bytes(const std::string& text) {
@@ -159,11 +142,11 @@ MappingReport mapping_report(const char* host_text, const AttachedControllers& a
     const std::vector<TokenSpan> tokens = mapping_tokens(TextBuffer(report.mapping.c_str()));
     report.error = syntax_error_of(report.mapping, tokens);
     if (report.error.found) {
-        report.reads_after_error = bits_written(report.mapping);
+        report.reads_after_error = bits_written(TextBuffer(report.mapping.c_str()));
         return report;
     }
-    for (size_t i = 0; i < tokens.size() && report.entries.size() < static_cast<size_t>(MAX_ENTRIES); ++i) {
-        if (tokens[i].pin_slot >= 0) continue;
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        if (tokens[i].pin_slot >= 0 || tokens[i].ignored) continue;
         report.entries.push_back(report_entry(report.mapping, tokens[i], static_cast<int32_t>(i)));
     }
     report.warnings = check_mapping(report.mapping, tokens, attached);
@@ -184,8 +167,7 @@ std::string entry_word_text(MappingEntry entry) {
 std::string describe_entry(MappingEntry entry) {
     if (entry_is_constant(entry)) return entry_result(entry) != 0 ? "constant 1" : "constant 0";
     const KindName* name = kind_name(entry_kind(entry));
-    std::string text = entry_inverted(entry) ? "!j" : "j";
-    text += std::to_string(entry_controller(entry));
+    const std::string text = (entry_inverted(entry) ? "!" : "") + controller_name(entry_controller(entry));
     // A group's kind names a group only in a group's word, whose controller is 0.
     if (name == nullptr || (name->family == KindFamily::group) != entry_is_group(entry)) {
         return text + " unknown kind " + std::to_string(static_cast<int>(entry_kind(entry))) + " operand " +

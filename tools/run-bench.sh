@@ -26,7 +26,7 @@ native_dir=${BENCH_BUILD_DIR:-build/bench}
 repetitions=${BENCH_REPETITIONS:-10}
 wanted=${BENCH_BUILDS:-native win32 win64}
 vpad_samples=${BENCH_VPAD_SAMPLES:-500}
-programs="bench_evaluation bench_frame bench_configure"
+programs="bench_evaluation bench_frame bench_configure bench_compile"
 
 source tools/build-step.sh
 source tools/wine.sh

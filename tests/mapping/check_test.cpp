@@ -32,6 +32,10 @@ TEST(MappingCheck, NamesTokensThatDoNotMeanWhatTheySay) {
               (std::vector<std::string>{"0@0+6: \"=5\" is not a number: it reads as 0"}));
     EXPECT_EQ(warnings_of("p,j1y>40000"),
               (std::vector<std::string>{"1@2+9: threshold 40000 becomes -25536 (thresholds are -32768 to 32767)"}));
+    // An operand's number is quoted as a token's is, a blank before the joint or not.
+    EXPECT_EQ(warnings_of("(j1b |j1b1)"),
+              (std::vector<std::string>{"0@1+3: operand 1: there is no number: it reads as 0",
+                                        "0@1+3: operand 1: button 0 reads button 128 (buttons are 1 to 128)"}));
     EXPECT_EQ(warnings_of("j1x20"), (std::vector<std::string>{"0@0+5: bit 20 becomes bit 4 (bits are 0 to 15)"}));
     EXPECT_EQ(warnings_of("j1x16"), (std::vector<std::string>{"0@0+5: bit 16 becomes bit 0 (bits are 0 to 15)"}));
     EXPECT_EQ(warnings_of("j1b0,j1b128,j1b129"),

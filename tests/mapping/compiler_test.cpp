@@ -85,7 +85,7 @@ TEST(CompilerTokens, InvertFlag) {
     EXPECT_EQ(only_word("!p"), 1u);
     EXPECT_EQ(only_word("!j1b1"), 0x11200006u);
     EXPECT_EQ(only_word("j1b1!"), 0x11200004u);  // bytes after the number are ignored
-    EXPECT_EQ(only_word("! j 1 r z < 5"), make_entry(1, EntryKind::rz_below, 5, true));
+    EXPECT_EQ(only_word("! j 1 r z < 5"), make_entry(1, axis_kind("rz", AxisForm::below), 5, true));
     MappingTable table;
     for (const char* bad : {"!!j1b1", "!", "!,a", "a,!", "!!a", "j!1b1"}) EXPECT_FALSE(compiles(bad, table)) << bad;
 }
@@ -107,27 +107,27 @@ TEST(CompilerGrammar, ControllerTokensAndTheirForms) {
     };
     const Case cases[] = {
         {"j1b", make_entry(1, EntryKind::button, 0, false)},
-        {"j1x", make_entry(1, EntryKind::x_bit, 0, false)},
-        {"j1x<", make_entry(1, EntryKind::x_below, 0, false)},
+        {"j1x", make_entry(1, axis_kind("x", AxisForm::bit), 0, false)},
+        {"j1x<", make_entry(1, axis_kind("x", AxisForm::below), 0, false)},
         {"j8b1", make_entry(8, EntryKind::button, 1, false)},
         {"j1b3q", make_entry(1, EntryKind::button, 3, false)},
-        {"j1x>=5", make_entry(1, EntryKind::x_above, 0, false)},
-        {"j1y<12", make_entry(1, EntryKind::y_below, 12, false)},
-        {"j1z>3", make_entry(1, EntryKind::z_above, 3, false)},
-        {"j2rx<100", make_entry(2, EntryKind::rx_below, 100, false)},
-        {"j3ry>5", make_entry(3, EntryKind::ry_above, 5, false)},
-        {"j4rz7", make_entry(4, EntryKind::rz_bit, 7, false)},
-        {"j5ry", make_entry(5, EntryKind::ry_bit, 0, false)},
-        {"j1x<1 2", make_entry(1, EntryKind::x_below, 12, false)},
+        {"j1x>=5", make_entry(1, axis_kind("x", AxisForm::above), 0, false)},
+        {"j1y<12", make_entry(1, axis_kind("y", AxisForm::below), 12, false)},
+        {"j1z>3", make_entry(1, axis_kind("z", AxisForm::above), 3, false)},
+        {"j2rx<100", make_entry(2, axis_kind("rx", AxisForm::below), 100, false)},
+        {"j3ry>5", make_entry(3, axis_kind("ry", AxisForm::above), 5, false)},
+        {"j4rz7", make_entry(4, axis_kind("rz", AxisForm::bit), 7, false)},
+        {"j5ry", make_entry(5, axis_kind("ry", AxisForm::bit), 0, false)},
+        {"j1x<1 2", make_entry(1, axis_kind("x", AxisForm::below), 12, false)},
         // A line break at the form byte selects the bit form; the number reader skips it.
-        {"j1x\r5", make_entry(1, EntryKind::x_bit, 5, false)},
+        {"j1x\r5", make_entry(1, axis_kind("x", AxisForm::bit), 5, false)},
         {"j1b\n7", make_entry(1, EntryKind::button, 7, false)},
-        {"j1y>\n9x", make_entry(1, EntryKind::y_above, 9, false)},
+        {"j1y>\n9x", make_entry(1, axis_kind("y", AxisForm::above), 9, false)},
         // The sliders read like an axis; a point of view takes its number as written.
-        {"j1u<-5", make_entry(1, EntryKind::u_below, 0xFFFB, false)},
-        {"!j2u>40000", make_entry(2, EntryKind::u_above, 40000, true)},
-        {"j3v20", make_entry(3, EntryKind::v_bit, 4, false)},
-        {"j4v", make_entry(4, EntryKind::v_bit, 0, false)},
+        {"j1u<-5", make_entry(1, axis_kind("u", AxisForm::below), 0xFFFB, false)},
+        {"!j2u>40000", make_entry(2, axis_kind("u", AxisForm::above), 40000, true)},
+        {"j3v20", make_entry(3, axis_kind("v", AxisForm::bit), 4, false)},
+        {"j4v", make_entry(4, axis_kind("v", AxisForm::bit), 0, false)},
         {"j1h1u", make_entry(1, EntryKind::pov_up, 1, false)},
         {"!j8 h 4 l", make_entry(8, EntryKind::pov_left, 4, true)},
         {"j2h2r", make_entry(2, EntryKind::pov_right, 2, false)},

@@ -11,11 +11,23 @@ TEST(EntryWord, BelowTestWordCarriesSignedThreshold) {
     MappingEntry e = table.entries[0];
     EXPECT_EQ(e, 0x10038300u);
     EXPECT_EQ(entry_controller(e), 1u);
-    EXPECT_EQ(entry_kind(e), EntryKind::x_below);
+    EXPECT_EQ(entry_kind(e), axis_kind("x", AxisForm::below));
     EXPECT_EQ(entry_operand(e), 0xE0C0u);
     EXPECT_NE(e & (1u << 17), 0u);
     EXPECT_EQ(entry_threshold(e), -8000);
     EXPECT_EQ(e & 0xC0000u, 0u);
+}
+
+TEST(EntryWord, KindsKeepTheirNumbers) {
+    // The kinds are numbered from the axis table; the numbers are the word's and must not move.
+    EXPECT_EQ((std::vector<int>{int(axis_kind("x", AxisForm::below)), int(axis_kind("rz", AxisForm::bit)),
+                                int(EntryKind::button), int(axis_kind("u", AxisForm::below)),
+                                int(axis_kind("v", AxisForm::bit)), int(EntryKind::pov_up), int(EntryKind::pov_left),
+                                ENTRY_KIND_COUNT, int(EntryKind::group_all)}),
+              (std::vector<int>{0, 17, 18, 19, 24, 25, 28, 29, 30}));
+    const EntryKind v_above = axis_kind("v", AxisForm::above);
+    EXPECT_TRUE(kind_axis(v_above) == 7 && kind_form(v_above) == AxisForm::above && kind_axis(EntryKind::button) == -1 &&
+                kind_axis(EntryKind::pov_up) == -1);
 }
 
 TEST(EntryWord, ConstantsAreZeroAndOne) {

@@ -173,7 +173,7 @@ TEST(EvaluationDamage, WordsTheCompilerNeverWritesAreLeftAlone) {
     table.entries[0] = (9u << 28) | 1u;                                    // no ninth slot
     table.entries[1] = (15u << 28) | (18u << 20) | 3u;                     // nor a fifteenth
     table.entries[2] = (1u << 28) | (29u << 20) | 2u;                      // no kind 29
-    table.entries[3] = (1u << 28) | (static_cast<uint32_t>(EntryKind::x_bit) << 20) | (40u << 2);  // shift 40
+    table.entries[3] = (1u << 28) | (static_cast<uint32_t>(axis_kind("x", AxisForm::bit)) << 20) | (40u << 2);  // shift 40
     table.count = 4;
     StateSnapshot s{};
     for (bool& f : s.fresh) f = true;

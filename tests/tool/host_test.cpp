@@ -226,8 +226,8 @@ TEST(HostTable, DescribesEveryKindOfEntry) {
     // Words the compiler never writes still get a readable meaning.
     EXPECT_EQ(describe_entry(0x00000003u), "constant 1");
     EXPECT_EQ(describe_entry(make_entry(3, static_cast<EntryKind>(29), 7, false)), "j3 unknown kind 29 operand 7");
-    EXPECT_EQ(describe_entry(make_entry(3, EntryKind::u_above, 7, false)), "j3 u > 7");
-    EXPECT_EQ(describe_entry(make_entry(2, EntryKind::v_bit, 7, true)), "!j2 v bit 7");
+    EXPECT_EQ(describe_entry(make_entry(3, axis_kind("u", AxisForm::above), 7, false)), "j3 u > 7");
+    EXPECT_EQ(describe_entry(make_entry(2, axis_kind("v", AxisForm::bit), 7, true)), "!j2 v bit 7");
     EXPECT_EQ(describe_entry(make_entry(4, EntryKind::pov_down, 2, false)), "j4 point of view 2 down");
     // Button 0 and button 128 are the same word, which reads the 128th.
     EXPECT_EQ(describe_entry(make_entry(1, EntryKind::button, 0, false)), "j1 button 128");
