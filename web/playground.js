@@ -162,7 +162,7 @@ function axisRow(c, index, name, axis) {
   slider.max = String(AXIS_MAX);
   slider.value = String(c.axes[axis]);
   slider.dataset.axis = name;
-  slider.setAttribute('aria-label', `j${index + 1} ${name}`);
+  slider.setAttribute('aria-label', `pad ${index + 1} ${name}`);
   const value = document.createElement('output');
   value.textContent = String(c.axes[axis]);
   slider.addEventListener('input', () => {
@@ -178,7 +178,7 @@ function hatPad(c, index, angle, pov) {
   const hat = document.createElement('div');
   hat.className = 'hat';
   hat.dataset.pov = String(pov + 1);
-  hat.setAttribute('aria-label', `j${index + 1} h${pov + 1}`);
+  hat.setAttribute('aria-label', `pad ${index + 1} h${pov + 1}`);
   HAT_GRID.forEach((position, i) => {
     const b = pageButton(HAT_SIGNS[i], { angle: String(position) }, position === angle);
     b.addEventListener('click', () => setHat(c, pov, position));
