@@ -1,8 +1,9 @@
-// Pads plugged in while the host runs, taken in by a poll without a configure. The poll
-// looks at the system's list of input devices, which is cheap, no more than a few times a
-// second and only while a slot the mapping reads has no pad it can read; it enumerates
-// the game controllers, which takes milliseconds and far longer with some devices, only
-// when a device came into that list (one that only went needs none: its Acquire says so).
+// Pads plugged in while the host runs, taken in by a poll without a configure, only while
+// a slot the mapping reads has no pad it can read. The poll enumerates the game
+// controllers, which takes milliseconds and far longer with some devices, only when told:
+// by the system's notifications (notices.cpp), or, where their window could not be made,
+// when a device came into the system's list of input devices, looked at no more than a
+// few times a second (a device that only went needs no look: its Acquire says so).
 #include "controllers/controllers.h"
 #include "controllers/guid.h"
 
@@ -186,6 +187,10 @@ int32_t arrival_slot(const ControllerSet& set, uint32_t model) noexcept {
 }
 
 void take_in_arrivals(ControllerSet& set) noexcept {
+    if (set.notices.window != nullptr) {
+        if (told_to_look(set.notices, set.direct_input != nullptr && wants_a_pad(set))) enumerate_arrivals(set);
+        return;
+    }
     if (++set.polls_unlooked < POLLS_PER_CLOCK_READ || set.direct_input == nullptr || !wants_a_pad(set)) return;
     set.polls_unlooked = 0;
     const DWORD now = GetTickCount();

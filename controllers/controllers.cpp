@@ -133,10 +133,13 @@ bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text) {
     static_cast<IDirectInputJoyConfig8*>(joy_config)->Release();
 
     // Looked at before the enumeration: a pad plugged in between is taken in by a poll.
-    set.devices = DeviceList{};
-    device_list_grew(set.devices);
-    set.last_look = GetTickCount();
-    set.polls_unlooked = 0;
+    // Never while the window of notifications stands, which tells of such a pad.
+    if (set.notices.window == nullptr) {
+        set.devices = DeviceList{};
+        device_list_grew(set.devices);
+        set.last_look = GetTickCount();
+        set.polls_unlooked = 0;
+    }
     if (FAILED(set.direct_input->EnumDevices(DI8DEVCLASS_GAMECTRL, on_device_enumerated, &set,
                                              DIEDFL_ATTACHEDONLY))) {
         text.assign(ENUMERATION_ERROR_MESSAGE);

@@ -33,6 +33,20 @@ struct DeviceList {
     unsigned total = 0;  // devices of every kind in the list
 };
 
+// The system's notifications of devices that come and go (controllers/notices.cpp): a
+// message-only window of the plug-in's own, registered for the HID interface class, whose
+// procedure only notes when a notification came. While the window stands the poll looks
+// for pads when told, never at the device list.
+struct DeviceNotices {
+    HINSTANCE module = nullptr;          // the window class's owner: the plug-in library, or null for a program
+    HWND window = nullptr;               // null: none, the poll looks at the device list
+    HDEVNOTIFY registration = nullptr;   // the window's registration for the HID interface class
+    bool class_registered = false;       // the window class stands: unregistered after the window
+    uint8_t looks_due = 0;               // LOOK_SOON and LOOK_LATE after the last notification, LOOK_NOW
+    DWORD last_notice = 0;               // GetTickCount when the last notification came
+    DWORD last_poll = 0;                 // GetTickCount of the previous poll, or of the configure
+};
+
 // What on_object_enumerated works on during one EnumObjects call of a slot's set-up.
 struct ObjectSetup {
     int32_t slot = 0;             // the set-up slot: the slot whose objects are being enumerated
@@ -52,6 +66,7 @@ struct ControllerSet {
     DeviceList devices;           // the system's device list when last looked at
     DWORD last_look = 0;          // GetTickCount of that look
     uint8_t polls_unlooked = 0;   // polls since the clock was last read
+    DeviceNotices notices;        // kept from the first configure that reads a slot to command 1
     // The slots the configured mapping reads (slot i: bit i), set by the configure: a poll
     // looks for arrivals only while one of them holds no pad it can read.
     uint32_t read_slots = (1u << SLOT_COUNT) - 1;
@@ -84,10 +99,23 @@ void capture_states(ControllerSet& set, StateSnapshot& snapshot) noexcept;
 bool set_up_device(ControllerSet& set, int32_t index, bool list_axes);
 
 // Pads plugged in after the configure (controllers/arrivals.cpp). While a slot of
-// read_slots holds no pad or its pad is gone or unreadable, looks at the system's device list a few times a second, and
-// when a device came into it, enumerates and takes every new pad into arrival_slot, set
-// up as the configure sets up a pad. Allocates nothing.
+// read_slots holds no pad or its pad is gone or unreadable, enumerates when the system's
+// notifications say to (told_to_look), or, without their window, when a device came into
+// the system's device list, looked at a few times a second; takes every new pad into
+// arrival_slot, set up as the configure sets up a pad. Allocates nothing.
 void take_in_arrivals(ControllerSet& set) noexcept;
+// Makes the window of device notifications and registers it, unless both stand; a step
+// that fails undoes the others, and the poll then looks at the device list. Notes the time
+// as a poll's. True when the window stands.
+bool watch_devices(ControllerSet& set) noexcept;
+// Unregisters the notifications, destroys the window and unregisters its class, in that
+// order; the state of no window.
+void stop_watching_devices(ControllerSet& set) noexcept;
+// A poll's part while the window stands: notes the poll's time and, while a pad is wanted,
+// takes the messages sent to the window (its own alone) and answers whether a look is due:
+// 300 ms and again 2 s after the last notification, and once after more than 2 s without a
+// poll. A look that falls due while no pad is wanted waits for the next poll that wants one.
+bool told_to_look(DeviceNotices& notices, bool wanted) noexcept;
 // Reads the system's device list into known; true when it holds a HID device that known
 // did not (or, for a list too long to read, when it grew).
 bool device_list_grew(DeviceList& known) noexcept;

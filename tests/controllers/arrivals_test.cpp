@@ -1,5 +1,6 @@
 // Pads plugged in after the configure, taken in by the poll: over the simulated device
-// list and clock, which exist outside Windows only.
+// list, notifications and clock, which exist outside Windows only. Without a window of
+// notifications (watch_devices) the poll looks at the device list.
 #include "tests/controllers/controllers_support.h"
 #include "tests/support/alloc_counter.h"
 
@@ -107,6 +108,36 @@ TEST_F(ArrivalsTest, SamePortOtherPortAndNeverTwice) {
     EXPECT_EQ(devices_held(), 2);
     EXPECT_EQ(set.slots[0].model, 0x56781234u);
     EXPECT_TRUE(snapshot.fresh[0] && snapshot.fresh[1]);
+}
+
+// Told by the system's notifications: a look 300 ms and again 2 s after the last one, none
+// without one, one after more than 2 s without a poll, and never the device list.
+TEST_F(ArrivalsTest, TheNotificationsSayWhenToLook) {
+    sim_add_gamepad("A");
+    ASSERT_TRUE(watch_devices(set));
+    ASSERT_TRUE(open());
+    const auto looks_within = [&](int ms) {
+        const int looks = sim_calls("EnumDevices");
+        for (int t = 0; t < ms; t += 10) sim_advance_clock(10), poll();
+        return sim_calls("EnumDevices") - looks;
+    };
+    EXPECT_EQ(looks_within(5000), 0);
+    sim_set_button(sim_add_gamepad("B"), 0, true);  // told at the next poll
+    alloc_counter::Scope scope;
+    EXPECT_EQ(looks_within(290), 0);
+    EXPECT_EQ(looks_within(20), 1);
+    EXPECT_TRUE(set.slots[1].device != nullptr && set.slots[1].ready);
+    EXPECT_EQ(looks_within(1690), 0);
+    EXPECT_EQ(looks_within(20), 1) << "2 s after";
+    EXPECT_EQ(looks_within(5000), 0);
+    sim_advance_clock(2001);
+    EXPECT_EQ(looks_within(10), 1) << "a host that stopped polling may have lost a notification";
+    EXPECT_EQ(scope.allocations(), 0);
+    EXPECT_TRUE(snapshot.fresh[1]);
+    EXPECT_EQ(snapshot.state[1].rgbButtons[0], 0x80);
+    EXPECT_EQ(sim_device_list_reads(), 0);
+    EXPECT_EQ(sim_windows().foreign_peeks, 0);
+    stop_watching_devices(set);
 }
 
 }  // namespace
