@@ -4,7 +4,8 @@
 //   sim_script.cpp        top: the scripting API of sim_platform.h
 //   sim_direct_input.cpp  the objects: DirectInput8Create, IDirectInput8W,
 //   sim_device.cpp          IDirectInputJoyConfig8, IDirectInputDevice8W, and their pools
-//   sim_objects.cpp         and reference counts (sim_objects.h)
+//   sim_objects.cpp         and reference counts (sim_objects.h); sim_windows.cpp, the
+//                           windows and device notifications
 //   sim_calls.cpp         the calls: admission, injection rules, the result of each call
 //   sim_record.cpp        bottom: the platform record, its controllers, the log and the
 //   sim_data.cpp            record of calls, usage_error; the identifiers and c_dfDIJoystick2
