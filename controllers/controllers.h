@@ -35,15 +35,15 @@ struct DeviceList {
 
 // The system's notifications of devices that come and go (controllers/notices.cpp): a
 // message-only window of the plug-in's own, registered for the HID interface class, whose
-// procedure only notes when a notification came. While the window stands the poll looks
+// procedure only notes when a device arrived. While the window stands the poll looks
 // for pads when told, never at the device list.
 struct DeviceNotices {
     HINSTANCE module = nullptr;          // the window class's owner: the plug-in library, or null for a program
     HWND window = nullptr;               // null: none, the poll looks at the device list
     HDEVNOTIFY registration = nullptr;   // the window's registration for the HID interface class
     bool class_registered = false;       // the window class stands: unregistered after the window
-    uint8_t looks_due = 0;               // LOOK_SOON and LOOK_LATE after the last notification, LOOK_NOW
-    DWORD last_notice = 0;               // GetTickCount when the last notification came
+    uint8_t looks_due = 0;               // LOOK_SOON and LOOK_LATE after the last arrival, LOOK_NOW
+    DWORD last_notice = 0;               // GetTickCount when the last arrival was told of
     DWORD last_poll = 0;                 // GetTickCount of the previous poll, or of the configure
 };
 
@@ -113,8 +113,8 @@ bool watch_devices(ControllerSet& set) noexcept;
 void stop_watching_devices(ControllerSet& set) noexcept;
 // A poll's part while the window stands: notes the poll's time and, while a pad is wanted,
 // takes the messages sent to the window (its own alone) and answers whether a look is due:
-// 300 ms and again 2 s after the last notification, and once after more than 2 s without a
-// poll. A look that falls due while no pad is wanted waits for the next poll that wants one.
+// 300 ms and again 2 s after the last arrival told of, and once after more than 2 s without
+// a poll. A look that falls due while no pad is wanted waits for the next poll that wants one.
 bool told_to_look(DeviceNotices& notices, bool wanted) noexcept;
 // Reads the system's device list into known; true when it holds a HID device that known
 // did not (or, for a list too long to read, when it grew).

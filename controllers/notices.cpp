@@ -1,5 +1,4 @@
-// The system's notifications of devices that come and go, instead of its list of input
-// devices: Wine refreshes that list at most every 2 s, closing and reopening every HID,
+// The system's notifications of devices that come, instead of its list of input devices: Wine refreshes that list at most every 2 s, closing and reopening every HID,
 // keyboard and mouse device on the caller's thread (a tenth of a second on the host's
 // poll), while a notification costs nothing until a device comes or goes. The window's
 // procedure runs inside the host's own message dispatch or the poll's: it only notes the
@@ -38,10 +37,13 @@ struct WideName {
 };
 constexpr WideName CLASS_NAME("joybits device notices");
 
+// A device that went makes no look due: its pad's Acquire says so, and a look then would
+// only cost the host's poll an enumeration (a tenth of a second to more than one under
+// Wine, with the device still going away).
 LRESULT CALLBACK on_window_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
     if (message != WM_DEVICECHANGE) return DefWindowProcW(window, message, wparam, lparam);
     auto* notices = reinterpret_cast<DeviceNotices*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (notices != nullptr) {
+    if (notices != nullptr && wparam == DBT_DEVICEARRIVAL) {
         notices->last_notice = GetTickCount();
         notices->looks_due |= LOOK_SOON | LOOK_LATE;
     }

@@ -110,8 +110,9 @@ TEST_F(ArrivalsTest, SamePortOtherPortAndNeverTwice) {
     EXPECT_TRUE(snapshot.fresh[0] && snapshot.fresh[1]);
 }
 
-// Told by the system's notifications: a look 300 ms and again 2 s after the last one, none
-// without one, one after more than 2 s without a poll, and never the device list.
+// Told by the system's notifications: a look 300 ms and again 2 s after the last arrival,
+// none without one or for a pad that went, one after more than 2 s without a poll, and
+// never the device list.
 TEST_F(ArrivalsTest, TheNotificationsSayWhenToLook) {
     sim_add_gamepad("A");
     ASSERT_TRUE(watch_devices(set));
@@ -132,6 +133,8 @@ TEST_F(ArrivalsTest, TheNotificationsSayWhenToLook) {
     EXPECT_EQ(looks_within(5000), 0);
     sim_advance_clock(2001);
     EXPECT_EQ(looks_within(10), 1) << "a host that stopped polling may have lost a notification";
+    sim_set_attached(0, false);
+    EXPECT_EQ(looks_within(3000), 0) << "a pad that went needs no look: its Acquire says so";
     EXPECT_EQ(scope.allocations(), 0);
     EXPECT_TRUE(snapshot.fresh[1]);
     EXPECT_EQ(snapshot.state[1].rgbButtons[0], 0x80);
