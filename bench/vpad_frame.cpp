@@ -18,8 +18,9 @@
 // TAKE_IN_MS; the slowest of those polls (the one that took the pad in) and when it came:
 //   pads=N configure_ms=C take_in_poll_ms=T at_s=S
 // With VPAD_FRAME_STEADY set in the environment it measures instead what a host sees while
-// no pad comes or goes: 600 polls at 60 Hz (after a second of them), pumping the host's
-// messages between them, with the default mapping and one pad (j2 is read and free), then
+// no pad comes or goes: 600 polls at 60 Hz (after 3 s of them, past the look 2 s after the
+// pads' plug), pumping the host's messages between them, with the default mapping and one
+// pad (j2 is read and free), then
 // with three pads and 160 mixed tokens over four slots (j4 is read and free):
 //   steady pads=N polls=600 slowest_ms=S over_1ms=K
 // Exit status 0 when every pad count ran, with no allocation; 1 otherwise.
@@ -281,7 +282,7 @@ int run_steady(const Bench& bench, int pads, const std::string& mapping) {
     bench.device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping.c_str()));
     double slowest = 0;
     int over_1ms = 0;
-    polls_at_60_hz(bench.device, 60, bench.tick, slowest, over_1ms);
+    polls_at_60_hz(bench.device, 180, bench.tick, slowest, over_1ms);
     polls_at_60_hz(bench.device, 600, bench.tick, slowest, over_1ms);
     std::printf("steady pads=%d polls=600 slowest_ms=%.3f over_1ms=%d\n", pads, slowest, over_1ms);
     std::fflush(stdout);

@@ -45,6 +45,7 @@ struct DeviceNotices {
     uint8_t looks_due = 0;               // LOOK_SOON and LOOK_LATE after the last arrival, LOOK_NOW
     DWORD last_notice = 0;               // GetTickCount when the last arrival was told of
     DWORD last_poll = 0;                 // GetTickCount of the previous poll, or of the configure
+    DWORD last_take = 0;                 // GetTickCount when the poll last took the window's messages
 };
 
 // What on_object_enumerated works on during one EnumObjects call of a slot's set-up.
@@ -112,7 +113,8 @@ bool watch_devices(ControllerSet& set) noexcept;
 // order; the state of no window.
 void stop_watching_devices(ControllerSet& set) noexcept;
 // A poll's part while the window stands: notes the poll's time and, while a pad is wanted,
-// takes the messages sent to the window (its own alone) and answers whether a look is due:
+// takes the messages sent to the window (its own alone; at most every 250 ms, where the
+// host's own pump has not delivered them) and answers whether a look is due:
 // 300 ms and again 2 s after the last arrival told of, and once after more than 2 s without
 // a poll. A look that falls due while no pad is wanted waits for the next poll that wants one.
 bool told_to_look(DeviceNotices& notices, bool wanted) noexcept;

@@ -16,6 +16,10 @@ constexpr DWORD SOON_MS = 300;
 constexpr DWORD LATE_MS = 2000;
 // A host that stopped taking its messages for longer may have lost a notification.
 constexpr DWORD PAUSE_MS = 2000;
+// The window's messages are taken no more often than this: under Wine every PeekMessageW is
+// a call into its server, which on a busy machine can cost the poll milliseconds. A host
+// that pumps its messages has the notifications delivered by its own pump anyway.
+constexpr DWORD TAKE_INTERVAL_MS = 250;
 // Messages taken by one poll at most: a flood of them must not hold the host's poll.
 constexpr int MAX_MESSAGES = 16;
 
@@ -104,9 +108,12 @@ bool told_to_look(DeviceNotices& notices, bool wanted) noexcept {
     if (now - notices.last_poll > PAUSE_MS) notices.looks_due |= LOOK_NOW;
     notices.last_poll = now;
     if (!wanted) return false;
-    MSG message;
-    for (int i = 0; i < MAX_MESSAGES && PeekMessageW(&message, notices.window, 0, 0, PM_REMOVE); ++i) {
-        DispatchMessageW(&message);
+    if (now - notices.last_take >= TAKE_INTERVAL_MS) {
+        notices.last_take = now;
+        MSG message;
+        for (int i = 0; i < MAX_MESSAGES && PeekMessageW(&message, notices.window, 0, 0, PM_REMOVE); ++i) {
+            DispatchMessageW(&message);
+        }
     }
     // Read again: a notification taken just now was dated after the first reading.
     const DWORD since = GetTickCount() - notices.last_notice;
