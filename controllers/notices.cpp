@@ -1,8 +1,9 @@
-// The system's notifications of devices that come, instead of its list of input devices: Wine refreshes that list at most every 2 s, closing and reopening every HID,
-// keyboard and mouse device on the caller's thread (a tenth of a second on the host's
-// poll), while a notification costs nothing until a device comes or goes. The window's
-// procedure runs inside the host's own message dispatch or the poll's: it only notes the
-// time, and the poll enumerates when a look falls due.
+// The system's notifications of devices that come, instead of its list of input devices:
+// Wine refreshes that list at most every 2 s, closing and reopening every HID, keyboard and
+// mouse device on the caller's thread (a tenth of a second on the host's poll), while a
+// notification costs nothing until a device comes. The window's procedure runs inside the
+// host's own message dispatch or the poll's: it only notes the time, and the poll
+// enumerates when a look falls due.
 #include "controllers/controllers.h"
 
 #include <cstddef>
