@@ -153,6 +153,7 @@ bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text) {
     }
     set.setup.axis_fragments.release();
     help.move_to(text);
+    note_enumerated(set.notices);
     return true;
 }
 

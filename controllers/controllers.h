@@ -106,8 +106,8 @@ bool set_up_device(ControllerSet& set, int32_t index, bool list_axes);
 // arrival_slot, set up as the configure sets up a pad. Allocates nothing.
 void take_in_arrivals(ControllerSet& set) noexcept;
 // Makes the window of device notifications and registers it, unless both stand; a step
-// that fails undoes the others, and the poll then looks at the device list. Notes the time
-// as a poll's. True when the window stands.
+// that fails undoes the others, and the poll then looks at the device list. True when the
+// window stands.
 bool watch_devices(ControllerSet& set) noexcept;
 // Unregisters the notifications, destroys the window and unregisters its class, in that
 // order; the state of no window.
@@ -118,6 +118,9 @@ void stop_watching_devices(ControllerSet& set) noexcept;
 // 300 ms and again 2 s after the last arrival told of, and once after more than 2 s without
 // a poll. A look that falls due while no pad is wanted waits for the next poll that wants one.
 bool told_to_look(DeviceNotices& notices, bool wanted) noexcept;
+// The configure enumerated every pad: a pause without polls is counted from its end (a
+// configure with eight pads takes seconds under Wine), and a look a pause made due is done.
+void note_enumerated(DeviceNotices& notices) noexcept;
 // Reads the system's device list into known; true when it holds a HID device that known
 // did not (or, for a list too long to read, when it grew).
 bool device_list_grew(DeviceList& known) noexcept;

@@ -83,7 +83,6 @@ bool register_for_hid(DeviceNotices& notices) {
 
 bool watch_devices(ControllerSet& set) noexcept {
     DeviceNotices& notices = set.notices;
-    notices.last_poll = GetTickCount();
     if (notices.window != nullptr) return true;
     if (!register_class(notices)) return false;
     notices.window = CreateWindowExW(0, CLASS_NAME.text, CLASS_NAME.text, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
@@ -102,6 +101,11 @@ void stop_watching_devices(ControllerSet& set) noexcept {
     if (notices.window != nullptr) DestroyWindow(notices.window);
     if (notices.class_registered) UnregisterClassW(CLASS_NAME.text, notices.module);
     notices = DeviceNotices{.module = notices.module};
+}
+
+void note_enumerated(DeviceNotices& notices) noexcept {
+    notices.last_poll = GetTickCount();
+    notices.looks_due &= static_cast<uint8_t>(~LOOK_NOW);
 }
 
 bool told_to_look(DeviceNotices& notices, bool wanted) noexcept {
