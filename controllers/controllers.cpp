@@ -55,13 +55,6 @@ bool set_up_slot(ControllerSet& set, int32_t index, TextBuffer& help) {
     return true;
 }
 
-// The empty slot a pad of this model takes (slot_for_model); -1 when none is left.
-int32_t free_slot_for(const ControllerSet& set, uint32_t model) {
-    bool held[SLOT_COUNT];
-    for (int32_t i = 0; i < SLOT_COUNT; ++i) held[i] = set.slots[i].device != nullptr;
-    return slot_for_model(set.pins, held, model);
-}
-
 // Every slot holds a pad: the enumeration can stop.
 bool full(const ControllerSet& set) {
     for (const ControllerSlot& slot : set.slots) {
@@ -102,6 +95,12 @@ Capture capture_slot(ControllerSlot& slot, DIJOYSTATE2& state) noexcept {
 }
 
 }  // namespace
+
+int32_t free_slot_for(const ControllerSet& set, uint32_t model) noexcept {
+    bool held[SLOT_COUNT];
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) held[i] = set.slots[i].device != nullptr;
+    return slot_for_model(set.pins, held, model);
+}
 
 bool set_up_device(ControllerSet& set, int32_t index, bool list_axes) {
     IDirectInputDevice8W* device = set.slots[index].device;

@@ -7,6 +7,10 @@
 #include "controllers/state_snapshot.h"
 #include "text/text_buffer.h"
 
+// A device's path as DIPROP_GUIDANDPATH gives it, NUL-terminated; empty when unknown. It
+// names one device whatever instance GUID the enumeration gives it.
+using DevicePath = WCHAR[MAX_PATH];
+
 struct ControllerSlot {
     IDirectInputDevice8W* device = nullptr;  // one reference, owned by the slot
     bool ready = false;                      // set-up completed when the pad was taken in
@@ -21,7 +25,7 @@ struct ControllerSlot {
     // the enumeration's guidProduct.Data1 holds them; 0 when unknown.
     uint32_t model = 0;
     GUID instance{};         // the enumeration's guidInstance
-    uint64_t path = 0;       // digest of the device path, 0 until read (see arrivals.cpp)
+    DevicePath path{};       // empty until read (see arrivals.cpp)
 };
 
 // The HID devices of the system's list of input devices when a poll last looked at it.
@@ -124,9 +128,12 @@ void note_enumerated(DeviceNotices& notices) noexcept;
 // Reads the system's device list into known; true when it holds a HID device that known
 // did not (or, for a list too long to read, when it grew).
 bool device_list_grew(DeviceList& known) noexcept;
+// The empty slot a pad of that model takes, at the configure and after it: the one
+// slot_for_model gives it (pinned to its model, else the first not pinned: a slot pinned to
+// another model stays kept for that model); -1 when none is left.
+int32_t free_slot_for(const ControllerSet& set, uint32_t model) noexcept;
 // The slot a new pad of that model goes to: the first slot whose pad of the same model is
-// gone, else the empty slot slot_for_model gives it (pinned to its model, else not pinned);
-// -1 when there is none.
+// gone, else free_slot_for; -1 when there is none.
 int32_t arrival_slot(const ControllerSet& set, uint32_t model) noexcept;
 // The model a pad's enumeration gives (guidProduct.Data1: MAKELONG(vendor, product)).
 inline uint32_t model_of(const DIDEVICEINSTANCEW& instance) { return instance.guidProduct.Data1; }
