@@ -81,7 +81,8 @@ void take_into(ControllerSet& set, int32_t index, const Arrival& pad) noexcept {
     slot.model = pad.model;
     slot.instance = pad.instance;
     std::memcpy(slot.path, pad.path, sizeof slot.path);
-    slot.ready = set_up_device(set, index, false);  // lists no axes: cannot throw
+    // Lists no axes: cannot throw.
+    slot.state = set_up_device(set, index, false) ? SlotState::ready : SlotState::unready;
 }
 
 // Marks the pads still held as listed, and keeps each new one, with its device, for later.
@@ -92,7 +93,7 @@ BOOL CALLBACK on_device_arrived(const DIDEVICEINSTANCEW* instance, LPVOID contex
     ControllerSet& set = *arrivals.set;
     if (instance == nullptr) return DIENUM_CONTINUE;
     const int32_t held = slot_with_instance(set, instance->guidInstance);
-    if (held >= 0 && !set.slots[held].gone) {
+    if (held >= 0 && set.slots[held].state != SlotState::gone) {
         arrivals.listed |= 1u << held;
         return DIENUM_CONTINUE;
     }
@@ -105,7 +106,7 @@ BOOL CALLBACK on_device_arrived(const DIDEVICEINSTANCEW* instance, LPVOID contex
     const int32_t same = slot_with_path(set, pad.path);
     if (same >= 0) {
         arrivals.listed |= 1u << same;
-        if (set.slots[same].gone) {
+        if (set.slots[same].state == SlotState::gone) {
             take_into(set, same, pad);
         } else {
             set.slots[same].instance = pad.instance;  // found by it next time, without a device
@@ -125,7 +126,8 @@ BOOL CALLBACK on_device_arrived(const DIDEVICEINSTANCEW* instance, LPVOID contex
 bool wants_a_pad(const ControllerSet& set) {
     for (int32_t i = 0; i < SLOT_COUNT; ++i) {
         const ControllerSlot& slot = set.slots[i];
-        if ((set.read_slots & (1u << i)) != 0 && (slot.device == nullptr || slot.gone || slot.unreadable)) return true;
+        const bool readable = slot.device != nullptr && slot.state != SlotState::gone && slot.state != SlotState::unreadable;
+        if ((set.read_slots & (1u << i)) != 0 && !readable) return true;
     }
     return false;
 }
@@ -138,7 +140,9 @@ void enumerate_arrivals(ControllerSet& set) noexcept {
     const HRESULT hr = set.direct_input->EnumDevices(DI8DEVCLASS_GAMECTRL, on_device_arrived, &arrivals,
                                                      DIEDFL_ATTACHEDONLY);
     for (int32_t i = 0; SUCCEEDED(hr) && i < SLOT_COUNT; ++i) {
-        if (set.slots[i].device != nullptr && (arrivals.listed & (1u << i)) == 0) set.slots[i].gone = true;
+        // A slot whose set-up failed is never read: it stays so until the next configure.
+        ControllerSlot& slot = set.slots[i];
+        if (slot.device != nullptr && set_up(slot.state) && (arrivals.listed & (1u << i)) == 0) slot.state = SlotState::gone;
     }
     for (int32_t n = 0; n < arrivals.count; ++n) {
         const int32_t index = arrival_slot(set, arrivals.pads[n].model);
@@ -180,7 +184,7 @@ bool device_list_grew(DeviceList& known) noexcept {
 int32_t arrival_slot(const ControllerSet& set, uint32_t model) noexcept {
     for (int32_t i = 0; model != 0 && i < SLOT_COUNT; ++i) {
         const ControllerSlot& slot = set.slots[i];
-        if (slot.device != nullptr && slot.gone && slot.model == model) return i;
+        if (slot.device != nullptr && slot.state == SlotState::gone && slot.model == model) return i;
     }
     return free_slot_for(set, model);
 }

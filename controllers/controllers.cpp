@@ -85,12 +85,15 @@ Capture capture_slot(ControllerSlot& slot, DIJOYSTATE2& state) noexcept {
     }
     HRESULT hr = slot.device->Acquire();
     for (int tries = 1; hr == DIERR_INPUTLOST && tries < MAX_ACQUIRE_TRIES; ++tries) hr = slot.device->Acquire();
-    slot.unreadable = FAILED(hr) && hr != DIERR_OTHERAPPHASPRIO;
     if (SUCCEEDED(hr)) {
-        slot.gone = false;
+        slot.state = SlotState::ready;
         return Capture::kept;
     }
-    if (hr == static_cast<HRESULT>(DIERR_UNPLUGGED)) slot.gone = true;  // unsigned in some headers
+    if (hr == static_cast<HRESULT>(DIERR_UNPLUGGED)) {  // unsigned in some headers
+        slot.state = SlotState::gone;
+    } else if (slot.state != SlotState::gone) {  // gone until the pad is acquired again
+        slot.state = hr == DIERR_OTHERAPPHASPRIO ? SlotState::ready : SlotState::unreadable;
+    }
     return Capture::at_rest;
 }
 
@@ -148,7 +151,7 @@ bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text) {
     TextBuffer help(HELP_HEAD);
     for (int32_t i = 0; i < SLOT_COUNT; ++i) {
         if (set.slots[i].device == nullptr) continue;
-        set.slots[i].ready = set_up_slot(set, i, help);
+        set.slots[i].state = set_up_slot(set, i, help) ? SlotState::ready : SlotState::unready;
     }
     set.setup.axis_fragments.release();
     help.move_to(text);
@@ -181,7 +184,7 @@ void capture_states(ControllerSet& set, StateSnapshot& snapshot) noexcept {
     const Capture unready = set.direct_input != nullptr ? Capture::at_rest : Capture::kept;
     for (int32_t i = 0; i < SLOT_COUNT; ++i) {
         ControllerSlot& slot = set.slots[i];
-        const Capture got = slot.ready && slot.device != nullptr ? capture_slot(slot, snapshot.state[i]) : unready;
+        const Capture got = slot.device != nullptr && set_up(slot.state) ? capture_slot(slot, snapshot.state[i]) : unready;
         if (got == Capture::at_rest) std::memcpy(&snapshot.state[i], &REST_STATE, READ_PART);
         snapshot.fresh[i] = got != Capture::kept;
     }
@@ -205,6 +208,7 @@ BOOL CALLBACK on_device_enumerated(const DIDEVICEINSTANCEW* instance, LPVOID con
         return DIENUM_STOP;
     }
     set->slots[slot].device = device;
+    set->slots[slot].state = SlotState::unready;  // until its set-up completes
     set->slots[slot].model = model;
     set->slots[slot].instance = instance->guidInstance;
     return full(*set) ? DIENUM_STOP : DIENUM_CONTINUE;

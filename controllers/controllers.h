@@ -11,16 +11,27 @@
 // names one device whatever instance GUID the enumeration gives it.
 using DevicePath = WCHAR[MAX_PATH];
 
+// What a slot's pad is to the poll. It means something only while the slot holds a device:
+// the release lets the devices go and leaves the states as they are.
+enum class SlotState : uint8_t {
+    empty,    // no pad taken in
+    unready,  // held, its set-up failed: never read until the next configure
+    ready,    // set up: read, or acquired, by every poll
+    // Set up, but its last Acquire failed for another reason than the host being in the
+    // background (a platform may answer an unplugged pad so): the poll looks for arrivals,
+    // and the enumeration says whether the pad is gone.
+    unreadable,
+    // Set up, but it could not be acquired because it is unplugged, or the enumeration no
+    // longer lists it: a pad of the same model arriving takes the slot back.
+    gone,
+};
+
+// A pad that has been set up: the poll reads it or acquires it.
+inline bool set_up(SlotState state) { return state != SlotState::empty && state != SlotState::unready; }
+
 struct ControllerSlot {
     IDirectInputDevice8W* device = nullptr;  // one reference, owned by the slot
-    bool ready = false;                      // set-up completed when the pad was taken in
-    // The pad could not be acquired because it is unplugged, or the enumeration no longer
-    // lists it: a pad of the same model arriving takes the slot back.
-    bool gone = false;
-    // Its last Acquire failed for another reason than the host being in the background
-    // (a platform may answer an unplugged pad so): the poll looks for arrivals, and the
-    // enumeration says whether the pad is gone.
-    bool unreadable = false;
+    SlotState state = SlotState::empty;
     // The pad's vendor ID in the low 16 bits and its product ID in the high 16 bits, as
     // the enumeration's guidProduct.Data1 holds them; 0 when unknown.
     uint32_t model = 0;
@@ -78,17 +89,17 @@ struct ControllerSet {
 };
 
 // Creates DirectInput, takes the attached game controllers into the slots and sets each
-// up. Expects every slot empty and not ready. Each pinned slot takes the first pad of its
+// up. Expects every slot empty. Each pinned slot takes the first pad of its
 // model that no other pinned slot took; the other pads fill the slots not pinned in
 // enumeration order; a pad with no slot left for it is not created. On success returns true and sets text to
 // the HelpText; on failure returns false and sets text to the failure message.
 bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text);
 
 // Unacquires and releases each device, slot 0 to 7, then the DirectInput interface.
-// Ready flags are left as they are.
+// The slots' states are left as they are.
 void release_controllers(ControllerSet& set) noexcept;
 
-// Releases everything, then empties the slots, clears their ready flags and pins and drops
+// Releases everything, then empties the slots (state empty), clears their pins and drops
 // the set-up's scratch: the state open_controllers expects.
 void reset_controllers(ControllerSet& set) noexcept;
 

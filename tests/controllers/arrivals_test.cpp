@@ -44,7 +44,7 @@ TEST_F(ArrivalsTest, ANewPadTakesTheFirstFreeSlotOnlyWhenTheDeviceListChanged) {
     EXPECT_EQ(scope.allocations(), 0);
     EXPECT_EQ(sim_calls("EnumDevices"), 2);
     ASSERT_EQ(created_controllers(), (std::vector<int>{0, b}));
-    EXPECT_TRUE(set.slots[1].ready);
+    EXPECT_EQ(set.slots[1].state, SlotState::ready);
     LONG min = 0, max = 0;
     EXPECT_TRUE(sim_axis_range("dev2", SimAxis::y, min, max) && min == -32768 && max == 32767);
     poll();
@@ -88,10 +88,10 @@ TEST_F(ArrivalsTest, SamePortOtherPortAndNeverTwice) {
 
     sim_set_attached(a, false);
     poll_a_second();
-    EXPECT_TRUE(set.slots[0].gone);
+    EXPECT_EQ(set.slots[0].state, SlotState::gone);
     sim_set_attached(a, true);
     poll_a_second();
-    EXPECT_FALSE(set.slots[0].gone);
+    EXPECT_NE(set.slots[0].state, SlotState::gone);
     EXPECT_EQ(created_controllers(), (std::vector<int>{a, b})) << "the old device read again";
     EXPECT_TRUE(snapshot.fresh[0]);
 
@@ -129,7 +129,7 @@ TEST_F(ArrivalsTest, TheNotificationsSayWhenToLook) {
     alloc_counter::Scope scope;
     EXPECT_EQ(looks_within(540), 0);
     EXPECT_EQ(looks_within(20), 1);
-    EXPECT_TRUE(set.slots[1].device != nullptr && set.slots[1].ready);
+    EXPECT_TRUE(set.slots[1].device != nullptr && set.slots[1].state == SlotState::ready);
     EXPECT_EQ(looks_within(1680), 0);
     EXPECT_EQ(looks_within(20), 1) << "2 s after";
     EXPECT_EQ(looks_within(5000), 0);
@@ -159,6 +159,6 @@ TEST_F(ArrivalsTest, APinnedSlotTakesOnlyItsModelWhenPadsArrive) {
     sim_set_product_ids(pinned, 0x054C, 0x05C4);
     poll_a_second();
     EXPECT_EQ(created_controllers(), (std::vector<int>{0, 1, pinned}));
-    EXPECT_TRUE(set.slots[0].device != nullptr && set.slots[0].ready);
+    EXPECT_TRUE(set.slots[0].device != nullptr && set.slots[0].state == SlotState::ready);
     EXPECT_EQ(set.slots[0].model, pad_model(0x054C, 0x05C4));
 }

@@ -214,7 +214,7 @@ TEST_F(EntryPoint, ReleaseKeepsTheTableAndTheWindow) {
     configure("p,a,p");
     device(CMD_RELEASE);
     EXPECT_EQ(tested.window, reinterpret_cast<HWND>(0x5678));
-    EXPECT_TRUE(tested.controllers.slots[0].ready) << "the release leaves the ready flags as they are";
+    EXPECT_EQ(tested.controllers.slots[0].state, SlotState::ready) << "the release leaves the states as they are";
     EXPECT_EQ(device(CMD_POLL), 3);
     EXPECT_EQ(read_bits(4), "1011");
     device(CMD_RELEASE);  // twice in a row: nothing left to let go
