@@ -78,7 +78,9 @@ struct ControllerSet {
     // open_controllers, which gives a pinned slot only a pad of its model.
     uint32_t pins[SLOT_COUNT] = {};
     ObjectSetup setup;            // the scratch of the set-up of one slot's objects
-    HWND window = nullptr;        // the window the last open_controllers set the pads up with
+    // The host's window (command 0), which every pad is set up with: at the configure and
+    // when a poll takes a pad in.
+    HWND window = nullptr;
     DeviceList devices;           // the system's device list when last looked at
     DWORD last_look = 0;          // GetTickCount of that look
     uint8_t polls_unlooked = 0;   // polls since the clock was last read
@@ -91,8 +93,9 @@ struct ControllerSet {
 // Creates DirectInput, takes the attached game controllers into the slots and sets each
 // up. Expects every slot empty. Each pinned slot takes the first pad of its
 // model that no other pinned slot took; the other pads fill the slots not pinned in
-// enumeration order; a pad with no slot left for it is not created. On success returns true and sets text to
-// the HelpText; on failure returns false and sets text to the failure message.
+// enumeration order; a pad with no slot left for it is not created. The pads are set up
+// with window, which becomes set.window. On success returns true and sets text to the
+// HelpText; on failure returns false and sets text to the failure message.
 bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text);
 
 // Unacquires and releases each device, slot 0 to 7, then the DirectInput interface.

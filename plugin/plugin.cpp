@@ -28,7 +28,7 @@ PluginState plugin_state;
     state.controllers.read_slots = slots_read(state.decoded);  // a poll looks for pads for these alone
     // Told of the pads that come from the enumeration on: kept until command 1.
     if (state.controllers.read_slots != 0) watch_devices(state.controllers);
-    if (!open_controllers(state.controllers, state.window, state.result)) {
+    if (!open_controllers(state.controllers, state.controllers.window, state.result)) {
         state.table.count = 0;
         state.decoded.count = 0;
         return state.result.c_str();
@@ -66,7 +66,7 @@ int32_t next_bit(PluginState& state) noexcept {
 intptr_t dispatch(PluginState& state, int32_t command, intptr_t argument) {
     switch (command) {
     case CMD_SET_WINDOW:
-        state.window = reinterpret_cast<HWND>(argument);
+        state.controllers.window = reinterpret_cast<HWND>(argument);
         return 0;
     case CMD_RELEASE:
         release_controllers(state.controllers);

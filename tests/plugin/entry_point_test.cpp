@@ -41,7 +41,7 @@ protected:
         device(CMD_RELEASE);
         sim_reset();
         tested.cursor = 0;
-        tested.window = nullptr;
+        tested.controllers.window = nullptr;
     }
     void TearDown() override {
         alloc_counter::fail_at(0);
@@ -56,7 +56,7 @@ TEST_F(EntryPoint, CommandTableAnswersInAnyState) {
         }
         EXPECT_EQ(device(CMD_ALWAYS_ONE), 1);
         EXPECT_EQ(device(CMD_SET_WINDOW, 0x1234), 0);
-        EXPECT_EQ(tested.window, reinterpret_cast<HWND>(0x1234));
+        EXPECT_EQ(tested.controllers.window, reinterpret_cast<HWND>(0x1234));
         EXPECT_EQ(device(CMD_RELEASE), 0);
         configure("p,a");  // the second round runs with a table
     }
@@ -213,7 +213,7 @@ TEST_F(EntryPoint, ReleaseKeepsTheTableAndTheWindow) {
     sim_add_gamepad("Pad");
     configure("p,a,p");
     device(CMD_RELEASE);
-    EXPECT_EQ(tested.window, reinterpret_cast<HWND>(0x5678));
+    EXPECT_EQ(tested.controllers.window, reinterpret_cast<HWND>(0x5678));
     EXPECT_EQ(tested.controllers.slots[0].state, SlotState::ready) << "the release leaves the states as they are";
     EXPECT_EQ(device(CMD_POLL), 3);
     EXPECT_EQ(read_bits(4), "1011");
