@@ -92,8 +92,10 @@ BOOL CALLBACK on_device_arrived(const DIDEVICEINSTANCEW* instance, LPVOID contex
     Arrivals& arrivals = *static_cast<Arrivals*>(context);
     ControllerSet& set = *arrivals.set;
     if (instance == nullptr) return DIENUM_CONTINUE;
+    // A pad held under this instance GUID is the same device: gone, it is back in its port,
+    // and its own device acquires it again (a new one would read its first state anew).
     const int32_t held = slot_with_instance(set, instance->guidInstance);
-    if (held >= 0 && set.slots[held].state != SlotState::gone) {
+    if (held >= 0) {
         arrivals.listed |= 1u << held;
         return DIENUM_CONTINUE;
     }

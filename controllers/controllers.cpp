@@ -81,6 +81,7 @@ enum class Capture { read, kept, at_rest };
 // yields no state in this poll: the next poll reads.
 Capture capture_slot(ControllerSlot& slot, DIJOYSTATE2& state) noexcept {
     if (SUCCEEDED(slot.device->Poll())) {
+        slot.state = SlotState::ready;  // acquired and polled: there, whatever an enumeration missed
         return SUCCEEDED(slot.device->GetDeviceState(sizeof(DIJOYSTATE2), &state)) ? Capture::read : Capture::kept;
     }
     HRESULT hr = slot.device->Acquire();

@@ -138,6 +138,14 @@ TEST_F(ArrivalsTest, TheNotificationsSayWhenToLook) {
     sim_set_attached(0, false);
     EXPECT_EQ(looks_within(3000), 0) << "a pad that went needs no look: its Acquire says so";
     EXPECT_EQ(scope.allocations(), 0);
+    // B's Acquire answers unplugged for a while: listed again, it is read by its own device.
+    sim_fail_on(1, "Acquire", 1, DIERR_UNPLUGGED, SIM_FOREVER);
+    sim_lose_input(1);
+    sim_add_gamepad("C");
+    EXPECT_EQ(looks_within(600), 1);
+    sim_clear_rules();
+    looks_within(20);
+    EXPECT_EQ(created_controllers(), (std::vector<int>{0, 1, 2}));
     EXPECT_TRUE(snapshot.fresh[1]);
     EXPECT_EQ(snapshot.state[1].rgbButtons[0], 0x80);
     EXPECT_EQ(sim_device_list_reads(), 0);
