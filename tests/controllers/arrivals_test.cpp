@@ -139,7 +139,7 @@ TEST_F(ArrivalsTest, TheNotificationsSayWhenToLook) {
     EXPECT_EQ(looks_within(3000), 0) << "a pad that went needs no look: its Acquire says so";
     EXPECT_EQ(scope.allocations(), 0);
     // B's Acquire answers unplugged for a while: listed again, it is read by its own device.
-    sim_fail_on(1, "Acquire", 1, DIERR_UNPLUGGED, SIM_FOREVER);
+    sim_fail_on(1, "Acquire", 1, static_cast<HRESULT>(DIERR_UNPLUGGED), SIM_FOREVER);
     sim_lose_input(1);
     sim_add_gamepad("C");
     EXPECT_EQ(looks_within(600), 1);
