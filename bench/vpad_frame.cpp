@@ -17,6 +17,12 @@
 // device reopens at the next Acquire with no take-in), and polled every millisecond for
 // TAKE_IN_MS; the slowest of those polls (the one that took the pad in) and when it came:
 //   pads=N configure_ms=C take_in_poll_ms=T at_s=S
+// With VPAD_FRAME_STEADY set in the environment it measures instead what a host sees while
+// no pad comes or goes: 600 polls at 60 Hz (after 3 s of them, past the look 2 s after the
+// pads' plug), pumping the host's messages between them, with the default mapping and one
+// pad (j2 is read and free), then
+// with three pads and 160 mixed tokens over four slots (j4 is read and free):
+//   steady pads=N polls=600 slowest_ms=S over_1ms=K
 // Exit status 0 when every pad count ran, with no allocation; 1 otherwise.
 #include "bench/bench_counters.h"
 #include "bench/bench_mapping.h"
@@ -133,6 +139,25 @@ void measure_take_in(DeviceFunction device, const std::string& ctl, const std::s
     std::fflush(stdout);
 }
 
+// Polls at 60 Hz for count polls, pumping the host's messages between them; the slowest
+// poll in ms and how many took over 1 ms.
+void polls_at_60_hz(DeviceFunction device, int count, double tick, double& slowest, int& over_1ms) {
+    slowest = 0;
+    over_1ms = 0;
+    const auto frame = static_cast<int64_t>(1.0 / 60 / tick);
+    int64_t next = now();
+    for (int i = 0; i < count; ++i) {
+        while (now() < next) Sleep(1);
+        next += frame;
+        const int64_t before = now();
+        device(CMD_POLL, 0);
+        const double took = static_cast<double>(now() - before) * tick * 1e3;
+        slowest = std::max(slowest, took);
+        over_1ms += took > 1.0 ? 1 : 0;
+        vpad::pump();
+    }
+}
+
 // What every pad count's run needs: the plug-in, the pads' tools, the host's window.
 struct Bench {
     DeviceFunction device = nullptr;
@@ -246,6 +271,24 @@ int run_pads(const Bench& bench, int pads) {
     return status;
 }
 
+// The steady polls with pads 1..pads plugged and the mapping configured; 0 when they ran.
+int run_steady(const Bench& bench, int pads, const std::string& mapping) {
+    std::string plug = "\"" + bench.ctl + "\" plug \"" + bench.script + "\"";
+    for (int n = 1; n <= pads; ++n) plug += " " + std::to_string(n);
+    if (vpad::run("\"" + bench.ctl + "\" unplug all", nullptr) != 0 || vpad::run(plug, nullptr) != 0) {
+        return fail("cannot plug the pads");
+    }
+    bench.device(CMD_SET_WINDOW, reinterpret_cast<intptr_t>(bench.window));
+    bench.device(CMD_CONFIGURE, reinterpret_cast<intptr_t>(mapping.c_str()));
+    double slowest = 0;
+    int over_1ms = 0;
+    polls_at_60_hz(bench.device, 180, bench.tick, slowest, over_1ms);
+    polls_at_60_hz(bench.device, 600, bench.tick, slowest, over_1ms);
+    std::printf("steady pads=%d polls=600 slowest_ms=%.3f over_1ms=%d\n", pads, slowest, over_1ms);
+    std::fflush(stdout);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -270,6 +313,11 @@ int main(int argc, char** argv) {
     bench.tick = seconds_per_tick();
 
     int status = 0;
+    if (std::getenv("VPAD_FRAME_STEADY") != nullptr) {
+        status |= run_steady(bench, 1, "");
+        status |= run_steady(bench, 3, mixed_mapping(FRAME_ENTRIES, 4));
+        pad_counts.clear();
+    }
     for (int pads : pad_counts) status |= run_pads(bench, pads);
     bench.device(CMD_RELEASE, 0);
     vpad::run("\"" + bench.ctl + "\" unplug all", nullptr);

@@ -1,10 +1,13 @@
-// Pads plugged in while the host runs, taken in by a poll without a configure. The poll
-// looks at the system's list of input devices, which is cheap, no more than a few times a
-// second and only while a slot the mapping reads has no pad it can read; it enumerates
-// the game controllers, which takes milliseconds and far longer with some devices, only
-// when a device came into that list (one that only went needs none: its Acquire says so).
+// Pads plugged in while the host runs, taken in by a poll without a configure, only while
+// a slot the mapping reads has no pad it can read. The poll enumerates the game
+// controllers, which takes milliseconds and far longer with some devices, only when told:
+// by the system's notifications (notices.cpp), or, where their window could not be made,
+// when a device came into the system's list of input devices, looked at no more than a
+// few times a second (a device that only went needs no look: its Acquire says so).
 #include "controllers/controllers.h"
 #include "controllers/guid.h"
+
+#include <cstring>
 
 namespace {
 
@@ -13,25 +16,25 @@ namespace {
 constexpr DWORD LOOK_INTERVAL_MS = 250;
 constexpr uint8_t POLLS_PER_CLOCK_READ = 8;
 
-constexpr uint64_t DIGEST_START = 0xcbf29ce484222325u;  // FNV-1a
-constexpr uint64_t DIGEST_PRIME = 0x100000001b3u;
-
-uint64_t digest_of(uint64_t digest, uint64_t value) {
-    for (int byte = 0; byte < 8; ++byte, value >>= 8) digest = (digest ^ (value & 0xFF)) * DIGEST_PRIME;
-    return digest;
-}
-
-// Digest of a device's path (DIPROP_GUIDANDPATH), which stays the same for one device
-// whatever instance GUID it is enumerated under; 0 when the platform does not tell it.
-uint64_t device_path(IDirectInputDevice8W* device) noexcept {
+// The device's path (DIPROP_GUIDANDPATH), which stays the same for one device whatever
+// instance GUID it is enumerated under; empty when the platform does not tell it.
+void read_device_path(IDirectInputDevice8W* device, DevicePath& path) noexcept {
     DIPROPGUIDANDPATH property{};
     property.diph.dwSize = sizeof(DIPROPGUIDANDPATH);
     property.diph.dwHeaderSize = sizeof(DIPROPHEADER);
     property.diph.dwHow = DIPH_DEVICE;
-    if (FAILED(device->GetProperty(DIPROP_GUIDANDPATH, &property.diph)) || property.wszPath[0] == 0) return 0;
-    uint64_t digest = DIGEST_START;
-    for (int i = 0; i < MAX_PATH && property.wszPath[i] != 0; ++i) digest = digest_of(digest, property.wszPath[i]);
-    return digest == 0 ? 1 : digest;
+    path[0] = 0;
+    if (FAILED(device->GetProperty(DIPROP_GUIDANDPATH, &property.diph))) return;
+    for (int i = 0; i < MAX_PATH; ++i) path[i] = property.wszPath[i];
+    path[MAX_PATH - 1] = 0;
+}
+
+bool same_path(const DevicePath& a, const DevicePath& b) {
+    if (a[0] == 0) return false;
+    for (int i = 0; i < MAX_PATH && (a[i] != 0 || b[i] != 0); ++i) {
+        if (a[i] != b[i]) return false;
+    }
+    return true;
 }
 
 // A pad the enumeration found that no slot holds, its device created, not yet placed.
@@ -39,7 +42,7 @@ struct Arrival {
     IDirectInputDevice8W* device;
     uint32_t model;
     GUID instance;
-    uint64_t path;
+    DevicePath path;
 };
 
 // What one enumeration of arrivals carries: the set, the slots whose pad it listed, and
@@ -58,9 +61,9 @@ int32_t slot_with_instance(const ControllerSet& set, const GUID& instance) {
     return -1;
 }
 
-int32_t slot_with_path(const ControllerSet& set, uint64_t path) {
-    for (int32_t i = 0; path != 0 && i < SLOT_COUNT; ++i) {
-        if (set.slots[i].device != nullptr && set.slots[i].path == path) return i;
+int32_t slot_with_path(const ControllerSet& set, const DevicePath& path) {
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) {
+        if (set.slots[i].device != nullptr && same_path(set.slots[i].path, path)) return i;
     }
     return -1;
 }
@@ -77,8 +80,9 @@ void take_into(ControllerSet& set, int32_t index, const Arrival& pad) noexcept {
     slot.device = pad.device;
     slot.model = pad.model;
     slot.instance = pad.instance;
-    slot.path = pad.path;
-    slot.ready = set_up_device(set, index, false);  // lists no axes: cannot throw
+    std::memcpy(slot.path, pad.path, sizeof slot.path);
+    // Lists no axes: cannot throw.
+    slot.state = set_up_device(set, index, false) ? SlotState::ready : SlotState::unready;
 }
 
 // Marks the pads still held as listed, and keeps each new one, with its device, for later.
@@ -88,8 +92,10 @@ BOOL CALLBACK on_device_arrived(const DIDEVICEINSTANCEW* instance, LPVOID contex
     Arrivals& arrivals = *static_cast<Arrivals*>(context);
     ControllerSet& set = *arrivals.set;
     if (instance == nullptr) return DIENUM_CONTINUE;
+    // A pad held under this instance GUID is the same device: gone, it is back in its port,
+    // and its own device acquires it again (a new one would read its first state anew).
     const int32_t held = slot_with_instance(set, instance->guidInstance);
-    if (held >= 0 && !set.slots[held].gone) {
+    if (held >= 0) {
         arrivals.listed |= 1u << held;
         return DIENUM_CONTINUE;
     }
@@ -97,11 +103,12 @@ BOOL CALLBACK on_device_arrived(const DIDEVICEINSTANCEW* instance, LPVOID contex
     if (FAILED(set.direct_input->CreateDevice(instance->guidInstance, &device, nullptr)) || device == nullptr) {
         return DIENUM_CONTINUE;
     }
-    const Arrival pad{device, model_of(*instance), instance->guidInstance, device_path(device)};
+    Arrival pad{device, model_of(*instance), instance->guidInstance, {}};
+    read_device_path(device, pad.path);
     const int32_t same = slot_with_path(set, pad.path);
     if (same >= 0) {
         arrivals.listed |= 1u << same;
-        if (set.slots[same].gone) {
+        if (set.slots[same].state == SlotState::gone) {
             take_into(set, same, pad);
         } else {
             set.slots[same].instance = pad.instance;  // found by it next time, without a device
@@ -121,20 +128,23 @@ BOOL CALLBACK on_device_arrived(const DIDEVICEINSTANCEW* instance, LPVOID contex
 bool wants_a_pad(const ControllerSet& set) {
     for (int32_t i = 0; i < SLOT_COUNT; ++i) {
         const ControllerSlot& slot = set.slots[i];
-        if ((set.read_slots & (1u << i)) != 0 && (slot.device == nullptr || slot.gone || slot.unreadable)) return true;
+        const bool readable = slot.device != nullptr && slot.state != SlotState::gone && slot.state != SlotState::unreadable;
+        if ((set.read_slots & (1u << i)) != 0 && !readable) return true;
     }
     return false;
 }
 
 void enumerate_arrivals(ControllerSet& set) noexcept {
     for (ControllerSlot& slot : set.slots) {
-        if (slot.device != nullptr && slot.path == 0) slot.path = device_path(slot.device);
+        if (slot.device != nullptr && slot.path[0] == 0) read_device_path(slot.device, slot.path);
     }
     Arrivals arrivals{&set, 0, 0, {}};
     const HRESULT hr = set.direct_input->EnumDevices(DI8DEVCLASS_GAMECTRL, on_device_arrived, &arrivals,
                                                      DIEDFL_ATTACHEDONLY);
     for (int32_t i = 0; SUCCEEDED(hr) && i < SLOT_COUNT; ++i) {
-        if (set.slots[i].device != nullptr && (arrivals.listed & (1u << i)) == 0) set.slots[i].gone = true;
+        // A slot whose set-up failed is never read: it stays so until the next configure.
+        ControllerSlot& slot = set.slots[i];
+        if (slot.device != nullptr && set_up(slot.state) && (arrivals.listed & (1u << i)) == 0) slot.state = SlotState::gone;
     }
     for (int32_t n = 0; n < arrivals.count; ++n) {
         const int32_t index = arrival_slot(set, arrivals.pads[n].model);
@@ -176,16 +186,16 @@ bool device_list_grew(DeviceList& known) noexcept {
 int32_t arrival_slot(const ControllerSet& set, uint32_t model) noexcept {
     for (int32_t i = 0; model != 0 && i < SLOT_COUNT; ++i) {
         const ControllerSlot& slot = set.slots[i];
-        if (slot.device != nullptr && slot.gone && slot.model == model) return i;
+        if (slot.device != nullptr && slot.state == SlotState::gone && slot.model == model) return i;
     }
-    // Else an empty slot as the configure gives one: a slot pinned to another model stays
-    // kept for that model.
-    bool held[SLOT_COUNT];
-    for (int32_t i = 0; i < SLOT_COUNT; ++i) held[i] = set.slots[i].device != nullptr;
-    return slot_for_model(set.pins, held, model);
+    return free_slot_for(set, model);
 }
 
 void take_in_arrivals(ControllerSet& set) noexcept {
+    if (set.notices.window != nullptr) {
+        if (told_to_look(set.notices, set.direct_input != nullptr && wants_a_pad(set))) enumerate_arrivals(set);
+        return;
+    }
     if (++set.polls_unlooked < POLLS_PER_CLOCK_READ || set.direct_input == nullptr || !wants_a_pad(set)) return;
     set.polls_unlooked = 0;
     const DWORD now = GetTickCount();

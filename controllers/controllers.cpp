@@ -55,13 +55,6 @@ bool set_up_slot(ControllerSet& set, int32_t index, TextBuffer& help) {
     return true;
 }
 
-// The empty slot a pad of this model takes (slot_for_model); -1 when none is left.
-int32_t free_slot_for(const ControllerSet& set, uint32_t model) {
-    bool held[SLOT_COUNT];
-    for (int32_t i = 0; i < SLOT_COUNT; ++i) held[i] = set.slots[i].device != nullptr;
-    return slot_for_model(set.pins, held, model);
-}
-
 // Every slot holds a pad: the enumeration can stop.
 bool full(const ControllerSet& set) {
     for (const ControllerSlot& slot : set.slots) {
@@ -88,20 +81,30 @@ enum class Capture { read, kept, at_rest };
 // yields no state in this poll: the next poll reads.
 Capture capture_slot(ControllerSlot& slot, DIJOYSTATE2& state) noexcept {
     if (SUCCEEDED(slot.device->Poll())) {
+        slot.state = SlotState::ready;  // acquired and polled: there, whatever an enumeration missed
         return SUCCEEDED(slot.device->GetDeviceState(sizeof(DIJOYSTATE2), &state)) ? Capture::read : Capture::kept;
     }
     HRESULT hr = slot.device->Acquire();
     for (int tries = 1; hr == DIERR_INPUTLOST && tries < MAX_ACQUIRE_TRIES; ++tries) hr = slot.device->Acquire();
-    slot.unreadable = FAILED(hr) && hr != DIERR_OTHERAPPHASPRIO;
     if (SUCCEEDED(hr)) {
-        slot.gone = false;
+        slot.state = SlotState::ready;
         return Capture::kept;
     }
-    if (hr == static_cast<HRESULT>(DIERR_UNPLUGGED)) slot.gone = true;  // unsigned in some headers
+    if (hr == static_cast<HRESULT>(DIERR_UNPLUGGED)) {  // unsigned in some headers
+        slot.state = SlotState::gone;
+    } else if (slot.state != SlotState::gone) {  // gone until the pad is acquired again
+        slot.state = hr == DIERR_OTHERAPPHASPRIO ? SlotState::ready : SlotState::unreadable;
+    }
     return Capture::at_rest;
 }
 
 }  // namespace
+
+int32_t free_slot_for(const ControllerSet& set, uint32_t model) noexcept {
+    bool held[SLOT_COUNT];
+    for (int32_t i = 0; i < SLOT_COUNT; ++i) held[i] = set.slots[i].device != nullptr;
+    return slot_for_model(set.pins, held, model);
+}
 
 bool set_up_device(ControllerSet& set, int32_t index, bool list_axes) {
     IDirectInputDevice8W* device = set.slots[index].device;
@@ -133,10 +136,13 @@ bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text) {
     static_cast<IDirectInputJoyConfig8*>(joy_config)->Release();
 
     // Looked at before the enumeration: a pad plugged in between is taken in by a poll.
-    set.devices = DeviceList{};
-    device_list_grew(set.devices);
-    set.last_look = GetTickCount();
-    set.polls_unlooked = 0;
+    // Never while the window of notifications stands, which tells of such a pad.
+    if (set.notices.window == nullptr) {
+        set.devices = DeviceList{};
+        device_list_grew(set.devices);
+        set.last_look = GetTickCount();
+        set.polls_unlooked = 0;
+    }
     if (FAILED(set.direct_input->EnumDevices(DI8DEVCLASS_GAMECTRL, on_device_enumerated, &set,
                                              DIEDFL_ATTACHEDONLY))) {
         text.assign(ENUMERATION_ERROR_MESSAGE);
@@ -146,10 +152,11 @@ bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text) {
     TextBuffer help(HELP_HEAD);
     for (int32_t i = 0; i < SLOT_COUNT; ++i) {
         if (set.slots[i].device == nullptr) continue;
-        set.slots[i].ready = set_up_slot(set, i, help);
+        set.slots[i].state = set_up_slot(set, i, help) ? SlotState::ready : SlotState::unready;
     }
     set.setup.axis_fragments.release();
     help.move_to(text);
+    note_enumerated(set.notices);
     return true;
 }
 
@@ -178,7 +185,7 @@ void capture_states(ControllerSet& set, StateSnapshot& snapshot) noexcept {
     const Capture unready = set.direct_input != nullptr ? Capture::at_rest : Capture::kept;
     for (int32_t i = 0; i < SLOT_COUNT; ++i) {
         ControllerSlot& slot = set.slots[i];
-        const Capture got = slot.ready && slot.device != nullptr ? capture_slot(slot, snapshot.state[i]) : unready;
+        const Capture got = slot.device != nullptr && set_up(slot.state) ? capture_slot(slot, snapshot.state[i]) : unready;
         if (got == Capture::at_rest) std::memcpy(&snapshot.state[i], &REST_STATE, READ_PART);
         snapshot.fresh[i] = got != Capture::kept;
     }
@@ -202,6 +209,7 @@ BOOL CALLBACK on_device_enumerated(const DIDEVICEINSTANCEW* instance, LPVOID con
         return DIENUM_STOP;
     }
     set->slots[slot].device = device;
+    set->slots[slot].state = SlotState::unready;  // until its set-up completes
     set->slots[slot].model = model;
     set->slots[slot].instance = instance->guidInstance;
     return full(*set) ? DIENUM_STOP : DIENUM_CONTINUE;

@@ -7,21 +7,36 @@
 #include "controllers/state_snapshot.h"
 #include "text/text_buffer.h"
 
+// A device's path as DIPROP_GUIDANDPATH gives it, NUL-terminated; empty when unknown. It
+// names one device whatever instance GUID the enumeration gives it.
+using DevicePath = WCHAR[MAX_PATH];
+
+// What a slot's pad is to the poll. It means something only while the slot holds a device:
+// the release lets the devices go and leaves the states as they are.
+enum class SlotState : uint8_t {
+    empty,    // no pad taken in
+    unready,  // held, its set-up failed: never read until the next configure
+    ready,    // set up: read, or acquired, by every poll
+    // Set up, but its last Acquire failed for another reason than the host being in the
+    // background (a platform may answer an unplugged pad so): the poll looks for arrivals,
+    // and the enumeration says whether the pad is gone.
+    unreadable,
+    // Set up, but it could not be acquired because it is unplugged, or the enumeration no
+    // longer lists it: a pad of the same model arriving takes the slot back.
+    gone,
+};
+
+// A pad that has been set up: the poll reads it or acquires it.
+inline bool set_up(SlotState state) { return state != SlotState::empty && state != SlotState::unready; }
+
 struct ControllerSlot {
     IDirectInputDevice8W* device = nullptr;  // one reference, owned by the slot
-    bool ready = false;                      // set-up completed when the pad was taken in
-    // The pad could not be acquired because it is unplugged, or the enumeration no longer
-    // lists it: a pad of the same model arriving takes the slot back.
-    bool gone = false;
-    // Its last Acquire failed for another reason than the host being in the background
-    // (a platform may answer an unplugged pad so): the poll looks for arrivals, and the
-    // enumeration says whether the pad is gone.
-    bool unreadable = false;
+    SlotState state = SlotState::empty;
     // The pad's vendor ID in the low 16 bits and its product ID in the high 16 bits, as
     // the enumeration's guidProduct.Data1 holds them; 0 when unknown.
     uint32_t model = 0;
     GUID instance{};         // the enumeration's guidInstance
-    uint64_t path = 0;       // digest of the device path, 0 until read (see arrivals.cpp)
+    DevicePath path{};       // empty until read (see arrivals.cpp)
 };
 
 // The HID devices of the system's list of input devices when a poll last looked at it.
@@ -31,6 +46,21 @@ struct DeviceList {
     HANDLE hid[DEVICE_LIST_CAPACITY] = {};
     unsigned count = 0;  // of hid
     unsigned total = 0;  // devices of every kind in the list
+};
+
+// The system's notifications of devices that come and go (controllers/notices.cpp): a
+// message-only window of the plug-in's own, registered for the HID interface class, whose
+// procedure only notes when a device arrived. While the window stands the poll looks
+// for pads when told, never at the device list.
+struct DeviceNotices {
+    HINSTANCE module = nullptr;          // the window class's owner: the plug-in library, or null for a program
+    HWND window = nullptr;               // null: none, the poll looks at the device list
+    HDEVNOTIFY registration = nullptr;   // the window's registration for the HID interface class
+    bool class_registered = false;       // the window class stands: unregistered after the window
+    uint8_t looks_due = 0;               // LOOK_SOON and LOOK_LATE after the last arrival, LOOK_NOW
+    DWORD last_notice = 0;               // GetTickCount when the last arrival was told of
+    DWORD last_poll = 0;                 // GetTickCount of the previous poll, or of the configure
+    DWORD last_take = 0;                 // GetTickCount when the poll last took the window's messages
 };
 
 // What on_object_enumerated works on during one EnumObjects call of a slot's set-up.
@@ -48,27 +78,31 @@ struct ControllerSet {
     // open_controllers, which gives a pinned slot only a pad of its model.
     uint32_t pins[SLOT_COUNT] = {};
     ObjectSetup setup;            // the scratch of the set-up of one slot's objects
-    HWND window = nullptr;        // the window the last open_controllers set the pads up with
+    // The host's window (command 0), which every pad is set up with: at the configure and
+    // when a poll takes a pad in.
+    HWND window = nullptr;
     DeviceList devices;           // the system's device list when last looked at
     DWORD last_look = 0;          // GetTickCount of that look
     uint8_t polls_unlooked = 0;   // polls since the clock was last read
+    DeviceNotices notices;        // kept from the first configure that reads a slot to command 1
     // The slots the configured mapping reads (slot i: bit i), set by the configure: a poll
     // looks for arrivals only while one of them holds no pad it can read.
     uint32_t read_slots = (1u << SLOT_COUNT) - 1;
 };
 
 // Creates DirectInput, takes the attached game controllers into the slots and sets each
-// up. Expects every slot empty and not ready. Each pinned slot takes the first pad of its
+// up. Expects every slot empty. Each pinned slot takes the first pad of its
 // model that no other pinned slot took; the other pads fill the slots not pinned in
-// enumeration order; a pad with no slot left for it is not created. On success returns true and sets text to
-// the HelpText; on failure returns false and sets text to the failure message.
+// enumeration order; a pad with no slot left for it is not created. The pads are set up
+// with window, which becomes set.window. On success returns true and sets text to the
+// HelpText; on failure returns false and sets text to the failure message.
 bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text);
 
 // Unacquires and releases each device, slot 0 to 7, then the DirectInput interface.
-// Ready flags are left as they are.
+// The slots' states are left as they are.
 void release_controllers(ControllerSet& set) noexcept;
 
-// Releases everything, then empties the slots, clears their ready flags and pins and drops
+// Releases everything, then empties the slots (state empty), clears their pins and drops
 // the set-up's scratch: the state open_controllers expects.
 void reset_controllers(ControllerSet& set) noexcept;
 
@@ -84,16 +118,36 @@ void capture_states(ControllerSet& set, StateSnapshot& snapshot) noexcept;
 bool set_up_device(ControllerSet& set, int32_t index, bool list_axes);
 
 // Pads plugged in after the configure (controllers/arrivals.cpp). While a slot of
-// read_slots holds no pad or its pad is gone or unreadable, looks at the system's device list a few times a second, and
-// when a device came into it, enumerates and takes every new pad into arrival_slot, set
-// up as the configure sets up a pad. Allocates nothing.
+// read_slots holds no pad or its pad is gone or unreadable, enumerates when the system's
+// notifications say to (told_to_look), or, without their window, when a device came into
+// the system's device list, looked at a few times a second; takes every new pad into
+// arrival_slot, set up as the configure sets up a pad. Allocates nothing.
 void take_in_arrivals(ControllerSet& set) noexcept;
+// Makes the window of device notifications and registers it, unless both stand; a step
+// that fails undoes the others, and the poll then looks at the device list. True when the
+// window stands.
+bool watch_devices(ControllerSet& set) noexcept;
+// Unregisters the notifications, destroys the window and unregisters its class, in that
+// order; the state of no window.
+void stop_watching_devices(ControllerSet& set) noexcept;
+// A poll's part while the window stands: notes the poll's time and, while a pad is wanted,
+// takes the messages sent to the window (its own alone; at most every 250 ms, where the
+// host's own pump has not delivered them) and answers whether a look is due:
+// 300 ms and again 2 s after the last arrival told of, and once after more than 2 s without
+// a poll. A look that falls due while no pad is wanted waits for the next poll that wants one.
+bool told_to_look(DeviceNotices& notices, bool wanted) noexcept;
+// The configure enumerated every pad: a pause without polls is counted from its end (a
+// configure with eight pads takes seconds under Wine), and a look a pause made due is done.
+void note_enumerated(DeviceNotices& notices) noexcept;
 // Reads the system's device list into known; true when it holds a HID device that known
 // did not (or, for a list too long to read, when it grew).
 bool device_list_grew(DeviceList& known) noexcept;
+// The empty slot a pad of that model takes, at the configure and after it: the one
+// slot_for_model gives it (pinned to its model, else the first not pinned: a slot pinned to
+// another model stays kept for that model); -1 when none is left.
+int32_t free_slot_for(const ControllerSet& set, uint32_t model) noexcept;
 // The slot a new pad of that model goes to: the first slot whose pad of the same model is
-// gone, else the empty slot slot_for_model gives it (pinned to its model, else not pinned);
-// -1 when there is none.
+// gone, else free_slot_for; -1 when there is none.
 int32_t arrival_slot(const ControllerSet& set, uint32_t model) noexcept;
 // The model a pad's enumeration gives (guidProduct.Data1: MAKELONG(vendor, product)).
 inline uint32_t model_of(const DIDEVICEINSTANCEW& instance) { return instance.guidProduct.Data1; }

@@ -26,6 +26,8 @@ using LPCWSTR = const WCHAR*;
 #define WINAPI
 
 inline constexpr int MAX_PATH = 260;
+inline constexpr BOOL FALSE = 0;
+inline constexpr BOOL TRUE = 1;
 
 // Result codes: negative means failure, any other value success.
 #define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
@@ -388,3 +390,78 @@ struct RAWINPUTDEVICELIST {
 inline constexpr DWORD RIM_TYPEHID = 2;
 extern "C" UINT WINAPI GetRawInputDeviceList(RAWINPUTDEVICELIST* list, UINT* count, UINT size);
 extern "C" DWORD WINAPI GetTickCount();
+
+// A message-only window and the system's notifications of devices that come and go
+// (user32, kernel32's GetLastError, dbt.h).
+using ATOM = WORD;
+using WPARAM = uintptr_t;
+using LPARAM = intptr_t;
+using LRESULT = intptr_t;
+using LONG_PTR = intptr_t;
+using HDEVNOTIFY = void*;
+using HMENU = struct HMENU__*;
+using HICON = struct HICON__*;
+using HCURSOR = HICON;
+using HBRUSH = struct HBRUSH__*;
+using WNDPROC = LRESULT(CALLBACK*)(HWND, UINT, WPARAM, LPARAM);
+struct WNDCLASSEXW {
+    UINT cbSize;
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCWSTR lpszMenuName;
+    LPCWSTR lpszClassName;
+    HICON hIconSm;
+};
+struct POINT {
+    LONG x;
+    LONG y;
+};
+struct MSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+};
+struct DEV_BROADCAST_HDR {
+    DWORD dbch_size;
+    DWORD dbch_devicetype;
+    DWORD dbch_reserved;
+};
+struct DEV_BROADCAST_DEVICEINTERFACE_W {
+    DWORD dbcc_size;
+    DWORD dbcc_devicetype;
+    DWORD dbcc_reserved;
+    GUID dbcc_classguid;
+    WCHAR dbcc_name[1];
+};
+inline const HWND HWND_MESSAGE = reinterpret_cast<HWND>(static_cast<intptr_t>(-3));
+inline constexpr UINT WM_DEVICECHANGE = 0x0219;
+inline constexpr WPARAM DBT_DEVICEARRIVAL = 0x8000;
+inline constexpr WPARAM DBT_DEVICEREMOVECOMPLETE = 0x8004;
+inline constexpr DWORD DBT_DEVTYP_DEVICEINTERFACE = 5;
+inline constexpr DWORD DEVICE_NOTIFY_WINDOW_HANDLE = 0;
+inline constexpr UINT PM_REMOVE = 1;
+inline constexpr int GWLP_USERDATA = -21;
+inline constexpr DWORD ERROR_CLASS_ALREADY_EXISTS = 1410;
+extern "C" ATOM WINAPI RegisterClassExW(const WNDCLASSEXW* window_class);
+extern "C" BOOL WINAPI UnregisterClassW(LPCWSTR class_name, HINSTANCE instance);
+extern "C" HWND WINAPI CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_name, DWORD style, int x,
+                                       int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                                       LPVOID param);
+extern "C" BOOL WINAPI DestroyWindow(HWND window);
+extern "C" LRESULT WINAPI DefWindowProcW(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+extern "C" LONG_PTR WINAPI SetWindowLongPtrW(HWND window, int index, LONG_PTR value);
+extern "C" LONG_PTR WINAPI GetWindowLongPtrW(HWND window, int index);
+extern "C" HDEVNOTIFY WINAPI RegisterDeviceNotificationW(HANDLE recipient, LPVOID filter, DWORD flags);
+extern "C" BOOL WINAPI UnregisterDeviceNotification(HDEVNOTIFY notification);
+extern "C" BOOL WINAPI PeekMessageW(MSG* message, HWND window, UINT first, UINT last, UINT remove);
+extern "C" LRESULT WINAPI DispatchMessageW(const MSG* message);
+extern "C" DWORD WINAPI GetLastError();

@@ -1,4 +1,5 @@
-// The DirectInput 8 declarations that controllers/ uses. On Windows they come from the
+// The DirectInput 8 declarations that controllers/ uses, and the few of Windows beside them
+// (the device list, the clock, the window of device notifications). On Windows they come from the
 // mingw-w64 headers; elsewhere from our own subset, which sim/ implements.
 #pragma once
 
@@ -9,6 +10,7 @@
 #include <windows.h>
 #include <dinput.h>
 #include <dinputd.h>
+#include <dbt.h>
 #else
 #include "controllers/dinput_subset.h"
 #endif

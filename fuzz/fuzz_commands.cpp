@@ -246,7 +246,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     plugin_dispatch(tested, CMD_RELEASE, 0);
     sim_reset();
     sim_set_logging(false);
-    tested.window = nullptr;
+    tested.controllers.window = nullptr;
     tested.cursor = 0;
     tested.table.count = 0;
     g_controllers = 0;

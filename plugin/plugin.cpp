@@ -24,12 +24,15 @@ PluginState plugin_state;
     // order, and a table whose controllers could not be opened is emptied again.
     CompileResult compiled = compile_mapping(mapping, state.table);
     for (int32_t i = 0; i < SLOT_COUNT; ++i) state.controllers.pins[i] = compiled.pins[i];
-    if (!open_controllers(state.controllers, state.window, state.result)) {
-        state.table.count = 0;
-        return state.result.c_str();
-    }
     decode_entries(state.table, state.decoded);
     state.controllers.read_slots = slots_read(state.decoded);  // a poll looks for pads for these alone
+    // Told of the pads that come from the enumeration on: kept until command 1.
+    if (state.controllers.read_slots != 0) watch_devices(state.controllers);
+    if (!open_controllers(state.controllers, state.controllers.window, state.result)) {
+        state.table.count = 0;
+        state.decoded.count = 0;
+        return state.result.c_str();
+    }
     if (compiled.syntax_error) state.result.assign(concat(SYNTAX_ERROR_MARK, state.result));
     state.result.assign(concat(compiled.echo, state.result));
     return state.result.c_str();
@@ -63,10 +66,11 @@ int32_t next_bit(PluginState& state) noexcept {
 intptr_t dispatch(PluginState& state, int32_t command, intptr_t argument) {
     switch (command) {
     case CMD_SET_WINDOW:
-        state.window = reinterpret_cast<HWND>(argument);
+        state.controllers.window = reinterpret_cast<HWND>(argument);
         return 0;
     case CMD_RELEASE:
         release_controllers(state.controllers);
+        stop_watching_devices(state.controllers);
         return 0;
     case CMD_CONFIGURE:
         try {
@@ -107,3 +111,14 @@ intptr_t plugin_dispatch(PluginState& state, int32_t command, intptr_t argument)
 extern "C" intptr_t _pbplug_Device(int32_t command, intptr_t argument) {
     return plugin_dispatch(plugin_state, command, argument);
 }
+
+#if defined(_WIN32)
+// The window of device notifications has this library's procedure: it must go before the
+// library does, when a host unloads it without command 1. Not at the process's end, when
+// the host's thread and its windows may be gone already.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) plugin_state.controllers.notices.module = instance;
+    if (reason == DLL_PROCESS_DETACH && reserved == nullptr) stop_watching_devices(plugin_state.controllers);
+    return TRUE;
+}
+#endif

@@ -12,8 +12,7 @@
 #include "text/text_buffer.h"
 
 struct PluginState {
-    HWND window = nullptr;
-    ControllerSet controllers;
+    ControllerSet controllers;  // with the host's window, which command 0 gives
     MappingTable table;
     DecodedTable decoded;  // the table's words decoded, rebuilt with them by every configure
     // Index of the last bit handed out; -1 after each poll. It starts at 0, not -1, which

@@ -1,5 +1,5 @@
 // The platform's predefined data: the identifiers (outside Windows; there they come from
-// the system's dxguid library) and the data format of DIJOYSTATE2.
+// the system's dxguid library), the HID interface class and the data format of DIJOYSTATE2.
 #include <cstddef>
 
 #include "sim/sim_internal.h"
@@ -18,6 +18,8 @@ const GUID GUID_Slider = {0xA36D02E4, 0xC9F3, 0x11CF, {0xBF, 0xC7, 0x44, 0x45, 0
 const GUID GUID_Button = {0xA36D02F0, 0xC9F3, 0x11CF, {0xBF, 0xC7, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
 const GUID GUID_POV = {0xA36D02F2, 0xC9F3, 0x11CF, {0xBF, 0xC7, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
 #endif
+
+const GUID sim::HID_CLASS = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 
 #define FIELD_OFFSET_OF(field) static_cast<DWORD>(offsetof(DIJOYSTATE2, field))
 const sim::AxisField sim::AXIS_FIELD_TABLE[sim::AXIS_FIELDS] = {

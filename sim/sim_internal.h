@@ -4,7 +4,8 @@
 //   sim_script.cpp        top: the scripting API of sim_platform.h
 //   sim_direct_input.cpp  the objects: DirectInput8Create, IDirectInput8W,
 //   sim_device.cpp          IDirectInputJoyConfig8, IDirectInputDevice8W, and their pools
-//   sim_objects.cpp         and reference counts (sim_objects.h)
+//   sim_objects.cpp         and reference counts (sim_objects.h); sim_windows.cpp, the
+//                           windows and device notifications
 //   sim_calls.cpp         the calls: admission, injection rules, the result of each call
 //   sim_record.cpp        bottom: the platform record, its controllers, the log and the
 //   sim_data.cpp            record of calls, usage_error; the identifiers and c_dfDIJoystick2
@@ -107,6 +108,40 @@ struct Rule {
     int seen;
 };
 
+// The message-only windows and device notifications (outside Windows): window classes,
+// windows and registrations, each in a pool of its own. Handles count on across resets, so
+// a handle from before one names nothing after it.
+constexpr int MAX_WINDOW_OBJECTS = 8;
+constexpr int MAX_PENDING_NOTICES = 16;
+
+struct WindowClass {
+    WCHAR name[64];
+    WNDPROC procedure;
+    bool live;
+};
+
+struct Window {
+    uintptr_t handle;
+    int window_class;
+    LONG_PTR user_data;
+    bool live;
+    bool message_only;
+    // Notifications sent and not yet delivered (DBT_DEVICEARRIVAL or
+    // DBT_DEVICEREMOVECOMPLETE), oldest first; the oldest is lost when more come.
+    WPARAM pending[MAX_PENDING_NOTICES];
+    int pending_count;
+};
+
+struct Registration {
+    uintptr_t handle;
+    uintptr_t window;
+    bool hid;  // registered for the HID interface class: told of the controllers
+    bool live;
+};
+
+// The HID device interface class, as the platform knows it.
+extern const GUID HID_CLASS;
+
 constexpr size_t LOG_CAPACITY = size_t{1} << 20;
 constexpr size_t NO_LINE = SIZE_MAX;
 constexpr int MAX_MISUSE_NOTES = 32;
@@ -119,6 +154,14 @@ struct Platform {
     DWORD clock = 0;
     int ports = 0;  // ports handed out since the reset
     int device_list_reads = 0;
+
+    WindowClass classes[MAX_WINDOW_OBJECTS] = {};
+    Window windows[MAX_WINDOW_OBJECTS] = {};
+    Registration registrations[MAX_WINDOW_OBJECTS] = {};
+    uintptr_t next_handle = 0x10000;  // never reset
+    SimRefusal refusal = SimRefusal::none;
+    int foreign_peeks = 0;
+    DWORD last_error = 0;
 
     Rule rules[SIM_MAX_RULES];
     int rule_count = 0;
@@ -160,6 +203,14 @@ void guid_name(const GUID& g, char (&out)[80]);
 // Copies a text of the simulation into a caller's buffer as the sim_copy_ functions
 // promise; answers length.
 size_t copy_out(const char* text, size_t length, char* out, size_t capacity);
+
+// --- Windows and notifications (sim_windows.cpp) ------------------------------------
+
+// A controller came or went: every window registered for the HID class is sent a
+// notification, delivered when its thread next takes messages.
+void notify_device_change(bool arrival);
+// Drops every class, window and registration (sim_reset).
+void retire_windows();
 
 // --- The calls (sim_calls.cpp) -------------------------------------------------------
 

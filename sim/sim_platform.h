@@ -56,6 +56,21 @@
 // poll may read the clock every time. On Windows both are the system's own, which does not
 // see simulated controllers.
 //
+// Windows and notifications. Outside Windows the platform also has window classes,
+// windows (with their GWLP_USERDATA value), device notifications and a message queue:
+// every controller added, attached or detached sends WM_DEVICECHANGE (DBT_DEVICEARRIVAL or
+// DBT_DEVICEREMOVECOMPLETE, lParam a DEV_BROADCAST_DEVICEINTERFACE_W of the HID class) to
+// each window registered for the HID interface class (RegisterDeviceNotificationW with
+// DEVICE_NOTIFY_WINDOW_HANDLE), as the system sends it: the message waits until the program
+// next calls PeekMessageW, which delivers every waiting one to its window's procedure, as
+// a thread's sent messages are, and then answers that no message was posted. A window
+// keeps at most 16 waiting notifications (the oldest is lost). As on Windows, a class
+// with a window left cannot be unregistered, a class registered twice answers
+// ERROR_CLASS_ALREADY_EXISTS, and a window destroyed keeps its registrations (sim_windows
+// counts what is left). None of these calls is logged; sim_refuse_notices makes the window
+// or the registration fail. On Windows they are the system's own, which is not told of
+// simulated controllers.
+//
 // References. Every object (di1.., dev1.., joyconfig1..) counts its references. Release
 // past zero and any call on a released object are misuse: they are counted, logged and
 // answered with E_POINTER (or 0 from Release) instead of crashing. sim_problems() lists
@@ -220,6 +235,19 @@ SIM_API void sim_plug_elsewhere(int controller);
 SIM_API void sim_advance_clock(DWORD milliseconds);
 // GetRawInputDeviceList calls since the last reset.
 SIM_API int sim_device_list_reads();
+
+// What is left of the windows and notifications (see "Windows and notifications").
+struct SimWindows {
+    int classes;        // registered
+    int windows;        // not destroyed, message_only of them with HWND_MESSAGE as parent
+    int message_only;
+    int registrations;  // for device notifications, not unregistered
+    int foreign_peeks;  // PeekMessageW calls for no window of the platform's (null or another)
+};
+SIM_API SimWindows sim_windows();
+// From now on CreateWindowExW, or RegisterDeviceNotificationW, answers null.
+enum class SimRefusal { none, window, registration };
+SIM_API void sim_refuse_notices(SimRefusal refusal);
 
 // --- Input state -------------------------------------------------------------------
 

@@ -18,6 +18,7 @@ void sim_reset() {
     platform.clock = 0;
     platform.ports = 0;
     platform.device_list_reads = 0;
+    retire_windows();
     sim_clear_rules();
     for (int& c : platform.calls) c = 0;
     for (int& n : platform.numbers) n = 0;
@@ -67,6 +68,7 @@ int sim_add_controller(const char* product_name) {
     c.polled = true;
     c.attachments = 1;
     c.port = platform.ports++;
+    notify_device_change(true);
     return number;
 }
 
@@ -128,6 +130,7 @@ int sim_add_joystick(const char* product_name) {
 void sim_set_attached(int controller, bool attached) {
     Controller& c = controller_at(controller);
     if (attached && !c.attached) ++c.attachments;
+    if (attached != c.attached) notify_device_change(attached);
     c.attached = attached;
     if (!attached) for_each_live_device([&](SimDevice& d) { if (d.controller == controller) d.lose(); });
 }
@@ -164,6 +167,18 @@ void sim_plug_elsewhere(int controller) {
 void sim_advance_clock(DWORD milliseconds) { platform.clock += milliseconds; }
 
 int sim_device_list_reads() { return platform.device_list_reads; }
+
+SimWindows sim_windows() {
+    SimWindows left{};
+    for (const WindowClass& c : platform.classes) left.classes += c.live ? 1 : 0;
+    for (const Window& w : platform.windows) left.windows += w.live ? 1 : 0;
+    for (const Window& w : platform.windows) left.message_only += w.live && w.message_only ? 1 : 0;
+    for (const Registration& r : platform.registrations) left.registrations += r.live ? 1 : 0;
+    left.foreign_peeks = platform.foreign_peeks;
+    return left;
+}
+
+void sim_refuse_notices(SimRefusal refusal) { platform.refusal = refusal; }
 
 // --- Input state -------------------------------------------------------------------------
 

@@ -1,5 +1,6 @@
 // Pads plugged in after the configure, taken in by the poll: over the simulated device
-// list and clock, which exist outside Windows only.
+// list, notifications and clock, which exist outside Windows only. Without a window of
+// notifications (watch_devices) the poll looks at the device list.
 #include "tests/controllers/controllers_support.h"
 #include "tests/support/alloc_counter.h"
 
@@ -43,7 +44,7 @@ TEST_F(ArrivalsTest, ANewPadTakesTheFirstFreeSlotOnlyWhenTheDeviceListChanged) {
     EXPECT_EQ(scope.allocations(), 0);
     EXPECT_EQ(sim_calls("EnumDevices"), 2);
     ASSERT_EQ(created_controllers(), (std::vector<int>{0, b}));
-    EXPECT_TRUE(set.slots[1].ready);
+    EXPECT_EQ(set.slots[1].state, SlotState::ready);
     LONG min = 0, max = 0;
     EXPECT_TRUE(sim_axis_range("dev2", SimAxis::y, min, max) && min == -32768 && max == 32767);
     poll();
@@ -87,10 +88,10 @@ TEST_F(ArrivalsTest, SamePortOtherPortAndNeverTwice) {
 
     sim_set_attached(a, false);
     poll_a_second();
-    EXPECT_TRUE(set.slots[0].gone);
+    EXPECT_EQ(set.slots[0].state, SlotState::gone);
     sim_set_attached(a, true);
     poll_a_second();
-    EXPECT_FALSE(set.slots[0].gone);
+    EXPECT_NE(set.slots[0].state, SlotState::gone);
     EXPECT_EQ(created_controllers(), (std::vector<int>{a, b})) << "the old device read again";
     EXPECT_TRUE(snapshot.fresh[0]);
 
@@ -109,6 +110,49 @@ TEST_F(ArrivalsTest, SamePortOtherPortAndNeverTwice) {
     EXPECT_TRUE(snapshot.fresh[0] && snapshot.fresh[1]);
 }
 
+// Told by the system's notifications: a look 300 ms and again 2 s after the last arrival,
+// none without one or for a pad that went, one after more than 2 s without a poll, and
+// never the device list.
+TEST_F(ArrivalsTest, TheNotificationsSayWhenToLook) {
+    sim_add_gamepad("A");
+    ASSERT_TRUE(watch_devices(set));
+    ASSERT_TRUE(open());
+    const auto looks_within = [&](int ms) {
+        const int looks = sim_calls("EnumDevices");
+        for (int t = 0; t < ms; t += 10) sim_advance_clock(10), poll();
+        return sim_calls("EnumDevices") - looks;
+    };
+    EXPECT_EQ(looks_within(5000), 0);
+    // Told when the poll next takes the window's messages, every 250 ms (this host pumps
+    // none of its own): 250 ms after the plug, so the looks are due at 550 ms and 2.25 s.
+    sim_set_button(sim_add_gamepad("B"), 0, true);
+    alloc_counter::Scope scope;
+    EXPECT_EQ(looks_within(540), 0);
+    EXPECT_EQ(looks_within(20), 1);
+    EXPECT_TRUE(set.slots[1].device != nullptr && set.slots[1].state == SlotState::ready);
+    EXPECT_EQ(looks_within(1680), 0);
+    EXPECT_EQ(looks_within(20), 1) << "2 s after";
+    EXPECT_EQ(looks_within(5000), 0);
+    sim_advance_clock(2001);
+    EXPECT_EQ(looks_within(10), 1) << "a host that stopped polling may have lost a notification";
+    sim_set_attached(0, false);
+    EXPECT_EQ(looks_within(3000), 0) << "a pad that went needs no look: its Acquire says so";
+    EXPECT_EQ(scope.allocations(), 0);
+    // B's Acquire answers unplugged for a while: listed again, it is read by its own device.
+    sim_fail_on(1, "Acquire", 1, static_cast<HRESULT>(DIERR_UNPLUGGED), SIM_FOREVER);
+    sim_lose_input(1);
+    sim_add_gamepad("C");
+    EXPECT_EQ(looks_within(600), 1);
+    sim_clear_rules();
+    looks_within(20);
+    EXPECT_EQ(created_controllers(), (std::vector<int>{0, 1, 2}));
+    EXPECT_TRUE(snapshot.fresh[1]);
+    EXPECT_EQ(snapshot.state[1].rgbButtons[0], 0x80);
+    EXPECT_EQ(sim_device_list_reads(), 0);
+    EXPECT_EQ(sim_windows().foreign_peeks, 0);
+    stop_watching_devices(set);
+}
+
 }  // namespace
 
 TEST_F(ArrivalsTest, APinnedSlotTakesOnlyItsModelWhenPadsArrive) {
@@ -123,6 +167,6 @@ TEST_F(ArrivalsTest, APinnedSlotTakesOnlyItsModelWhenPadsArrive) {
     sim_set_product_ids(pinned, 0x054C, 0x05C4);
     poll_a_second();
     EXPECT_EQ(created_controllers(), (std::vector<int>{0, 1, pinned}));
-    EXPECT_TRUE(set.slots[0].device != nullptr && set.slots[0].ready);
+    EXPECT_TRUE(set.slots[0].device != nullptr && set.slots[0].state == SlotState::ready);
     EXPECT_EQ(set.slots[0].model, pad_model(0x054C, 0x05C4));
 }

@@ -22,7 +22,7 @@ TEST_F(ControllersTest, OpenMakesTheCallsInOrderWithTheirArguments) {
 
     EXPECT_EQ(help(), "//help//a;p;j1:x[<N,>N,n],y[<N,>N,n],b[n];j2:x[<N,>N,n],y[<N,>N,n],z[<N,>N,n],rz[<N,>N,n],b[n];"
                       "j3:rx[<N,>N,n],b[n];");
-    for (int i = 0; i < 3; ++i) EXPECT_TRUE(set.slots[i].ready) << i;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(set.slots[i].state, SlotState::ready) << i;
     EXPECT_EQ(devices_held(), 3);
     EXPECT_EQ(set.setup.axis_fragments.length, 0);
     for (const char* device : {"dev1", "dev2", "dev3"}) EXPECT_FALSE(sim_acquired(device));
@@ -34,7 +34,7 @@ TEST_F(ControllersTest, OpenMakesTheCallsInOrderWithTheirArguments) {
     EXPECT_EQ(sim_text(sim_copy_log), expected["release three"]);
     EXPECT_EQ(devices_held(), 0);
     EXPECT_EQ(set.direct_input, nullptr);
-    EXPECT_TRUE(set.slots[0].ready) << "release leaves the ready flags";
+    EXPECT_EQ(set.slots[0].state, SlotState::ready) << "release leaves the states";
 }
 
 TEST_F(ControllersTest, HelpSkipsAFailedSlotAndGivesAnAxislessControllerItsBlock) {
@@ -47,10 +47,10 @@ TEST_F(ControllersTest, HelpSkipsAFailedSlotAndGivesAnAxislessControllerItsBlock
 
     ASSERT_TRUE(open());
     EXPECT_EQ(help(), "//help//a;p;j1:x[<N,>N,n],y[<N,>N,n],b[n];j3:b[n];");
-    EXPECT_TRUE(set.slots[0].ready);
-    EXPECT_FALSE(set.slots[1].ready);
+    EXPECT_EQ(set.slots[0].state, SlotState::ready);
+    EXPECT_NE(set.slots[1].state, SlotState::ready);
     EXPECT_NE(set.slots[1].device, nullptr) << "the failed slot keeps its device and number";
-    EXPECT_TRUE(set.slots[2].ready);
+    EXPECT_EQ(set.slots[2].state, SlotState::ready);
     EXPECT_TRUE(recorded("dev2", SimMethod::SetCooperativeLevel).empty()) << "set-up of a slot stops at its first failure";
 }
 
@@ -58,7 +58,7 @@ TEST_F(ControllersTest, NoControllerGivesTheBareHelp) {
     ASSERT_TRUE(open());
     EXPECT_EQ(help(), "//help//a;p;");
     EXPECT_EQ(devices_held(), 0);
-    for (const ControllerSlot& slot : set.slots) EXPECT_FALSE(slot.ready);
+    for (const ControllerSlot& slot : set.slots) EXPECT_NE(slot.state, SlotState::ready);
 }
 
 TEST_F(ControllersTest, DetachedAndOtherClassDevicesAreNotTaken) {
@@ -168,7 +168,7 @@ TEST_F(ControllersTest, EachFailingCallGivesItsMessageOrSlotStateAndLeaksNothing
         }
         EXPECT_EQ(set.direct_input != nullptr, c.holds_direct_input);
         EXPECT_EQ(devices_held(), c.devices);
-        EXPECT_EQ(set.slots[0].ready, c.first_ready);
+        EXPECT_EQ(set.slots[0].state == SlotState::ready, c.first_ready);
         EXPECT_EQ(sim_refs("joyconfig1") > 0, false) << "the joystick configuration is never kept";
 
         release_controllers(set);
@@ -186,7 +186,7 @@ TEST_F(ControllersTest, EnumerationFailingLateKeepsTheDevicesTakenButNoneReady) 
     EXPECT_FALSE(open());
     EXPECT_EQ(help(), "//Enumeration fail!//");
     EXPECT_EQ(devices_held(), 2);
-    for (const ControllerSlot& slot : set.slots) EXPECT_FALSE(slot.ready);
+    for (const ControllerSlot& slot : set.slots) EXPECT_NE(slot.state, SlotState::ready);
     EXPECT_TRUE(recorded("", SimMethod::SetDataFormat).empty());
 }
 
@@ -203,9 +203,9 @@ TEST_F(ControllersTest, SetUpFailuresOfOneSlotLeaveTheOthersReady) {
         sim_fail_on(b, method, 1, DIERR_INVALIDPARAM);
         ASSERT_TRUE(open());
         EXPECT_EQ(help(), "//help//a;p;j1:x[<N,>N,n],y[<N,>N,n],b[n];j3:x[<N,>N,n],y[<N,>N,n],z[<N,>N,n],rz[<N,>N,n],b[n];");
-        EXPECT_TRUE(set.slots[0].ready);
-        EXPECT_FALSE(set.slots[1].ready);
-        EXPECT_TRUE(set.slots[2].ready);
+        EXPECT_EQ(set.slots[0].state, SlotState::ready);
+        EXPECT_NE(set.slots[1].state, SlotState::ready);
+        EXPECT_EQ(set.slots[2].state, SlotState::ready);
     }
 }
 
@@ -214,7 +214,7 @@ TEST_F(ControllersTest, FragmentsCollectedBeforeAFailingEnumerationAreDropped) {
     sim_fail_enum("EnumObjects", 1, 3, DIERR_GENERIC);
     ASSERT_TRUE(open());
     EXPECT_EQ(help(), "//help//a;p;");
-    EXPECT_FALSE(set.slots[0].ready);
+    EXPECT_NE(set.slots[0].state, SlotState::ready);
     EXPECT_EQ(set.setup.axis_fragments.length, 0);
 }
 
@@ -222,7 +222,7 @@ TEST_F(ControllersTest, WithoutAWindowNoControllerBecomesReady) {
     sim_add_gamepad("Pad");
     ASSERT_TRUE(open(nullptr));
     EXPECT_EQ(help(), "//help//a;p;");
-    EXPECT_FALSE(set.slots[0].ready);
+    EXPECT_NE(set.slots[0].state, SlotState::ready);
     EXPECT_EQ(results(recorded("", SimMethod::SetCooperativeLevel)), std::vector<std::string>{"E_HANDLE"});
 }
 
@@ -260,7 +260,7 @@ TEST_F(ControllersTest, AnAxisWhoseRangeFailsEndsTheObjectEnumeration) {
 
     ASSERT_TRUE(open());
     EXPECT_EQ(help(), "//help//a;p;j1:x[<N,>N,n],b[n];") << "fragments before the failure stay, the slot is ready";
-    EXPECT_TRUE(set.slots[0].ready);
+    EXPECT_EQ(set.slots[0].state, SlotState::ready);
     EXPECT_EQ(sim_calls("SetProperty"), 2);
     LONG min = 0, max = 0;
     EXPECT_TRUE(sim_axis_range("dev1", SimAxis::x, min, max));
@@ -269,10 +269,10 @@ TEST_F(ControllersTest, AnAxisWhoseRangeFailsEndsTheObjectEnumeration) {
 }
 
 TEST_F(ControllersTest, ReleaseTwiceOrBeforeOpeningReleasesNothing) {
-    set.slots[3].ready = true;
+    set.slots[3].state = SlotState::ready;
     release_controllers(set);
     EXPECT_TRUE(sim_log().empty());
-    EXPECT_TRUE(set.slots[3].ready);
+    EXPECT_EQ(set.slots[3].state, SlotState::ready);
 
     sim_add_gamepad("Pad");
     ASSERT_TRUE(open());
@@ -281,7 +281,7 @@ TEST_F(ControllersTest, ReleaseTwiceOrBeforeOpeningReleasesNothing) {
     release_controllers(set);
     EXPECT_TRUE(sim_log().empty());
     EXPECT_EQ(sim_misuse_count(), 0);
-    EXPECT_TRUE(set.slots[0].ready);
+    EXPECT_EQ(set.slots[0].state, SlotState::ready);
 }
 
 TEST_F(ControllersTest, StorageRunningOutWhileListingAxesThrowsOnlyOutsideTheCallbacks) {

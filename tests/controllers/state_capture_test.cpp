@@ -73,7 +73,7 @@ TEST_F(StateCaptureTest, SlotsWithoutAReadyPadReadAtRest) {
     sim_fail_on(0, "Acquire", 1, static_cast<HRESULT>(DIERR_UNPLUGGED));  // unsigned in some headers
     std::memset(&snapshot, 0x5A, sizeof snapshot);
     capture_states(set, snapshot);
-    EXPECT_TRUE(set.slots[0].gone);
+    EXPECT_EQ(set.slots[0].state, SlotState::gone);
     DIJOYSTATE2 rest{};
     for (DWORD& pov : rest.rgdwPOV) pov = 0xFFFFFFFF;
     for (int i = 0; i < SLOT_COUNT; ++i) {
@@ -147,7 +147,7 @@ TEST_F(StateCaptureTest, OtherAcquireFailuresAreTriedOncePerPoll) {
     poll();
     EXPECT_EQ(results(recorded("dev1", SimMethod::Acquire)), std::vector<std::string>(2, "DIERR_OTHERAPPHASPRIO"));
     EXPECT_TRUE(snapshot.fresh[0]) << "at rest";
-    EXPECT_FALSE(set.slots[0].gone) << "only in the background";
+    EXPECT_NE(set.slots[0].state, SlotState::gone) << "only in the background";
     sim_set_foreground(true);
     poll();
     EXPECT_FALSE(snapshot.fresh[0]) << "acquired: the bits stay";
@@ -186,7 +186,7 @@ TEST_F(StateCaptureTest, PollAfterReleaseCallsNothing) {
     open_ready();
     poll();
     release_controllers(set);
-    ASSERT_TRUE(set.slots[0].ready);
+    ASSERT_EQ(set.slots[0].state, SlotState::ready);
     sim_clear_log();
     poll();
     EXPECT_TRUE(sim_log().empty());

@@ -41,7 +41,7 @@ protected:
         device(CMD_RELEASE);
         sim_reset();
         tested.cursor = 0;
-        tested.window = nullptr;
+        tested.controllers.window = nullptr;
     }
     void TearDown() override {
         alloc_counter::fail_at(0);
@@ -56,7 +56,7 @@ TEST_F(EntryPoint, CommandTableAnswersInAnyState) {
         }
         EXPECT_EQ(device(CMD_ALWAYS_ONE), 1);
         EXPECT_EQ(device(CMD_SET_WINDOW, 0x1234), 0);
-        EXPECT_EQ(tested.window, reinterpret_cast<HWND>(0x1234));
+        EXPECT_EQ(tested.controllers.window, reinterpret_cast<HWND>(0x1234));
         EXPECT_EQ(device(CMD_RELEASE), 0);
         configure("p,a");  // the second round runs with a table
     }
@@ -138,24 +138,52 @@ TEST_F(EntryPoint, APinKeepsAPadAtItsNumberAndItsAnswerPinsItAgain) {
               "z[<N,>N,n],rz[<N,>N,n],b[n];");
 }
 
-// A poll looks at the device list for new pads only while a slot the mapping reads (a
-// token or a group's operand; a pin reads nothing) has no pad it can read.
-TEST_F(EntryPoint, APollLooksForNewPadsOnlyWhileASlotItReadsHasNone) {
-    if (!SIM_HAS_DEVICE_LIST) GTEST_SKIP() << "the system's device list does not see simulated pads";
+// A poll looks for new pads only when told, and only while a slot the mapping reads (a
+// token or a group's operand; a pin reads nothing) has no pad it can read. The window of
+// notifications comes with the first configure that reads a slot and goes with command 1
+// (registration, window, class); where it cannot be made, the poll looks at the device list.
+TEST_F(EntryPoint, APollLooksForNewPadsOnlyWhenToldAndWhileASlotItReadsHasNone) {
+    if (!SIM_HAS_DEVICE_LIST) GTEST_SKIP() << "the system's notifications do not tell of simulated pads";
     const int pad = sim_add_gamepad("A");
     device(CMD_SET_WINDOW, 0x1234);
     const auto looks_in_a_second = [] {
-        const int reads = sim_device_list_reads();
+        const int looks = sim_calls("EnumDevices");
         for (int i = 0; i < 60; ++i) sim_advance_clock(17), device(CMD_POLL);
-        return sim_device_list_reads() - reads;
+        return sim_calls("EnumDevices") - looks;
     };
+    const auto left = [] {
+        const SimWindows w = sim_windows();
+        return std::vector<int>{w.classes, w.windows, w.message_only, w.registrations, w.foreign_peeks};
+    };
+    configure("a,p");
+    EXPECT_EQ(left(), (std::vector<int>{0, 0, 0, 0, 0})) << "no slot read, no window";
+    const int reads = sim_device_list_reads();
     configure("j1b1,!j1x>5,a,j2=1234:5678");
+    EXPECT_EQ(left(), (std::vector<int>{1, 1, 1, 1, 0}));
+    sim_add_gamepad("B");
     EXPECT_EQ(looks_in_a_second(), 0) << "j2 to j8 hold no pad, but no token reads them";
     sim_set_attached(pad, false);
-    EXPECT_GT(looks_in_a_second(), 0) << "j1's pad is gone";
+    EXPECT_EQ(looks_in_a_second(), 1) << "j1's pad is gone: B's arrival is looked at now";
+    EXPECT_EQ(looks_in_a_second() + looks_in_a_second(), 1) << "2 s after; a pad that went needs no look";
     sim_set_attached(pad, true);
     configure("j1b1,(j1b2|j3b1)");
-    EXPECT_GT(looks_in_a_second(), 0) << "a group's operand reads j3";
+    EXPECT_EQ(looks_in_a_second() + looks_in_a_second(), 2) << "a group's operand reads j3; A's return was told";
+    sim_add_gamepad("C");
+    EXPECT_EQ(looks_in_a_second() + looks_in_a_second(), 1) << "C taken in: no pad wanted 2 s after";
+    EXPECT_EQ(sim_device_list_reads(), reads);
+    device(CMD_RELEASE);
+    EXPECT_EQ(left(), (std::vector<int>{0, 0, 0, 0, 0})) << "in order: nothing left behind";
+
+    for (SimRefusal refusal : {SimRefusal::window, SimRefusal::registration}) {
+        sim_refuse_notices(refusal);
+        configure("j1b1,j8b1");
+        EXPECT_EQ(left(), (std::vector<int>{0, 0, 0, 0, 0})) << "undone";
+        const int unwatched = sim_device_list_reads();
+        sim_add_gamepad("D");
+        EXPECT_GT(looks_in_a_second(), 0);
+        EXPECT_GT(sim_device_list_reads(), unwatched) << "the device list instead";
+        device(CMD_RELEASE);
+    }
 }
 
 TEST_F(EntryPoint, CursorStartsAtZeroAndConfigureLeavesIt) {
@@ -185,8 +213,8 @@ TEST_F(EntryPoint, ReleaseKeepsTheTableAndTheWindow) {
     sim_add_gamepad("Pad");
     configure("p,a,p");
     device(CMD_RELEASE);
-    EXPECT_EQ(tested.window, reinterpret_cast<HWND>(0x5678));
-    EXPECT_TRUE(tested.controllers.slots[0].ready) << "the release leaves the ready flags as they are";
+    EXPECT_EQ(tested.controllers.window, reinterpret_cast<HWND>(0x5678));
+    EXPECT_EQ(tested.controllers.slots[0].state, SlotState::ready) << "the release leaves the states as they are";
     EXPECT_EQ(device(CMD_POLL), 3);
     EXPECT_EQ(read_bits(4), "1011");
     device(CMD_RELEASE);  // twice in a row: nothing left to let go

@@ -47,7 +47,7 @@ void record_clean_run(void (*run)()) {
 // The slots as one line: r ready, n held but not ready, - empty.
 std::string slots_line() {
     std::string line;
-    for (const ControllerSlot& slot : tested.controllers.slots) line += slot.device == nullptr ? '-' : slot.ready ? 'r' : 'n';
+    for (const ControllerSlot& slot : tested.controllers.slots) line += slot.device == nullptr ? '-' : slot.state == SlotState::ready ? 'r' : 'n';
     return line;
 }
 

@@ -88,7 +88,7 @@ int run_scenario(const Scenario& s) {
             EXPECT_EQ(tested.controllers.direct_input, nullptr) << where;
             for (const ControllerSlot& slot : tested.controllers.slots) {
                 EXPECT_EQ(slot.device, nullptr) << where;
-                EXPECT_FALSE(slot.ready) << where;
+                EXPECT_NE(slot.state, SlotState::ready) << where;
             }
             // Everything the failed configure allocated has been freed again, the set-up's
             // scratch list of axis fragments included.

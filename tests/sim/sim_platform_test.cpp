@@ -197,3 +197,59 @@ TEST_F(SimPlatform, MethodsThePluginNeverCallsAnswerNotImplemented) {
     device->Release();
     di->Release();
 }
+
+#if !defined(_WIN32)
+// A window registered for the HID class is told of every controller that comes or goes,
+// only when its thread takes messages, the oldest of more than 16 lost; another class's
+// registration is told nothing; as on Windows a class with a window left stays, and a
+// window destroyed keeps its registration.
+namespace notices {
+std::string told;
+LRESULT CALLBACK record(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    const auto* broadcast = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(lparam);
+    if (message == WM_DEVICECHANGE && broadcast->dbcc_devicetype == DBT_DEVTYP_DEVICEINTERFACE) {
+        told += wparam == DBT_DEVICEARRIVAL ? '+' : '-';
+    }
+    return window != nullptr;
+}
+}  // namespace notices
+
+TEST_F(SimPlatform, WindowsAreToldOfControllersWhenTheyTakeMessages) {
+    const WCHAR name[] = {'n', 0};
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof window_class;
+    window_class.lpfnWndProc = notices::record;
+    window_class.lpszClassName = name;
+    ASSERT_NE(RegisterClassExW(&window_class), 0);
+    EXPECT_EQ(RegisterClassExW(&window_class), 0);
+    EXPECT_EQ(GetLastError(), ERROR_CLASS_ALREADY_EXISTS);
+    HWND told = CreateWindowExW(0, name, name, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    HWND deaf = CreateWindowExW(0, name, name, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    DEV_BROADCAST_DEVICEINTERFACE_W filter{};
+    filter.dbcc_size = sizeof filter;
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    filter.dbcc_classguid = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+    HDEVNOTIFY hid = RegisterDeviceNotificationW(told, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+    filter.dbcc_classguid = GUID_XAxis;
+    ASSERT_TRUE(hid != nullptr && RegisterDeviceNotificationW(deaf, &filter, DEVICE_NOTIFY_WINDOW_HANDLE) != nullptr);
+    const int pad = sim_add_gamepad("A");
+    sim_set_attached(pad, false);
+    EXPECT_EQ(notices::told, "") << "not before the thread takes its messages";
+    MSG message;
+    EXPECT_FALSE(PeekMessageW(&message, told, 0, 0, PM_REMOVE));
+    EXPECT_EQ(notices::told, "+-");
+    for (int i = 0; i < 10; ++i) sim_set_attached(pad, i % 2 == 0);
+    EXPECT_FALSE(PeekMessageW(&message, told, 0, 0, PM_REMOVE));
+    EXPECT_EQ(notices::told, "+-+-+-+-+-+-");
+    for (int i = 0; i < 20; ++i) sim_set_attached(pad, i % 2 != 0);
+    EXPECT_FALSE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(notices::told.size(), 12u + 16u) << "the oldest four lost";
+    EXPECT_FALSE(UnregisterClassW(name, nullptr)) << "its windows stand";
+    EXPECT_TRUE(DestroyWindow(told) && DestroyWindow(deaf) && UnregisterClassW(name, nullptr));
+    EXPECT_TRUE(UnregisterDeviceNotification(hid));
+    const SimWindows left = sim_windows();
+    EXPECT_EQ(left.classes + left.windows, 0);
+    EXPECT_EQ(left.registrations, 1) << "kept by a window destroyed first";
+    EXPECT_EQ(left.foreign_peeks, 1) << "the one for no window";
+}
+#endif

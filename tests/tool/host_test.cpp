@@ -405,8 +405,9 @@ TEST(HostCases, PrintWhatTheScriptSays) {
     EXPECT_GT(cases.size(), 10u);
     for (const auto& [command, expected] : cases) {
 #if defined(_WIN32)
-        // Over the simulated dinput8.dll the device list is the system's, which never sees a
-        // simulated pad arrive: the scenario of pads plugged in later runs natively only.
+        // Over the simulated dinput8.dll the notifications and the device list are the
+        // system's, which never tell of a simulated pad: the scenario of pads plugged in
+        // later runs natively only.
         if (command.find("scenario-hotplug") != std::string::npos) continue;
 #endif
         const std::vector<std::string> words = words_of(command);

@@ -27,6 +27,10 @@
 //   > other, > back     another window takes the foreground; the host's window takes it back
 //   > release           command 1; prints its answer
 //   > slowest-poll MS   prints whether every poll since the last unplug took under MS
+//   > poll-until MS BITS  command 8 every 16 ms (a 60 Hz host), pumping the host's messages,
+//                       until the bits read are BITS, for at most MS ms; prints whether
+//                       they came within MS ms
+//   > device-list-reads  prints how often the plug-in called GetRawInputDeviceList so far
 //   > tool ARGS...      runs JOYBITS_HOST with ARGS; prints its output and exit status
 // A '*' in an expected line matches any run of characters (a GUID, a path). A line that
 // starts with "[wine] " or "[sim] " belongs to one platform only: the same scripts also run
@@ -170,6 +174,39 @@ bool send(Runner&, unsigned number, Pad& pad) {
 }
 #endif
 
+// The plug-in's calls of the system's GetRawInputDeviceList, counted by pointing its import
+// from user32 at count_device_list_read, which calls the system's own.
+UINT(WINAPI* system_device_list)(PRAWINPUTDEVICELIST, PUINT, UINT) = nullptr;
+int device_list_reads = 0;
+
+UINT WINAPI count_device_list_read(PRAWINPUTDEVICELIST list, PUINT count, UINT size) {
+  ++device_list_reads;
+  return system_device_list(list, count, size);
+}
+
+bool count_device_list_reads(HMODULE library) {
+  auto* base = reinterpret_cast<BYTE*>(library);
+  auto* headers = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& imports = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); d->Name != 0; ++d) {
+    if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), "user32.dll") != 0) continue;
+    auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+    auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+    for (; name->u1.AddressOfData != 0; ++name, ++slot) {
+      if ((name->u1.Ordinal & IMAGE_ORDINAL_FLAG) != 0) continue;
+      const auto* by_name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
+      if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), "GetRawInputDeviceList") != 0) continue;
+      DWORD was = 0;
+      if (!VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &was)) return false;
+      system_device_list = reinterpret_cast<decltype(system_device_list)>(slot->u1.Function);
+      slot->u1.Function = reinterpret_cast<ULONG_PTR>(&count_device_list_read);
+      VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, was, &was);
+      return true;
+    }
+  }
+  return false;
+}
+
 std::string bits_of(Runner& r) {
   std::string bits;
   for (intptr_t i = 0; i < r.entries; ++i) {
@@ -275,6 +312,28 @@ bool command(Runner& r, const std::string& line, std::string& error) {
     std::snprintf(measured, sizeof measured, "# slowest poll %.2f ms", r.slowest_ms);
     r.print(measured);
     r.print(r.slowest_ms < bound ? "under " + rest + " ms" : "over " + rest + " ms");
+  } else if (verb == "poll-until") {
+    int ms = 0;
+    std::string want, got;
+    words >> ms >> want;
+    double took = 0, slowest = 0, slowest_at = 0;
+    for (auto start = std::chrono::steady_clock::now(); got != want && took < ms;) {
+      Sleep(16);
+      auto before = std::chrono::steady_clock::now();
+      r.entries = r.device(CMD_POLL, 0);
+      double poll_ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - before).count();
+      if (poll_ms > slowest) slowest = poll_ms, slowest_at = took;
+      got = bits_of(r);
+      took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+      pump();
+    }
+    char measured[96];
+    std::snprintf(measured, sizeof measured, "# %s after %.0f ms; the slowest poll %.1f ms, at %.0f ms", got.c_str(), took,
+                  slowest, slowest_at);
+    r.print(measured);
+    r.print(got == want ? want + " within " + std::to_string(ms) + " ms" : "not within " + std::to_string(ms) + " ms: " + got);
+  } else if (verb == "device-list-reads") {
+    r.print(std::to_string(device_list_reads));
   } else if (verb == "tool") {
     std::vector<std::string> lines;
     int status = run("\"" + r.host_tool + "\" " + rest, &lines);
@@ -382,6 +441,8 @@ int main(int argc, char** argv) {
                            reinterpret_cast<void*>(GetProcAddress(library, "_pbplug_Device")))
                      : nullptr;
   if (!r.device) return std::printf("case %s: FAILED: cannot load %s\n", name.c_str(), argv[1]), 1;
+  if (!count_device_list_reads(library))
+    return std::printf("case %s: FAILED: %s imports no GetRawInputDeviceList\n", name.c_str(), argv[1]), 1;
 
   std::vector<std::string> expected;
   std::string error;

@@ -30,9 +30,9 @@
 //     the slot reads as a pad at rest (after GRACE): axes 0, buttons up, hats centred;
 //   - a pad plugged back, into the same port or another, is taken back into its old slot,
 //     and a pad that had no slot (it was away at the configure) into the first slot with no
-//     pad, without a configure, within TAKE_IN seconds (the system's device list, which
-//     tells the plug-in that pads came, refreshes at most every 2 s), and read from GRACE
-//     after that; until then the slot may keep its bits or read at rest;
+//     pad, without a configure, within TAKE_IN seconds (the system tells the plug-in that a
+//     pad came, and it looks 300 ms and 2 s after; a loaded machine takes longer), and read
+//     from GRACE after that; until then the slot may keep its bits or read at rest;
 //   - a slot with no pad, and so every j<n> entry beyond the pads, reads as a pad at rest;
 //     constants stay; a read past the end is 1.
 // A refused mapping must be answered with the echo, "//Sintax Error!" and the help list,
