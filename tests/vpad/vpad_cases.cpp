@@ -15,11 +15,6 @@
 //   > poll              command 8, a frame (50 ms) after the last command; prints its answer
 //   > poll-for MS       command 8 every 50 ms for MS ms; prints the last answer
 //   > bits              command 9 once per entry; prints the bits in groups of eight
-//   > poll-until MS BITS  command 8 every 50 ms, each followed by the bits, until they read
-//                       BITS or MS ms passed; prints the last bits (so the line under it is
-//                       BITS). Under Wine a device just acquired may serve DirectInput's
-//                       first state (axes -1, no button) for a second or more on a loaded
-//                       machine although its pad's reports arrive (docs/RELIABILITY.md).
 //   > set N NAME=V ...  pad N's report: an axis (x, y, z, rx, ry, rz, slider), hat, or bK
 //   > unplug N          takes pad N away (waits until it is gone)
 //   > plug N            plugs pad N as a new device, as into another port (waits for it)
@@ -29,7 +24,9 @@
 //   > slowest-poll MS   prints whether every poll since the last unplug took under MS
 //   > poll-until MS BITS  command 8 every 16 ms (a 60 Hz host), pumping the host's messages,
 //                       until the bits read are BITS, for at most MS ms; prints whether
-//                       they came within MS ms
+//                       they came within MS ms. Under Wine a device just acquired may serve
+//                       DirectInput's first state (axes -1, no button) for a second or more
+//                       on a loaded machine although its pad's reports arrive.
 //   > device-list-reads  prints how often the plug-in called GetRawInputDeviceList so far
 //   > tool ARGS...      runs JOYBITS_HOST with ARGS; prints its output and exit status
 // A '*' in an expected line matches any run of characters (a GUID, a path). A line that
@@ -273,45 +270,6 @@ bool command(Runner& r, const std::string& line, std::string& error) {
       pump();
     }
     r.print(std::to_string(r.entries));
-  } else if (verb == "poll-until") {
-    std::size_t cut = rest.find(' ');
-    const std::string want = cut == std::string::npos ? "" : rest.substr(cut + 1);
-    std::string got;
-    auto start = std::chrono::steady_clock::now();
-    do {
-      Sleep(50);
-      r.entries = r.device(CMD_POLL, 0);
-      got = bits_of(r);
-      pump();
-    } while (got != want && std::chrono::steady_clock::now() - start < std::chrono::milliseconds(std::stoi(rest)));
-    char waited[64];
-    std::snprintf(waited, sizeof waited, "# read after %.0f ms",
-                  std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    r.print(waited);
-    r.print(got);
-  } else if (verb == "bits") {
-    r.print(bits_of(r));
-  } else if (verb == "set") {
-    unsigned number = 0;
-    words >> number;
-    return feed(r, number, words, error);
-  } else if (verb == "unplug") {
-    r.slowest_ms = 0;
-    if (!unplug(r, rest)) return error = "cannot unplug " + rest, false;
-  } else if (verb == "plug" || verb == "plug-same") {
-    if (!plug_pads(r, rest, verb == "plug-same")) return error = "cannot plug " + rest, false;
-  } else if (verb == "other") {
-    if (!set_foreground(r, false)) return error = "another window did not get the foreground", false;
-  } else if (verb == "back") {
-    if (!set_foreground(r, true)) return error = "the host's window did not get the foreground back", false;
-  } else if (verb == "release") {
-    r.print(std::to_string(r.device(CMD_RELEASE, 0)));
-  } else if (verb == "slowest-poll") {
-    double bound = std::stod(rest);
-    char measured[64];
-    std::snprintf(measured, sizeof measured, "# slowest poll %.2f ms", r.slowest_ms);
-    r.print(measured);
-    r.print(r.slowest_ms < bound ? "under " + rest + " ms" : "over " + rest + " ms");
   } else if (verb == "poll-until") {
     int ms = 0;
     std::string want, got;
