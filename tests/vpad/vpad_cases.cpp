@@ -270,6 +270,29 @@ bool command(Runner& r, const std::string& line, std::string& error) {
       pump();
     }
     r.print(std::to_string(r.entries));
+  } else if (verb == "bits") {
+    r.print(bits_of(r));
+  } else if (verb == "set") {
+    unsigned number = 0;
+    words >> number;
+    return feed(r, number, words, error);
+  } else if (verb == "unplug") {
+    r.slowest_ms = 0;
+    if (!unplug(r, rest)) return error = "cannot unplug " + rest, false;
+  } else if (verb == "plug" || verb == "plug-same") {
+    if (!plug_pads(r, rest, verb == "plug-same")) return error = "cannot plug " + rest, false;
+  } else if (verb == "other") {
+    if (!set_foreground(r, false)) return error = "another window did not get the foreground", false;
+  } else if (verb == "back") {
+    if (!set_foreground(r, true)) return error = "the host's window did not get the foreground back", false;
+  } else if (verb == "release") {
+    r.print(std::to_string(r.device(CMD_RELEASE, 0)));
+  } else if (verb == "slowest-poll") {
+    double bound = std::stod(rest);
+    char measured[64];
+    std::snprintf(measured, sizeof measured, "# slowest poll %.2f ms", r.slowest_ms);
+    r.print(measured);
+    r.print(r.slowest_ms < bound ? "under " + rest + " ms" : "over " + rest + " ms");
   } else if (verb == "poll-until") {
     int ms = 0;
     std::string want, got;
