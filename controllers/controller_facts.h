@@ -13,6 +13,11 @@
 
 // Controller slots j1..j8: the controllers DirectInput enumerates first, in its order.
 inline constexpr int SLOT_COUNT = 8;
+// XInput users x1..x4: the pads XInput numbers 0..3 by the player light each shows. An entry
+// word names them as controllers SLOT_COUNT + 1 .. CONTROLLER_COUNT, and a poll's state
+// snapshot holds their records after the slots', in the slots' layout.
+inline constexpr int XINPUT_USER_COUNT = 4;
+inline constexpr int CONTROLLER_COUNT = SLOT_COUNT + XINPUT_USER_COUNT;
 // A pad's model, its USB vendor and product IDs in one word: the vendor in the low 16 bits,
 // the product in the high 16, as DirectInput packs them into the first field of a
 // device's product GUID. 0 stands for no model: a slot not pinned, a pad of unknown IDs.
@@ -104,8 +109,14 @@ constexpr const char* mapped_axis_letters(int axis) { return AXIS_NAMES[axis].le
 
 // The letter that opens a controller token and names a controller: j1 is slot index 0.
 inline constexpr char CONTROLLER_LETTER = 'j';
-// A controller as tokens and messages name it: "j1" for number 1.
-inline std::string controller_name(uint32_t number) { return CONTROLLER_LETTER + std::to_string(number); }
+// The letter of an XInput user's token: x1 is user 0, controller SLOT_COUNT + 1.
+inline constexpr char XINPUT_LETTER = 'x';
+constexpr bool is_xinput_controller(uint32_t number) { return number > SLOT_COUNT && number <= CONTROLLER_COUNT; }
+// A controller as tokens and messages name it: "j1" for number 1, "x1" for SLOT_COUNT + 1.
+inline std::string controller_name(uint32_t number) {
+    return is_xinput_controller(number) ? XINPUT_LETTER + std::to_string(number - SLOT_COUNT)
+                                        : CONTROLLER_LETTER + std::to_string(number);
+}
 // The buttons' and the points of view's letters in a token: j1b3, j1h1u.
 inline constexpr char BUTTON_LETTER = 'b';
 inline constexpr char POV_LETTER = 'h';
@@ -125,6 +136,25 @@ inline constexpr PovDirection POV_DIRECTIONS[] = {
     {'u', "up", 29250}, {'r', "right", 2250}, {'d', "down", 11250}, {'l', "left", 20250},
 };
 inline constexpr int POV_DIRECTION_COUNT = static_cast<int>(sizeof POV_DIRECTIONS / sizeof POV_DIRECTIONS[0]);
+
+// An XInput pad's buttons in the order of the mapping's x<n>b1..b11, by the names people
+// know them by; only the capture (controllers/xinput.cpp) expands the second column, the
+// button's bit in XInput's state. The D-pad is the pad's point of view h1; its other
+// controls (sliders, buttons past these, points of view past h1) read at rest.
+#define JOYBITS_XINPUT_BUTTON_TABLE(ROW)                                     \
+    ROW("A", XINPUT_GAMEPAD_A) ROW("B", XINPUT_GAMEPAD_B) ROW("X", XINPUT_GAMEPAD_X) \
+    ROW("Y", XINPUT_GAMEPAD_Y) ROW("LB", XINPUT_GAMEPAD_LEFT_SHOULDER)               \
+    ROW("RB", XINPUT_GAMEPAD_RIGHT_SHOULDER) ROW("Back", XINPUT_GAMEPAD_BACK)       \
+    ROW("Start", XINPUT_GAMEPAD_START) ROW("LS", XINPUT_GAMEPAD_LEFT_THUMB)         \
+    ROW("RS", XINPUT_GAMEPAD_RIGHT_THUMB) ROW("Guide", XINPUT_GUIDE_BUTTON)
+#define JOYBITS_XINPUT_BUTTON_NAME(name, bit) name,
+inline constexpr const char* XINPUT_BUTTON_NAMES[] = {JOYBITS_XINPUT_BUTTON_TABLE(JOYBITS_XINPUT_BUTTON_NAME)};
+#undef JOYBITS_XINPUT_BUTTON_NAME
+inline constexpr int XINPUT_BUTTON_COUNT = static_cast<int>(sizeof XINPUT_BUTTON_NAMES / sizeof XINPUT_BUTTON_NAMES[0]);
+// An XInput pad's axes are the AXIS_COUNT axes: the sticks x, y and rx, ry (y and ry down
+// positive, as on a DirectInput pad), the triggers z (left) and rz (right), each 0 ..
+// AXIS_MAX over its travel; it has no slider, and one point of view.
+inline constexpr int XINPUT_POV_COUNT = 1;
 
 // Lists of the language's letters in the words of a message, made from the tables above.
 // The items joined by ", ", the last two by last_joint: "x, y or z" (" or "), "u, v" (", ").

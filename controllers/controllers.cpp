@@ -160,6 +160,8 @@ bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text) {
     return true;
 }
 
+void rest_record(DIJOYSTATE2& state) noexcept { std::memcpy(&state, &REST_STATE, READ_PART); }
+
 void release_controllers(ControllerSet& set) noexcept {
     for (ControllerSlot& slot : set.slots) {
         IDirectInputDevice8W* device = slot.device;
@@ -177,6 +179,7 @@ void reset_controllers(ControllerSet& set) noexcept {
     release_controllers(set);
     for (ControllerSlot& slot : set.slots) slot = ControllerSlot{};
     for (uint32_t& pin : set.pins) pin = 0;
+    set.xinput.read = 0;
     set.setup.axis_fragments.release();
 }
 
@@ -186,7 +189,7 @@ void capture_states(ControllerSet& set, StateSnapshot& snapshot) noexcept {
     for (int32_t i = 0; i < SLOT_COUNT; ++i) {
         ControllerSlot& slot = set.slots[i];
         const Capture got = slot.device != nullptr && set_up(slot.state) ? capture_slot(slot, snapshot.state[i]) : unready;
-        if (got == Capture::at_rest) std::memcpy(&snapshot.state[i], &REST_STATE, READ_PART);
+        if (got == Capture::at_rest) rest_record(snapshot.state[i]);
         snapshot.fresh[i] = got != Capture::kept;
     }
 }

@@ -71,6 +71,23 @@ struct ObjectSetup {
     TextBuffer axis_fragments;    // scratch list of the set-up slot's axis fragments
 };
 
+// XInput's state query: the one at ordinal 100, which also reports the guide button, where
+// the DLL has it, else XInputGetState; both answer ERROR_SUCCESS, ERROR_DEVICE_NOT_CONNECTED
+// or another error.
+using XInputQuery = DWORD(WINAPI*)(DWORD user, XINPUT_STATE* state);
+// The XInput users a mapping reads (controllers/xinput.cpp): loaded by the first configure
+// whose mapping reads one, kept until command 1. A user not connected is asked again once
+// a second at most.
+struct XInputUsers {
+    HMODULE module = nullptr;       // null: not loaded (none tried, or no XInput on the system)
+    XInputQuery query = nullptr;    // within module
+    bool with_guide = false;        // query is the one at ordinal 100
+    uint32_t read = 0;              // the users the configured mapping reads (user u: bit u)
+    bool connected[XINPUT_USER_COUNT] = {};
+    bool asked[XINPUT_USER_COUNT] = {};       // since the configure
+    DWORD last_asked[XINPUT_USER_COUNT] = {}; // GetTickCount when a user not connected was last asked
+};
+
 struct ControllerSet {
     IDirectInput8W* direct_input = nullptr;  // one reference, owned here
     ControllerSlot slots[SLOT_COUNT];
@@ -88,6 +105,7 @@ struct ControllerSet {
     // The slots the configured mapping reads (slot i: bit i), set by the configure: a poll
     // looks for arrivals only while one of them holds no pad it can read.
     uint32_t read_slots = (1u << SLOT_COUNT) - 1;
+    XInputUsers xinput;
 };
 
 // Creates DirectInput, takes the attached game controllers into the slots and sets each
@@ -102,7 +120,7 @@ bool open_controllers(ControllerSet& set, HWND window, TextBuffer& text);
 // The slots' states are left as they are.
 void release_controllers(ControllerSet& set) noexcept;
 
-// Releases everything, then empties the slots (state empty), clears their pins and drops
+// Releases everything, then empties the slots (state empty), clears their pins, reads no XInput user (XInput stays loaded) and drops
 // the set-up's scratch: the state open_controllers expects.
 void reset_controllers(ControllerSet& set) noexcept;
 
@@ -142,6 +160,25 @@ void note_enumerated(DeviceNotices& notices) noexcept;
 // Reads the system's device list into known; true when it holds a HID device that known
 // did not (or, for a list too long to read, when it grew).
 bool device_list_grew(DeviceList& known) noexcept;
+// The users of read (user u: bit u) are those the configure's mapping reads: XInput is
+// loaded for them (xinput1_4.dll, else xinput1_3.dll, else xinput9_1_0.dll) unless it is, and
+// each is asked at the next poll. With none, nothing is loaded and no XInput call is made.
+// False when they are read at rest for want of XInput.
+bool configure_xinput(XInputUsers& users, uint32_t read) noexcept;
+// Lets XInput go (command 1): its users are no longer read, until a configure.
+void release_xinput(XInputUsers& users) noexcept;
+// Reads each user the mapping reads into snapshot record SLOT_COUNT + user, in a
+// DirectInput pad's layout (XInput's sticks with y and ry down positive, the triggers on
+// 0 .. AXIS_MAX, the D-pad as point of view 1); at rest while the host's window (set.window,
+// when not null) is not the foreground window's, while XInput is not loaded, and for a user
+// not connected (asked again at most once a second). Every read user is fresh; the others
+// are not.
+void capture_xinput(ControllerSet& set, StateSnapshot& snapshot) noexcept;
+// What an XInput pad's state reads as, in the layout of a DirectInput pad's record.
+void xinput_record(const XINPUT_GAMEPAD& pad, DIJOYSTATE2& state) noexcept;
+// A pad at rest: every axis and slider 0, every button up, every point of view centred.
+void rest_record(DIJOYSTATE2& state) noexcept;
+
 // The empty slot a pad of that model takes, at the configure and after it: the one
 // slot_for_model gives it (pinned to its model, else the first not pinned: a slot pinned to
 // another model stays kept for that model); -1 when none is left.

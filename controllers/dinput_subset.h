@@ -465,3 +465,43 @@ extern "C" BOOL WINAPI UnregisterDeviceNotification(HDEVNOTIFY notification);
 extern "C" BOOL WINAPI PeekMessageW(MSG* message, HWND window, UINT first, UINT last, UINT remove);
 extern "C" LRESULT WINAPI DispatchMessageW(const MSG* message);
 extern "C" DWORD WINAPI GetLastError();
+
+// XInput, loaded by the plug-in itself (kernel32's LoadLibraryW, GetProcAddress and
+// FreeLibrary; xinput.h), and the foreground window it is read in (user32).
+using FARPROC = intptr_t(WINAPI*)();
+struct XINPUT_GAMEPAD {
+    WORD wButtons;
+    BYTE bLeftTrigger;
+    BYTE bRightTrigger;
+    int16_t sThumbLX;
+    int16_t sThumbLY;
+    int16_t sThumbRX;
+    int16_t sThumbRY;
+};
+struct XINPUT_STATE {
+    DWORD dwPacketNumber;
+    XINPUT_GAMEPAD Gamepad;
+};
+inline constexpr WORD XINPUT_GAMEPAD_DPAD_UP = 0x0001;
+inline constexpr WORD XINPUT_GAMEPAD_DPAD_DOWN = 0x0002;
+inline constexpr WORD XINPUT_GAMEPAD_DPAD_LEFT = 0x0004;
+inline constexpr WORD XINPUT_GAMEPAD_DPAD_RIGHT = 0x0008;
+inline constexpr WORD XINPUT_GAMEPAD_START = 0x0010;
+inline constexpr WORD XINPUT_GAMEPAD_BACK = 0x0020;
+inline constexpr WORD XINPUT_GAMEPAD_LEFT_THUMB = 0x0040;
+inline constexpr WORD XINPUT_GAMEPAD_RIGHT_THUMB = 0x0080;
+inline constexpr WORD XINPUT_GAMEPAD_LEFT_SHOULDER = 0x0100;
+inline constexpr WORD XINPUT_GAMEPAD_RIGHT_SHOULDER = 0x0200;
+inline constexpr WORD XINPUT_GAMEPAD_A = 0x1000;
+inline constexpr WORD XINPUT_GAMEPAD_B = 0x2000;
+inline constexpr WORD XINPUT_GAMEPAD_X = 0x4000;
+inline constexpr WORD XINPUT_GAMEPAD_Y = 0x8000;
+inline constexpr DWORD ERROR_SUCCESS = 0;
+inline constexpr DWORD ERROR_DEVICE_NOT_CONNECTED = 1167;
+inline constexpr UINT GA_ROOT = 2;
+#define MAKEINTRESOURCEA(i) (reinterpret_cast<const char*>(static_cast<uintptr_t>(static_cast<WORD>(i))))
+extern "C" HMODULE WINAPI LoadLibraryW(LPCWSTR file_name);
+extern "C" FARPROC WINAPI GetProcAddress(HMODULE module, const char* name);
+extern "C" BOOL WINAPI FreeLibrary(HMODULE module);
+extern "C" HWND WINAPI GetForegroundWindow();
+extern "C" HWND WINAPI GetAncestor(HWND window, UINT flags);

@@ -1,5 +1,7 @@
-// What one poll captured: per controller slot, a fresh flag and the device's state record.
-// It lives on the stack of one poll command; a record is undefined while its flag is false.
+// What one poll captured: per controller (the slots j1..j8, then the XInput users x1..x4),
+// a fresh flag and the controller's state record, an XInput pad's in a DirectInput pad's
+// layout. It lives on the stack of one poll command; a record is undefined while its flag
+// is false.
 #pragma once
 
 #include <cstddef>
@@ -8,8 +10,8 @@
 #include "controllers/directinput.h"
 
 struct StateSnapshot {
-    DIJOYSTATE2 state[SLOT_COUNT];
-    bool fresh[SLOT_COUNT];
+    DIJOYSTATE2 state[CONTROLLER_COUNT];
+    bool fresh[CONTROLLER_COUNT];
 };
 
 static_assert(sizeof(DIJOYSTATE2) == 272);

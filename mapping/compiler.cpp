@@ -134,16 +134,20 @@ bool axis_prefix(char c) {
     return false;
 }
 
-// A controller token from c on: CONTROLLER_LETTER, the controller digit, then a button, a
-// point of view, or an axis with its form.
+// A controller token from c on: CONTROLLER_LETTER and a slot's digit, or XINPUT_LETTER and
+// a user's digit, then a button, a point of view, or an axis with its form.
 void read_controller(Cursor c, Token& t, bool invert) {
-    if (next(c) != CONTROLLER_LETTER) {
-        return refuse(t, next(c), invert && next(c) == '!' ? SyntaxReason::second_invert : SyntaxReason::not_a_token);
+    const char letter = next(c);
+    if (letter != CONTROLLER_LETTER && letter != XINPUT_LETTER) {
+        return refuse(t, letter, invert && letter == '!' ? SyntaxReason::second_invert : SyntaxReason::not_a_token);
     }
     c = past(c);
     const char number = next(c);
-    if (number < '1' || number > '0' + SLOT_COUNT) return refuse(t, number, SyntaxReason::controller_number);
-    const auto controller = static_cast<uint32_t>(number - '0');
+    const bool xinput = letter == XINPUT_LETTER;
+    if (number < '1' || number > '0' + (xinput ? XINPUT_USER_COUNT : SLOT_COUNT)) {
+        return refuse(t, number, xinput ? SyntaxReason::xinput_user : SyntaxReason::controller_number);
+    }
+    const auto controller = static_cast<uint32_t>(number - '0') + (xinput ? SLOT_COUNT : 0);
     c = past(c);
     if (next(c) == BUTTON_LETTER) return numbered(past(c), t, controller, EntryKind::button, BUTTON_NUMBER_MASK, invert);
     if (next(c) == POV_LETTER) return read_pov(past(c), t, controller, invert);
@@ -160,9 +164,10 @@ void read_controller(Cursor c, Token& t, bool invert) {
     numbered(c, t, controller, axis_kind(axis, AxisForm::bit), BIT_NUMBER_MASK, invert);
 }
 
-// Whether a pin stands at c: CONTROLLER_LETTER, digits, then the pin mark.
+// Whether a pin stands at c: CONTROLLER_LETTER (or XINPUT_LETTER, to be refused), digits,
+// then the pin mark.
 bool is_pin(Cursor c) {
-    if (next(c) != CONTROLLER_LETTER) return false;
+    if (next(c) != CONTROLLER_LETTER && next(c) != XINPUT_LETTER) return false;
     c = past(c);
     if (!digit(next(c))) return false;
     while (digit(next(c))) c = past(c);
@@ -187,6 +192,8 @@ int32_t read_hex(Cursor& c) {
 // A pin "j<n>=VVVV:PPPP" from c on: one slot digit, the vendor's and product's hex digits,
 // nothing after.
 void read_pin(Cursor c, Token& t) {
+    // An XInput user is the player light its pad shows: nothing to keep it for.
+    if (next(c) == XINPUT_LETTER) return refuse(t, 0, SyntaxReason::xinput_pin);
     c = past(c);
     const char slot = next(c);
     c = past(c);

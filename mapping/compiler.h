@@ -19,7 +19,7 @@ enum class SyntaxReason : uint8_t {
     nothing_after_invert,  // "!" alone
     second_invert,         // "!!..."
     line_end,              // a line end where the grammar wants a letter or a digit
-    not_a_token,           // neither a, p, nor a token starting with j
+    not_a_token,           // neither a, p, nor a token starting with j or x
     controller_number,     // not 1 to 8 after j
     axis_or_button,        // not b, x, y, z, r, u, v or h after the controller number
     rotation_axis,         // not x, y or z after r
@@ -40,6 +40,8 @@ enum class SyntaxReason : uint8_t {
     pin_model,             // a pin whose model is not four hex digits, ':', four hex digits, and nothing after
     pin_inverted,          // "!" before a pin
     pin_twice,             // a second pin for the same slot
+    xinput_user,           // not 1 to 4 after x
+    xinput_pin,            // a pin "x<n>=": XInput numbers its pads itself
 };
 
 struct CompileResult {

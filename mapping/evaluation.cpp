@@ -157,11 +157,11 @@ void decode_entries(const MappingTable& table, DecodedTable& decoded) noexcept {
     decoded.group_count = 0;
     const int32_t count = table.count < MAX_ENTRIES ? table.count : MAX_ENTRIES;
     const int32_t operands = table.operand_count < MAX_OPERANDS ? table.operand_count : MAX_OPERANDS;
-    for (uint32_t slot = 0; slot < SLOT_COUNT; ++slot) {
+    for (uint32_t slot = 0; slot < CONTROLLER_COUNT; ++slot) {
         decode_words(table.entries, count, slot, decoded);
         decoded.slot_end[slot] = decoded.count;
     }
-    for (uint32_t slot = 0; slot < SLOT_COUNT; ++slot) {
+    for (uint32_t slot = 0; slot < CONTROLLER_COUNT; ++slot) {
         decode_words(table.operands, operands, slot, decoded);
         decoded.operand_slot_end[slot] = decoded.count;
     }
@@ -177,8 +177,8 @@ void decode_entries(const MappingTable& table, DecodedTable& decoded) noexcept {
 
 uint32_t slots_read(const DecodedTable& decoded) noexcept {
     uint32_t slots = 0;
-    int32_t entries = 0, operands = decoded.slot_end[SLOT_COUNT - 1];
-    for (int32_t slot = 0; slot < SLOT_COUNT; ++slot) {
+    int32_t entries = 0, operands = decoded.slot_end[CONTROLLER_COUNT - 1];
+    for (int32_t slot = 0; slot < CONTROLLER_COUNT; ++slot) {
         if (decoded.slot_end[slot] > entries || decoded.operand_slot_end[slot] > operands) slots |= 1u << slot;
         entries = decoded.slot_end[slot];
         operands = decoded.operand_slot_end[slot];
@@ -192,8 +192,8 @@ namespace {
 [[gnu::noinline]] void evaluate_groups(MappingTable& table, const DecodedTable& decoded,
                                        const StateSnapshot& snapshot) noexcept {
     const auto* records = reinterpret_cast<const unsigned char*>(snapshot.state);
-    int32_t first = decoded.slot_end[SLOT_COUNT - 1];
-    for (int32_t slot = 0; slot < SLOT_COUNT; ++slot) {
+    int32_t first = decoded.slot_end[CONTROLLER_COUNT - 1];
+    for (int32_t slot = 0; slot < CONTROLLER_COUNT; ++slot) {
         const int32_t end = decoded.operand_slot_end[slot] < decoded.count ? decoded.operand_slot_end[slot] : decoded.count;
         if (snapshot.fresh[slot]) evaluate_records<true>(table, decoded.entries + first, decoded.entries + end, records);
         first = end;
@@ -210,7 +210,7 @@ namespace {
 int32_t evaluate_decoded(MappingTable& table, const DecodedTable& decoded, const StateSnapshot& snapshot) noexcept {
     const auto* records = reinterpret_cast<const unsigned char*>(snapshot.state);
     int32_t first = 0;
-    for (int32_t slot = 0; slot < SLOT_COUNT; ++slot) {
+    for (int32_t slot = 0; slot < CONTROLLER_COUNT; ++slot) {
         // The count bounds every slot's records: a table emptied by setting it to 0 has none.
         const int32_t end = decoded.slot_end[slot] < decoded.count ? decoded.slot_end[slot] : decoded.count;
         if (snapshot.fresh[slot]) evaluate_records<false>(table, decoded.entries + first, decoded.entries + end, records);

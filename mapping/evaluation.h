@@ -7,9 +7,10 @@
 // The decoded form of a table: what the rule of each word's kind makes of it, worked out
 // once by decode_entries after each compile, so that a poll only loads, shifts and
 // compares. The words stay the table; this is a copy of what they say, one
-// record per controller entry that the evaluation writes (constants, slots beyond the
+// record per controller entry that the evaluation writes (constants, controllers beyond the
 // last and kinds the compiler never writes have none: their words keep their bits), in
-// the order of their slots, so that a slot not read in a poll is skipped as a whole.
+// the order of their controllers (the slots, then the XInput users), so that a controller
+// not read in a poll is skipped as a whole.
 struct DecodedEntry {
     uint16_t index;   // the word's place in the table
     uint16_t offset;  // byte offset of the value in the snapshot's records (slot's record + field)
@@ -29,15 +30,15 @@ struct DecodedGroup {
 };
 
 struct DecodedTable {
-    // The entries' records by slot, then the groups' operands' records by slot (their
+    // The entries' records by controller, then the groups' operands' records by controller (their
     // index is then an operand's place beside the table).
     DecodedEntry entries[MAX_ENTRIES + MAX_OPERANDS];
     int32_t count = 0;
     // Slot s's records are entries[slot_end[s - 1] .. slot_end[s]), and its operands'
-    // entries[operand_slot_end[s - 1] .. operand_slot_end[s]) from slot_end[SLOT_COUNT - 1]
+    // entries[operand_slot_end[s - 1] .. operand_slot_end[s]) from slot_end[CONTROLLER_COUNT - 1]
     // on, within the first count; emptied, like the table, by setting the count to 0.
-    int32_t slot_end[SLOT_COUNT] = {};
-    int32_t operand_slot_end[SLOT_COUNT] = {};
+    int32_t slot_end[CONTROLLER_COUNT] = {};
+    int32_t operand_slot_end[CONTROLLER_COUNT] = {};
     // Only those whose word is within the table's count are evaluated.
     DecodedGroup groups[MAX_ENTRIES];
     int32_t group_count = 0;
@@ -46,7 +47,8 @@ struct DecodedTable {
 // Decodes the table's words (the first table.count, at most MAX_ENTRIES). Allocates nothing.
 void decode_entries(const MappingTable& table, DecodedTable& decoded) noexcept;
 
-// The slots the decoded table reads (slot i: bit i), by an entry or a group's operand.
+// The controllers the decoded table reads (record i of the snapshot: bit i; the slots,
+// then the XInput users), by an entry or a group's operand.
 uint32_t slots_read(const DecodedTable& decoded) noexcept;
 
 // Rewrites, from the decoded form of the table, the result bit of every controller entry

@@ -25,7 +25,8 @@ PluginState plugin_state;
     CompileResult compiled = compile_mapping(mapping, state.table);
     for (int32_t i = 0; i < SLOT_COUNT; ++i) state.controllers.pins[i] = compiled.pins[i];
     decode_entries(state.table, state.decoded);
-    state.controllers.read_slots = slots_read(state.decoded);  // a poll looks for pads for these alone
+    const uint32_t read = slots_read(state.decoded);
+    state.controllers.read_slots = read & ((1u << SLOT_COUNT) - 1);  // a poll looks for pads for these alone
     // Told of the pads that come from the enumeration on: kept until command 1.
     if (state.controllers.read_slots != 0) watch_devices(state.controllers);
     if (!open_controllers(state.controllers, state.controllers.window, state.result)) {
@@ -33,6 +34,7 @@ PluginState plugin_state;
         state.decoded.count = 0;
         return state.result.c_str();
     }
+    configure_xinput(state.controllers.xinput, read >> SLOT_COUNT);
     if (compiled.syntax_error) state.result.assign(concat(SYNTAX_ERROR_MARK, state.result));
     state.result.assign(concat(compiled.echo, state.result));
     return state.result.c_str();
@@ -51,6 +53,7 @@ int32_t poll(PluginState& state) noexcept {
     state.cursor = -1;
     StateSnapshot snapshot;  // capture sets every fresh flag; a record is read only when fresh
     capture_states(state.controllers, snapshot);
+    capture_xinput(state.controllers, snapshot);
     take_in_arrivals(state.controllers);  // read from the next polls on
     return evaluate_decoded(state.table, state.decoded, snapshot);
 }
@@ -71,6 +74,7 @@ intptr_t dispatch(PluginState& state, int32_t command, intptr_t argument) {
     case CMD_RELEASE:
         release_controllers(state.controllers);
         stop_watching_devices(state.controllers);
+        release_xinput(state.controllers.xinput);
         return 0;
     case CMD_CONFIGURE:
         try {

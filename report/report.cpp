@@ -44,7 +44,7 @@ const std::vector<ReasonText>& reason_texts() {
         {SyntaxReason::second_invert, "only one '!' may stand before a token"},
         {SyntaxReason::line_end,
          "a line end inside the mapping: a mapping text is one line (only blanks and tabs are left out)"},
-        {SyntaxReason::not_a_token, "a token is a, p, or a controller token starting with j"},
+        {SyntaxReason::not_a_token, "a token is a, p, or a controller token starting with j or x"},
         {SyntaxReason::controller_number, "the controller number after j must be 1 to " + std::to_string(SLOT_COUNT)},
         {SyntaxReason::axis_or_button,
          "expected " + joined(letters_after_number(), " or ") + " after the controller number"},
@@ -67,6 +67,8 @@ const std::vector<ReasonText>& reason_texts() {
         {SyntaxReason::pin_model, "a pin is j<n>= and the pad's vendor and product IDs, four hex digits each: j1=045E:028E"},
         {SyntaxReason::pin_inverted, "a pin makes no bit: '!' cannot stand before it"},
         {SyntaxReason::pin_twice, "a controller number can be pinned once"},
+        {SyntaxReason::xinput_user, "the XInput user after x must be 1 to " + std::to_string(XINPUT_USER_COUNT)},
+        {SyntaxReason::xinput_pin, "an XInput user cannot be pinned: XInput numbers its pads by their player lights"},
     };
     return texts;
 }

@@ -142,6 +142,13 @@ struct Registration {
 // The HID device interface class, as the platform knows it.
 extern const GUID HID_CLASS;
 
+// XInput's users outside Windows (sim_xinput.cpp).
+constexpr int XINPUT_USERS = 4;
+struct XInputUser {
+    bool connected;
+    XINPUT_STATE state;
+};
+
 constexpr size_t LOG_CAPACITY = size_t{1} << 20;
 constexpr size_t NO_LINE = SIZE_MAX;
 constexpr int MAX_MISUSE_NOTES = 32;
@@ -162,6 +169,11 @@ struct Platform {
     SimRefusal refusal = SimRefusal::none;
     int foreign_peeks = 0;
     DWORD last_error = 0;
+
+    SimXInput xinput = SimXInput::xinput1_4;
+    XInputUser xinput_users[XINPUT_USERS] = {};
+    int xinput_loaded[3] = {};  // references per DLL, newest first
+    uintptr_t host_window = 0;  // the last window named to GetAncestor
 
     Rule rules[SIM_MAX_RULES];
     int rule_count = 0;
@@ -211,6 +223,9 @@ size_t copy_out(const char* text, size_t length, char* out, size_t capacity);
 void notify_device_change(bool arrival);
 // Drops every class, window and registration (sim_reset).
 void retire_windows();
+
+// Puts XInput back to its initial state: every DLL there, no user connected, none loaded.
+void reset_xinput();
 
 // --- The calls (sim_calls.cpp) -------------------------------------------------------
 

@@ -71,6 +71,18 @@
 // or the registration fail. On Windows they are the system's own, which is not told of
 // simulated controllers.
 //
+// XInput. Outside Windows the platform also has XInput's DLLs (LoadLibraryW finds
+// "xinput1_4.dll", "xinput1_3.dll" and "xinput9_1_0.dll", or the older ones alone:
+// sim_set_xinput), their queries (GetProcAddress: "XInputGetState" in each, and the one
+// that also reports the guide button, by ordinal 100, in the two newer ones; logged as
+// XInputGetStateEx) and four users, each connected or not, with a pad's state
+// (sim_xinput_set). An injected failure makes LoadLibraryW or GetProcAddress answer null,
+// and a query answer the low 16 bits of the injected code (HRESULT_FROM_WIN32(1167):
+// ERROR_DEVICE_NOT_CONNECTED). Every call is logged. The foreground window
+// (GetForegroundWindow, not logged) is the host's while sim_set_foreground says so: the
+// last window the program named to GetAncestor, each a top-level window of its own; else
+// another program's. On Windows all of it is the system's own.
+//
 // References. Every object (di1.., dev1.., joyconfig1..) counts its references. Release
 // past zero and any call on a released object are misuse: they are counted, logged and
 // answered with E_POINTER (or 0 from Release) instead of crashing. sim_problems() lists
@@ -157,7 +169,8 @@ inline constexpr bool SIM_HAS_DEVICE_LIST = SIM_HAS_MODULE_HANDLE;
 // recorded only; the methods after them are those the plug-in never calls, which answer
 // E_NOTIMPL.
 #define SIM_METHOD_TABLE(M)                                                                                        \
-    M(GetModuleHandleW) M(DirectInput8Create) M(QueryInterface) M(CreateDevice) M(EnumDevices) M(EnumObjects)     \
+    M(GetModuleHandleW) M(DirectInput8Create) M(QueryInterface)                                                   \
+    M(LoadLibraryW) M(GetProcAddress) M(FreeLibrary) M(XInputGetState) M(XInputGetStateEx) M(CreateDevice) M(EnumDevices) M(EnumObjects)     \
     M(SetProperty) M(GetProperty) M(SetDataFormat) M(SetCooperativeLevel) M(Acquire) M(Unacquire) M(Poll) M(GetDeviceState)     \
     M(AddRef) M(Release)                                                                                           \
     M(GetCapabilities) M(GetDeviceData) M(SetEventNotification) M(GetObjectInfo) M(GetDeviceInfo)   \
@@ -248,6 +261,15 @@ SIM_API SimWindows sim_windows();
 // From now on CreateWindowExW, or RegisterDeviceNotificationW, answers null.
 enum class SimRefusal { none, window, registration };
 SIM_API void sim_refuse_notices(SimRefusal refusal);
+
+// Which XInput DLLs there are: none, or the one named and every older one.
+enum class SimXInput { none, xinput9_1_0, xinput1_3, xinput1_4 };
+SIM_API void sim_set_xinput(SimXInput newest);
+// User 0..3 (the mapping's x1..x4) plugged in or not; a user plugged in answers its state.
+SIM_API void sim_xinput_connect(int user, bool connected);
+SIM_API void sim_xinput_set(int user, const XINPUT_GAMEPAD& pad);
+// LoadLibraryW's references to XInput DLLs not yet freed.
+SIM_API int sim_xinput_loaded();
 
 // --- Input state -------------------------------------------------------------------
 

@@ -19,6 +19,7 @@ void sim_reset() {
     platform.ports = 0;
     platform.device_list_reads = 0;
     retire_windows();
+    reset_xinput();
     sim_clear_rules();
     for (int& c : platform.calls) c = 0;
     for (int& n : platform.numbers) n = 0;

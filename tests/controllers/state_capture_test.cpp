@@ -20,6 +20,7 @@ protected:
         snapshot = StateSnapshot{};
         for (bool& fresh : snapshot.fresh) fresh = true;  // stale flags must not survive
         capture_states(set, snapshot);
+        capture_xinput(set, snapshot);
     }
 
     int fresh_count() const {

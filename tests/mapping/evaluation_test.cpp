@@ -170,7 +170,7 @@ TEST(EvaluationConstants, ConstantsNeverChangeAndOtherBitsStay) {
 
 TEST(EvaluationDamage, WordsTheCompilerNeverWritesAreLeftAlone) {
     MappingTable table{};
-    table.entries[0] = (9u << 28) | 1u;                                    // no ninth slot
+    table.entries[0] = (13u << 28) | 1u;                                   // no thirteenth controller
     table.entries[1] = (15u << 28) | (18u << 20) | 3u;                     // nor a fifteenth
     table.entries[2] = (1u << 28) | (29u << 20) | 2u;                      // no kind 29
     table.entries[3] = (1u << 28) | (static_cast<uint32_t>(axis_kind("x", AxisForm::bit)) << 20) | (40u << 2);  // shift 40
@@ -182,7 +182,7 @@ TEST(EvaluationDamage, WordsTheCompilerNeverWritesAreLeftAlone) {
     decode_entries(table, decoded);
     EXPECT_EQ(decoded.count, 1);  // only the bit entry is one the evaluation writes
     evaluated_alike(table, s);
-    EXPECT_EQ(table.entries[0], (9u << 28) | 1u);
+    EXPECT_EQ(table.entries[0], (13u << 28) | 1u);
     EXPECT_EQ(table.entries[1], (15u << 28) | (18u << 20) | 3u);
     EXPECT_EQ(table.entries[2], (1u << 28) | (29u << 20) | 2u);
     EXPECT_EQ(entry_result(table.entries[3]), 1u);  // bit 40 & 31 = bit 8

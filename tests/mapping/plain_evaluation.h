@@ -45,7 +45,7 @@ inline uint32_t plain_reading(EntryKind kind, uint32_t operand, const DIJOYSTATE
 // kind keep their bits, and so does a word whose slot was not read.
 inline MappingEntry plainly_evaluated(MappingEntry e, const StateSnapshot& s) {
     const uint32_t slot = entry_controller(e);
-    if (slot == 0 || slot > SLOT_COUNT || static_cast<int>(entry_kind(e)) >= ENTRY_KIND_COUNT || !s.fresh[slot - 1]) {
+    if (slot == 0 || slot > CONTROLLER_COUNT || static_cast<int>(entry_kind(e)) >= ENTRY_KIND_COUNT || !s.fresh[slot - 1]) {
         return e;
     }
     const uint32_t bit = plain_reading(entry_kind(e), entry_operand(e), s.state[slot - 1]);
