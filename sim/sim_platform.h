@@ -161,6 +161,8 @@ inline constexpr bool SIM_HAS_MODULE_HANDLE = true;
 #endif
 // Whether the device list and the clock are the simulation's (see "Pads that come and go").
 inline constexpr bool SIM_HAS_DEVICE_LIST = SIM_HAS_MODULE_HANDLE;
+// Whether XInput and the foreground window are the simulation's (see "XInput").
+inline constexpr bool SIM_HAS_XINPUT = SIM_HAS_MODULE_HANDLE;
 
 // The platform calls, listed once: SimMethod and the names the log, the record,
 // sim_calls and the rules use. Those before AddRef take injected results (sim_fail);

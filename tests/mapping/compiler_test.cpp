@@ -289,6 +289,8 @@ const char* reason_name(SyntaxReason reason) {
     case SyntaxReason::pin_model: return "pin_model";
     case SyntaxReason::pin_inverted: return "pin_inverted";
     case SyntaxReason::pin_twice: return "pin_twice";
+    case SyntaxReason::xinput_user: return "xinput_user";
+    case SyntaxReason::xinput_pin: return "xinput_pin";
     default: return "other";
     }
 }
@@ -320,6 +322,15 @@ std::string compiled_pins(const std::string& text) {
 }
 
 }  // namespace
+
+TEST(CompilerXInput, UsersOneToFourInEveryFormOfASlotButThePin) {
+    std::istringstream lines(expected_sections("mapping/xinput.txt")["xinput"]);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t arrow = line.find(" => ");
+        ASSERT_NE(arrow, std::string::npos) << line;
+        EXPECT_EQ(compiled_pins(line.substr(0, arrow)), line.substr(arrow + 4));
+    }
+}
 
 TEST(CompilerPins, KeepASlotForAModelAndMakeNoEntry) {
     std::istringstream lines(expected_sections("mapping/pins.txt")["pins"]);
