@@ -138,8 +138,8 @@ inline constexpr PovDirection POV_DIRECTIONS[] = {
 inline constexpr int POV_DIRECTION_COUNT = static_cast<int>(sizeof POV_DIRECTIONS / sizeof POV_DIRECTIONS[0]);
 
 // An XInput pad's buttons in the order of the mapping's x<n>b1..b11, by the names people
-// know them by; only the capture (controllers/xinput.cpp) expands the second column, the
-// button's bit in XInput's state. The D-pad is the pad's point of view h1; its other
+// know them by; only controllers/controllers.h expands the second column, the button's bit
+// in XInput's state (XINPUT_BUTTON_BITS). The D-pad is the pad's point of view h1; its other
 // controls (sliders, buttons past these, points of view past h1) read at rest.
 #define JOYBITS_XINPUT_BUTTON_TABLE(ROW)                                     \
     ROW("A", XINPUT_GAMEPAD_A) ROW("B", XINPUT_GAMEPAD_B) ROW("X", XINPUT_GAMEPAD_X) \

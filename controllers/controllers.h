@@ -75,6 +75,14 @@ struct ObjectSetup {
 // the DLL has it, else XInputGetState; both answer ERROR_SUCCESS, ERROR_DEVICE_NOT_CONNECTED
 // or another error.
 using XInputQuery = DWORD(WINAPI*)(DWORD user, XINPUT_STATE* state);
+// The guide button's bit in that query's wButtons, which no header names; the plain query
+// leaves it out.
+inline constexpr WORD XINPUT_GUIDE_BUTTON = 0x0400;
+// Each XInput button's bit, in the order of the mapping's b1.. (JOYBITS_XINPUT_BUTTON_TABLE).
+#define JOYBITS_XINPUT_BUTTON_BIT(name, bit) static_cast<WORD>(bit),
+inline constexpr WORD XINPUT_BUTTON_BITS[] = {JOYBITS_XINPUT_BUTTON_TABLE(JOYBITS_XINPUT_BUTTON_BIT)};
+#undef JOYBITS_XINPUT_BUTTON_BIT
+static_assert(sizeof XINPUT_BUTTON_BITS / sizeof XINPUT_BUTTON_BITS[0] == XINPUT_BUTTON_COUNT);
 // The XInput users a mapping reads (controllers/xinput.cpp): loaded by the first configure
 // whose mapping reads one, kept until command 1. A user not connected is asked again once
 // a second at most.

@@ -11,13 +11,6 @@ namespace {
 constexpr const char16_t* XINPUT_DLLS[] = {u"xinput1_4.dll", u"xinput1_3.dll", u"xinput9_1_0.dll"};
 // The query that also reports the guide button, exported by ordinal alone.
 constexpr WORD GUIDE_QUERY_ORDINAL = 100;
-// The guide button's bit in that query's wButtons; no header names it.
-constexpr WORD XINPUT_GUIDE_BUTTON = 0x0400;
-
-#define JOYBITS_XINPUT_BUTTON_BIT(name, bit) static_cast<WORD>(bit),
-constexpr WORD BUTTON_BITS[] = {JOYBITS_XINPUT_BUTTON_TABLE(JOYBITS_XINPUT_BUTTON_BIT)};
-#undef JOYBITS_XINPUT_BUTTON_BIT
-static_assert(sizeof BUTTON_BITS / sizeof BUTTON_BITS[0] == XINPUT_BUTTON_COUNT);
 
 // A user not connected is asked again after this long; a poll in every second asks it at
 // least once every two.
@@ -83,7 +76,7 @@ void xinput_record(const XINPUT_GAMEPAD& pad, DIJOYSTATE2& state) noexcept {
     const int across = dpad_step(pad.wButtons, XINPUT_GAMEPAD_DPAD_RIGHT, XINPUT_GAMEPAD_DPAD_LEFT);
     const int down = dpad_step(pad.wButtons, XINPUT_GAMEPAD_DPAD_DOWN, XINPUT_GAMEPAD_DPAD_UP);
     state.rgdwPOV[0] = DPAD_ANGLES[across][down];
-    for (int b = 0; b < XINPUT_BUTTON_COUNT; ++b) state.rgbButtons[b] = (pad.wButtons & BUTTON_BITS[b]) != 0 ? 0x80 : 0;
+    for (int b = 0; b < XINPUT_BUTTON_COUNT; ++b) state.rgbButtons[b] = (pad.wButtons & XINPUT_BUTTON_BITS[b]) != 0 ? 0x80 : 0;
 }
 
 bool configure_xinput(XInputUsers& users, uint32_t read) noexcept {

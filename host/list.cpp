@@ -1,7 +1,10 @@
 // --list: the attached game controllers, enumerated the way the plug-in enumerates them,
 // through the DirectInput interface (the real one on Windows, the simulated one natively),
-// with the objects each has; the check hears of the same objects.
+// with the objects each has, then the XInput users, asked through XInput as the plug-in
+// loads it; the check hears of the same objects and users.
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -157,6 +160,60 @@ std::string direction_letters() {
     return letters;
 }
 
+// The XInput users as the plug-in's own loading finds XInput: whether it is there, and which
+// users a pad is connected as.
+XInputPresence xinput_users(bool (&connected)[XINPUT_USER_COUNT]) {
+    XInputUsers users;
+    if (!configure_xinput(users, (1u << XINPUT_USER_COUNT) - 1)) return XInputPresence::missing;
+    for (int u = 0; u < XINPUT_USER_COUNT; ++u) {
+        XINPUT_STATE state{};
+        connected[u] = users.query(static_cast<DWORD>(u), &state) == ERROR_SUCCESS;
+    }
+    release_xinput(users);
+    return XInputPresence::present;
+}
+
+std::string xinput_name(int user) { return controller_name(static_cast<uint32_t>(SLOT_COUNT + 1 + user)); }
+
+// The XInput users after the DirectInput pads: each connected or not, with what every
+// XInput pad has; one line when the system has no XInput.
+void list_xinput_users(std::ostream& out, bool json, nlohmann::json& document) {
+    bool connected[XINPUT_USER_COUNT] = {};
+    const bool present = xinput_users(connected) == XInputPresence::present;
+    const ControllerObjects pad = xinput_pad_objects();
+    std::vector<std::string> axes;
+    for (int axis = 0; axis < AXIS_COUNT; ++axis) axes.emplace_back(AXIS_NAMES[axis].letters);
+    if (json) {
+        document["xinput"] = nullptr;
+        for (int u = 0; present && u < XINPUT_USER_COUNT; ++u) {
+            nlohmann::json user{{"number", xinput_name(u)}, {"connected", connected[u]}};
+            if (connected[u]) {
+                user.update({{"axes", axes}, {"povs", pov_names(pad)}, {"buttons", pad.buttons}});
+            }
+            document["xinput"].push_back(user);
+        }
+        return;
+    }
+    if (!present) {
+        out << "x1..x" << XINPUT_USER_COUNT << "  no XInput on this system: x tokens read at rest\n";
+        return;
+    }
+    if (std::find(std::begin(connected), std::end(connected), true) == std::end(connected)) {
+        out << "x1..x" << XINPUT_USER_COUNT << "  no XInput pad connected\n";
+        return;
+    }
+    for (int u = 0; u < XINPUT_USER_COUNT; ++u) {
+        out << xinput_name(u) << "  ";
+        if (!connected[u]) {
+            out << "not connected\n";
+            continue;
+        }
+        out << "XInput pad  axes:";
+        for (const std::string& axis : axes) out << " " << axis;
+        out << "  points of view: h1 (directions" << direction_letters() << ")  buttons: " << pad.buttons << "\n";
+    }
+}
+
 }  // namespace
 
 bool attached_objects(AttachedControllers& attached, std::string& error) {
@@ -168,6 +225,7 @@ bool attached_objects(AttachedControllers& attached, std::string& error) {
         if (c.taken) attached.objects.push_back(c.objects);
         attached.models.push_back(c.model);
     }
+    attached.xinput = xinput_users(attached.xinput_connected);
     return true;
 }
 
@@ -188,8 +246,9 @@ bool list_controllers(std::ostream& out, bool json, std::string& error) {
                             {"sliders", slider_letters(c.objects)}, {"povs", pov_names(c.objects)},
                             {"other_axes", c.other_axes}, {"buttons", c.objects.buttons}});
         }
-        out << nlohmann::json{{"controllers", list}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
-            << "\n";
+        nlohmann::json document{{"controllers", list}};
+        list_xinput_users(out, true, document);
+        out << document.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
         return true;
     }
     if (listed.empty()) out << "no game controller attached\n";
@@ -215,5 +274,7 @@ bool list_controllers(std::ostream& out, bool json, std::string& error) {
         if (!povs.empty()) out << " (directions" << direction_letters() << ")";
         out << "  buttons: " << c.objects.buttons << "  pin: " << pin_text(i + 1, c) << "\n";
     }
+    nlohmann::json unused;
+    list_xinput_users(out, false, unused);
     return true;
 }

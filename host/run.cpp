@@ -93,7 +93,7 @@ int run_frames(const HostOptions& options, const Scenario& scenario, HostPlatfor
         notes.swap(platform.device_notes);
         if (const ScenarioFrame* inputs = frame_at(scenario, next, frame)) {
             platform_apply(*inputs);
-            for (const ScenarioInput& input : inputs->inputs) notes.push_back(describe_input(input));
+            for (const ScenarioInput& input : inputs->inputs) notes.push_back(describe_input(scenario, input));
         }
         const auto count = static_cast<int32_t>(device(CMD_POLL, 0));
         const int reads = options.bits ? *options.bits : count;

@@ -245,23 +245,60 @@ ScenarioController read_controller(const json& value, const std::string& path, s
         } else if (key == "attached") {
             if (!member.is_boolean()) throw ScenarioProblem(at, "attached must be true or false");
             controller.attached = member.get<bool>();
+        } else if (key == "xinput") {
+            if (!member.is_boolean()) throw ScenarioProblem(at, "xinput must be true or false");
+            controller.xinput = member.get<bool>();
         } else {
             throw ScenarioProblem(at, "unknown member \"" + key +
-                                          "\" (a controller has name, model, axes, povs, buttons, attached)");
+                                          "\" (a controller has name, model, axes, povs, buttons, attached, xinput)");
         }
+    }
+    if (controller.xinput) {
+        for (const char* fixed : {"axes", "povs", "buttons", "model"}) {
+            if (value.contains(fixed)) {
+                throw ScenarioProblem(member_path(path, fixed), "an XInput pad's controls and model are XInput's own");
+            }
+        }
+        for (int axis = 0; axis < AXIS_COUNT; ++axis) controller.axes.push_back(axis);
+        controller.povs = XINPUT_POV_COUNT;
+        controller.buttons = XINPUT_BUTTON_COUNT;
     }
     return controller;
 }
 
-// "j2" -> 1; -1 when the key is not a controller name.
-int controller_index(const std::string& key) {
-    if (key.size() < 2 || key[0] != CONTROLLER_LETTER || key.size() > 3) return -1;
-    int n = 0;
-    for (size_t i = 1; i < key.size(); ++i) {
-        if (key[i] < '0' || key[i] > '9') return -1;
-        n = n * 10 + (key[i] - '0');
+// Each controller's label, j<n> and x<n> counted apart in the order they are listed; at
+// most XINPUT_USER_COUNT XInput pads.
+void label_controllers(Scenario& scenario) {
+    int direct = 0, xinput = 0;
+    for (size_t i = 0; i < scenario.controllers.size(); ++i) {
+        ScenarioController& c = scenario.controllers[i];
+        if (c.xinput && xinput == XINPUT_USER_COUNT) {
+            throw ScenarioProblem(element_path("controllers", i),
+                                  "at most " + std::to_string(XINPUT_USER_COUNT) + " XInput pads, x1 to x4");
+        }
+        c.label = c.xinput ? controller_name(static_cast<uint32_t>(SLOT_COUNT + ++xinput))
+                           : CONTROLLER_LETTER + std::to_string(++direct);
     }
-    return n >= 1 ? n - 1 : -1;
+}
+
+// An XInput pad's value of that axis: the triggers z and rz 0 to 255, the sticks a 16-bit axis's.
+int32_t xinput_axis_value(const json& member, const std::string& at, int axis) {
+    const bool trigger = axis == axis_number("z") || axis == axis_number("rz");
+    return static_cast<int32_t>(integer_in(member, at, trigger ? 0 : AXIS_MIN, trigger ? XINPUT_TRIGGER_MAX : AXIS_MAX,
+                                           trigger ? "a trigger's value" : "an axis value"));
+}
+
+// Whether the key names a controller: j or x and a number.
+bool names_controller(const std::string& key) {
+    return key.size() >= 2 && key.size() <= 3 && (key[0] == CONTROLLER_LETTER || key[0] == XINPUT_LETTER) &&
+           key.find_first_not_of("0123456789", 1) == std::string::npos && key[1] != '0';
+}
+// The controller the frames name so ("j2", "x1"); -1 for none.
+int controller_index(const Scenario& scenario, const std::string& key) {
+    for (size_t i = 0; i < scenario.controllers.size(); ++i) {
+        if (scenario.controllers[i].label == key) return static_cast<int>(i);
+    }
+    return -1;
 }
 
 void read_inputs(const json& value, const std::string& path, int index, const Scenario& scenario,
@@ -280,22 +317,27 @@ void read_inputs(const json& value, const std::string& path, int index, const Sc
             input.value = member.get<bool>() ? 1 : 0;
         } else if (pov >= 0) {
             if (pov >= controller.povs) {
-                throw ScenarioProblem(at, "controller j" + std::to_string(index + 1) + " has no point of view " + key);
+                throw ScenarioProblem(at, "controller " + controller.label + " has no point of view " + key);
             }
             input.pov = pov;
             input.value = static_cast<int32_t>(
                 integer_in(member, at, POV_CENTRED, MAX_POV_ANGLE, "a point of view (-1 centred, or an angle)"));
+            if (controller.xinput && input.value % DPAD_STEP != 0 && input.value != POV_CENTRED) {
+                throw ScenarioProblem(at, "an XInput pad's D-pad points at a multiple of " + std::to_string(DPAD_STEP) +
+                                              " (or -1 centred)");
+            }
         } else if (axis >= 0) {
             if (std::find(controller.axes.begin(), controller.axes.end(), axis) == controller.axes.end()) {
-                throw ScenarioProblem(at, "controller j" + std::to_string(index + 1) + " has no axis " + key);
+                throw ScenarioProblem(at, "controller " + controller.label + " has no axis " + key);
             }
             input.axis = axis;
-            input.value = static_cast<int32_t>(integer_in(member, at, AXIS_MIN, AXIS_MAX, "an axis value"));
+            input.value = controller.xinput ? xinput_axis_value(member, at, axis)
+                                            : static_cast<int32_t>(integer_in(member, at, AXIS_MIN, AXIS_MAX, "an axis value"));
         } else if (key.size() >= 2 && key[0] == BUTTON_LETTER && key.find_first_not_of("0123456789", 1) == std::string::npos &&
                    key.size() <= 4) {
             input.button = std::stoi(key.substr(1));
             if (input.button < 1 || input.button > controller.buttons) {
-                throw ScenarioProblem(at, "controller j" + std::to_string(index + 1) + " has buttons b1 to b" +
+                throw ScenarioProblem(at, "controller " + controller.label + " has buttons b1 to b" +
                                               std::to_string(controller.buttons) + " only");
             }
             if (member.is_boolean()) {
@@ -323,11 +365,14 @@ void read_frame(const json& value, const std::string& path, Scenario& scenario, 
     for (const auto& [key, member] : value.items()) {
         if (key == "frame") continue;
         const std::string at = member_path(path, key);
-        const int index = controller_index(key);
-        if (index < 0) throw ScenarioProblem(at, "unknown member \"" + key + "\" (a frame has frame, j1, j2, ...)");
-        if (static_cast<size_t>(index) >= scenario.controllers.size()) {
-            throw ScenarioProblem(at, "there is no controller " + key + " (the scenario has " +
-                                          std::to_string(scenario.controllers.size()) + ")");
+        if (!names_controller(key)) {
+            throw ScenarioProblem(at, "unknown member \"" + key + "\" (a frame has frame, j1, j2, ..., x1, x2, ...)");
+        }
+        const int index = controller_index(scenario, key);
+        if (index < 0) {
+            const auto named = std::count_if(scenario.controllers.begin(), scenario.controllers.end(),
+                                             [&key](const ScenarioController& c) { return c.label[0] == key[0]; });
+            throw ScenarioProblem(at, "there is no controller " + key + " (the scenario has " + std::to_string(named) + ")");
         }
         read_inputs(member, at, index, scenario, record.inputs);
     }
@@ -349,6 +394,7 @@ void read_scenario(const json& document, Scenario& scenario) {
     for (size_t i = 0; i < controllers->size(); ++i) {
         scenario.controllers.push_back(read_controller((*controllers)[i], element_path("controllers", i), i));
     }
+    label_controllers(scenario);
     std::map<int, ScenarioFrame> frames;
     auto list = document.find("frames");
     if (list != document.end()) {
@@ -391,8 +437,8 @@ void note_records_past_length(const std::string& name, const std::string& text, 
 }  // namespace
 
 
-std::string describe_input(const ScenarioInput& input) {
-    std::string text = controller_name(static_cast<uint32_t>(input.controller + 1)) + ' ';
+std::string describe_input(const Scenario& scenario, const ScenarioInput& input) {
+    std::string text = scenario.controllers.at(static_cast<size_t>(input.controller)).label + ' ';
     if (input.plug) return text + (input.value != 0 ? "plugged in" : "unplugged");
     if (input.axis >= 0) return text + mapped_axis_letters(input.axis) + "=" + std::to_string(input.value);
     if (input.pov >= 0) {

@@ -17,6 +17,12 @@ inline constexpr int32_t MAX_POV_ANGLE = 35999;
 
 struct ScenarioController {
     std::string name;
+    // An XInput pad: its controls are XInput's (the sticks x, y, rx, ry with XInput's values,
+    // up positive; the triggers z and rz 0 to 255; the D-pad h1; buttons b1 to b11, as
+    // XINPUT_BUTTON_NAMES orders them), and it is the next XInput user; frames name it x1,
+    // x2, ... in the order such pads are listed, the others j1, j2, ... in theirs.
+    bool xinput = false;
+    std::string label;      // "j2", "x1": as frames name it
     std::vector<int> axes;  // axis numbers 0 to 7 (x, y, z, rx, ry, rz, sliders u, v), in object order
     int povs = 0;           // points of view h1 to hN
     int buttons = 0;
@@ -57,5 +63,8 @@ bool parse_scenario(const std::string& name, const std::string& text, Scenario& 
 // Reads and parses a scenario file; an unreadable file is an error naming the file.
 bool load_scenario(const std::string& path, Scenario& scenario, std::string& error);
 
-// "j1 y=8001", "j1 h1=9000", "j1 h1 centred", "j2 b3 down", "j2 unplugged", "j3 plugged in".
-std::string describe_input(const ScenarioInput& input);
+// "j1 y=8001", "j1 h1=9000", "j1 h1 centred", "j2 b3 down", "j2 unplugged", "x1 plugged in".
+std::string describe_input(const Scenario& scenario, const ScenarioInput& input);
+// An XInput pad's trigger and D-pad values in a scenario.
+inline constexpr int32_t XINPUT_TRIGGER_MAX = 255;
+inline constexpr int32_t DPAD_STEP = 4500;

@@ -151,6 +151,23 @@ std::string empty_slot_problem(const SlotPads& slots, int32_t slot, const Attach
            (attached_one ? ", of which no controller is left for it" : ", which is not attached") + ": it reads at rest";
 }
 
+// What an XInput user's word reads that its pad lacks, or that makes it read at rest.
+std::vector<std::string> xinput_problems(MappingEntry word, const AttachedControllers& attached) {
+    std::vector<std::string> problems;
+    const std::string missing = missing_problem(word, xinput_pad_objects());
+    if (!missing.empty()) problems.push_back(missing);
+    const uint32_t user = entry_controller(word) - SLOT_COUNT - 1;
+    const std::string pad = controller_name(entry_controller(word));
+    if (attached.xinput == XInputPresence::missing) {
+        problems.push_back("this system has no XInput (xinput1_4.dll, xinput1_3.dll or xinput9_1_0.dll): " + pad +
+                           " reads at rest");
+    } else if (attached.xinput == XInputPresence::present && !attached.xinput_connected[user]) {
+        problems.push_back(pad + " is not connected (no XInput pad shows player light " + std::to_string(user + 1) +
+                           "): it reads at rest until one is");
+    }
+    return problems;
+}
+
 // The warnings of one compiled token of text.
 std::vector<std::string> token_problems(const std::string& text, const TokenSpan& token,
                                         const AttachedControllers& attached, const SlotPads& slots) {
@@ -174,7 +191,9 @@ std::vector<std::string> token_problems(const std::string& text, const TokenSpan
         add(constant_test_problem(token.word));
     }
     const auto controller = static_cast<int32_t>(entry_controller(token.word));
-    if (slots.pinned) {
+    if (is_xinput_controller(entry_controller(token.word))) {
+        for (const std::string& problem : xinput_problems(token.word, attached)) add(problem);
+    } else if (slots.pinned) {
         const int32_t pad = slots.pad[controller - 1];
         add(empty_slot_problem(slots, controller - 1, attached));
         if (pad >= 0 && pad < static_cast<int32_t>(attached.objects.size())) {
@@ -255,6 +274,14 @@ std::vector<MappingWarning> check_mapping(const std::string& text, const std::ve
                             "a comma at the end: accepted, but no token follows it"});
     }
     return warnings;
+}
+
+ControllerObjects xinput_pad_objects() {
+    ControllerObjects pad;
+    for (int axis = 0; axis < AXIS_COUNT; ++axis) pad.axes[axis] = true;
+    pad.povs = XINPUT_POV_COUNT;
+    pad.buttons = XINPUT_BUTTON_COUNT;
+    return pad;
 }
 
 int controllers_in_answer(const std::string& answer) {

@@ -32,11 +32,20 @@ struct ControllerObjects {
 // order, which is slot order for a text without pins (empty when it does not); and the
 // models of the attached controllers in that order, also those past the eighth (empty
 // when not known), by which the pins of a text number them.
+// And the XInput users as far as the platform says: whether XInput is there and which users
+// are connected.
+enum class XInputPresence : uint8_t { unknown, missing, present };
 struct AttachedControllers {
     int32_t count = -1;
     std::vector<ControllerObjects> objects;
     std::vector<uint32_t> models = {};
+    XInputPresence xinput = XInputPresence::unknown;
+    bool xinput_connected[XINPUT_USER_COUNT] = {};
 };
+
+// What every XInput pad has: the six axes, one point of view (the D-pad), XINPUT_BUTTON_COUNT
+// buttons, no slider.
+ControllerObjects xinput_pad_objects();
 
 // The warnings of a mapping text, cut by mapping_tokens, in the order of its tokens;
 // none for a text with a syntax error (the compiler's report says what is wrong there).

@@ -304,7 +304,7 @@ TEST(HostScenario, ScriptsControllersAndListsThemAsThePluginNumbersThem) {
     HostRun run = run_host({"--scenario", file.name().c_str(), "--list"});
     ASSERT_EQ(run.status, EXIT_OK) << run.err;
     std::vector<std::string> lines = lines_of(run.out);
-    ASSERT_EQ(lines.size(), 10u);
+    ASSERT_EQ(lines.size(), 11u);  // and one for the XInput users
     EXPECT_EQ(lines[8].rfind("--  Stick 9  {", 0), 0u) << lines[8];
     EXPECT_NE(lines[8].find("}  not taken: the plug-in has 8 slots"), std::string::npos) << lines[8];
     EXPECT_EQ(lines[0].rfind("j1  Stick 1  {", 0), 0u) << lines[0];
@@ -334,7 +334,7 @@ TEST(HostScenario, ScriptsControllersAndListsThemAsThePluginNumbersThem) {
 
     const TempFile none("none.json", "{\"controllers\": []}");
     run = run_host({"--scenario", none.name().c_str(), "--list"});
-    EXPECT_EQ(run.out, "no game controller attached\n");
+    EXPECT_EQ(run.out, "no game controller attached\nx1..x4  no XInput pad connected\n");
     run = run_host({"--scenario", none.name().c_str()});
     EXPECT_EQ(lines_of(run.out)[0], std::string(DEFAULT_MAPPING) + "//help//a;p;");
     EXPECT_EQ(frames_in(run.out), 3u);  // the length of a scenario without frames
