@@ -1,14 +1,18 @@
 // The Windows platform of joybits-host: joybits.dll loaded by path, a small window for
-// the exclusive foreground cooperative level, frames paced at 60 Hz.
+// the exclusive foreground cooperative level, frames paced at 60 Hz; in live runs the
+// XInput users' changes noted on the frames' lines.
 #include <windows.h>
 #include <conio.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "controllers/axes.h"
+#include "controllers/controllers.h"
 #include "host/platform.h"
 #include "host/text.h"
 
@@ -144,6 +148,49 @@ void pump_messages(HostPlatform& platform) {
     }
 }
 
+// A live run's XInput users, read by the tool itself every frame so that the frame's line
+// shows what changed on them, in the mapping's view of their controls.
+struct LiveXInput {
+    XInputUsers users;
+    bool connected[XINPUT_USER_COUNT] = {};
+    DIJOYSTATE2 shown[XINPUT_USER_COUNT] = {};
+};
+LiveXInput live_xinput;
+// An axis is shown again once it moved this far: a stick at rest wanders by a few units.
+constexpr LONG AXIS_NOTE_STEP = 512;
+
+void note_xinput_user(HostPlatform& platform, int user) {
+    XINPUT_STATE state{};
+    const bool connected = live_xinput.users.query(static_cast<DWORD>(user), &state) == ERROR_SUCCESS;
+    const std::string name = controller_name(static_cast<uint32_t>(SLOT_COUNT + 1 + user));
+    if (connected != live_xinput.connected[user]) {
+        platform.device_notes.push_back(name + (connected ? " connected" : " not connected"));
+        live_xinput.connected[user] = connected;
+        rest_record(live_xinput.shown[user]);
+    }
+    if (!connected) return;
+    DIJOYSTATE2 now{};
+    xinput_record(state.Gamepad, now);
+    DIJOYSTATE2& shown = live_xinput.shown[user];
+    for (int axis = 0; axis < AXIS_COUNT; ++axis) {
+        const LONG value = axis_value(now, axis);
+        if (std::abs(value - axis_value(shown, axis)) < AXIS_NOTE_STEP && (value == 0) == (axis_value(shown, axis) == 0)) continue;
+        platform.device_notes.push_back(name + " " + AXIS_NAMES[axis].letters + "=" + std::to_string(value));
+        set_axis_value(shown, axis, value);
+    }
+    if (now.rgdwPOV[0] != shown.rgdwPOV[0]) {
+        platform.device_notes.push_back(name + " h1" + (now.rgdwPOV[0] == 0xFFFFFFFF ? std::string(" centred")
+                                                                                     : "=" + std::to_string(now.rgdwPOV[0])));
+        shown.rgdwPOV[0] = now.rgdwPOV[0];
+    }
+    for (int b = 0; b < XINPUT_BUTTON_COUNT; ++b) {
+        if (now.rgbButtons[b] == shown.rgbButtons[b]) continue;
+        platform.device_notes.push_back(name + " b" + std::to_string(b + 1) + " (" + XINPUT_BUTTON_NAMES[b] + ")" +
+                                        (now.rgbButtons[b] != 0 ? " down" : " up"));
+        shown.rgbButtons[b] = now.rgbButtons[b];
+    }
+}
+
 }  // namespace
 
 bool platform_open(const HostOptions& options, const Scenario&, HostPlatform& platform, std::string& error) {
@@ -169,6 +216,7 @@ bool platform_open(const HostOptions& options, const Scenario&, HostPlatform& pl
         }
         platform.window = reinterpret_cast<intptr_t>(window);
     }
+    if (options.live) configure_xinput(live_xinput.users, (1u << XINPUT_USER_COUNT) - 1);
     return true;
 }
 
@@ -197,6 +245,9 @@ bool platform_wait_frame(const HostOptions& options, HostPlatform& platform) {
         platform.next_tick = now.QuadPart;  // fell behind: do not rush to catch up
     }
     pump_messages(platform);
+    for (int user = 0; live_xinput.users.query != nullptr && user < XINPUT_USER_COUNT; ++user) {
+        note_xinput_user(platform, user);
+    }
     return platform.stop;
 }
 
@@ -205,6 +256,8 @@ void platform_close(HostPlatform& platform) {
     console_code_page = 0;
     if (platform.window != 0) DestroyWindow(reinterpret_cast<HWND>(platform.window));
     if (platform.library != nullptr) FreeLibrary(static_cast<HMODULE>(platform.library));
+    release_xinput(live_xinput.users);
+    live_xinput = LiveXInput{};
     platform = HostPlatform{};
 }
 
