@@ -12,7 +12,7 @@ const {
 } = FACTS.commands;
 const {
   axes: AXES, povs: POVS, buttons: BUTTONS, slots: MAX_CONTROLLERS, axis_min: AXIS_MIN, axis_max: AXIS_MAX,
-  first_poll: FIRST_POLL,
+  first_poll: FIRST_POLL, xinput: XINPUT,
 } = FACTS;
 const GROUP = 16;
 // The page's frame, as a host polling at 60 Hz has it: the platform's clock moves by it.
@@ -23,6 +23,20 @@ const HAT_GRID = [31500, 0, 4500, 27000, -1, 9000, 22500, 18000, 13500];
 const HAT_SIGNS = ['\u2196', '\u2191', '\u2197', '\u2190', '\u00b7', '\u2192', '\u2199', '\u2193', '\u2198'];
 // The standard Gamepad layout's D-pad buttons, which drive the first point of view too.
 const DPAD = { up: 12, down: 13, left: 14, right: 15 };
+const DPAD_SIGNS = { up: '\u2191', down: '\u2193', left: '\u2190', right: '\u2192' };
+// The rest of the standard layout on an XInput pad's controls (the Gamepad API's "standard"
+// mapping is XInput's pad): its buttons by the XInput names they stand for, the home button
+// the guide; its triggers are buttons 6 and 7 with a value of 0 to 1; its sticks are axes 0
+// to 3, down positive, where XInput's are up positive.
+const STANDARD_BUTTONS = { A: 0, B: 1, X: 2, Y: 3, LB: 4, RB: 5, Back: 8, Start: 9, LS: 10, RS: 11, Guide: 16 };
+const STANDARD_TRIGGERS = { 'left trigger': 6, 'right trigger': 7 };
+const STANDARD_STICKS = {
+  'left stick x': [0, 1], 'left stick y': [1, -1], 'right stick x': [2, 1], 'right stick y': [3, -1],
+};
+const STANDARD_PLACES = { ...STANDARD_BUTTONS, ...STANDARD_TRIGGERS, ...STANDARD_STICKS, ...DPAD };
+for (const name of [...XINPUT.buttons, ...XINPUT.axes.map((a) => a.control), ...XINPUT.dpad]) {
+  if (!(name in STANDARD_PLACES)) throw new Error(`the standard layout has no place for XInput's ${name}`);
+}
 
 const $ = (id) => document.getElementById(id);
 
@@ -30,6 +44,9 @@ const state = {
   // {id, axes: [positions], povs: [angles or -1], buttons: [BUTTONS booleans], model: 'VVVV:PPPP',
   //  attached, number: the j number the plug-in gives it (0: none), arrived: plugged in after the configure}
   controllers: [],
+  // The XInput users x1.. in order: {connected, axes: [values in XInput's ranges, as
+  // XINPUT.axes], buttons: [booleans, b1 first], dpad: [booleans, as XINPUT.dpad]}
+  users: [],
   mapping: '',
   entries: [],
   polls: 0,             // polls since the last configure
@@ -64,6 +81,21 @@ function newController() {
 
 const moduleJson = (pointer) => JSON.parse(plugin.UTF8ToString(pointer));
 
+function newUser(connected) {
+  return {
+    connected, axes: XINPUT.axes.map(() => 0), buttons: XINPUT.buttons.map(() => false),
+    dpad: XINPUT.dpad.map(() => false),
+  };
+}
+
+// The user's pad on the platform, as the page has it.
+function applyUser(u, user) {
+  plugin._playground_xinput_connect(user, u.connected ? 1 : 0);
+  u.axes.forEach((value, axis) => plugin._playground_xinput_set_axis(user, axis, value));
+  u.buttons.forEach((pressed, i) => plugin._playground_xinput_set_button(user, i + 1, pressed ? 1 : 0));
+  u.dpad.forEach((pressed, d) => plugin._playground_xinput_set_dpad(user, d, pressed ? 1 : 0));
+}
+
 // The pad on the platform, with its inputs and its plug as the page has them.
 function addToPlatform(c) {
   c.id = plugin._playground_add_controller();
@@ -84,6 +116,8 @@ function rebuildControllers() {
   device(CMD_RELEASE);
   plugin._playground_reset();
   state.controllers.forEach(addToPlatform);
+  state.users.forEach(applyUser);
+  renderUsers();
   device(CMD_SET_WINDOW, 1);  // any window handle will do: the devices only want one
   configure();
 }
@@ -153,25 +187,74 @@ function controllerTitle(c, index) {
   return title;
 }
 
-function axisRow(c, index, name, axis) {
+// A slider: its label (the axis's letters, also its data-axis), then the value shown.
+function sliderRow(letters, label, min, max, value, onInput) {
   const row = document.createElement('label');
   row.className = 'axis';
   const slider = document.createElement('input');
   slider.type = 'range';
-  slider.min = String(AXIS_MIN);
-  slider.max = String(AXIS_MAX);
-  slider.value = String(c.axes[axis]);
-  slider.dataset.axis = name;
-  slider.setAttribute('aria-label', `pad ${index + 1} ${name}`);
-  const value = document.createElement('output');
-  value.textContent = String(c.axes[axis]);
-  slider.addEventListener('input', () => {
-    c.axes[axis] = Number(slider.value);
-    value.textContent = slider.value;
-    plugin._playground_set_axis(c.id, axis, c.axes[axis]);
-  });
-  row.append(name, slider, value);
+  slider.min = String(min);
+  slider.max = String(max);
+  slider.value = String(value);
+  slider.dataset.axis = letters;
+  slider.setAttribute('aria-label', label);
+  const shown = document.createElement('output');
+  shown.textContent = String(value);
+  slider.addEventListener('input', () => onInput(Number(slider.value)));
+  row.append(letters, slider, shown);
   return row;
+}
+
+const cardOfPad = (c) => document.querySelector(`.controller[data-controller="${state.controllers.indexOf(c) + 1}"]`);
+const cardOfUser = (user) => document.querySelector(`.xpad[data-user="${user + 1}"]`);
+
+// A slider of a card moved from elsewhere (a connected pad), with the value shown beside it.
+function showSlider(card, letters, value, shown = value) {
+  const slider = card?.querySelector(`input[data-axis="${letters}"]`);
+  if (!slider) return;
+  slider.value = String(value);
+  slider.nextElementSibling.textContent = String(shown);
+}
+
+const showPressed = (card, selector, pressed) => card?.querySelector(selector)?.setAttribute('aria-pressed', String(pressed));
+
+// Each control of a pad or a user set: the page's state, the platform, the card.
+function setPadAxis(c, axis, position) {
+  c.axes[axis] = position;
+  plugin._playground_set_axis(c.id, axis, position);
+  showSlider(cardOfPad(c), AXES[axis], position);
+}
+
+function setPadButton(c, i, pressed) {
+  c.buttons[i] = pressed;
+  plugin._playground_set_button(c.id, i + 1, pressed ? 1 : 0);
+  showPressed(cardOfPad(c), `button[data-button="${i + 1}"]`, pressed);
+}
+
+// An XInput axis set; showUserAxes shows it.
+function setUserAxis(user, axis, value) {
+  state.users[user].axes[axis] = value;
+  plugin._playground_xinput_set_axis(user, axis, value);
+}
+
+// Each of the user's sliders with XInput's value and, after the arrow, what the mapping reads.
+function showUserAxes(user) {
+  const read = moduleJson(plugin._playground_xinput_reading(user));
+  state.users[user].axes.forEach((value, axis) => {
+    showSlider(cardOfUser(user), XINPUT.axes[axis].letters, value, `${value} \u2192 ${read[axis]}`);
+  });
+}
+
+function setUserButton(user, i, pressed) {
+  state.users[user].buttons[i] = pressed;
+  plugin._playground_xinput_set_button(user, i + 1, pressed ? 1 : 0);
+  showPressed(cardOfUser(user), `button[data-button="${i + 1}"]`, pressed);
+}
+
+function setUserDpad(user, d, pressed) {
+  state.users[user].dpad[d] = pressed;
+  plugin._playground_xinput_set_dpad(user, d, pressed ? 1 : 0);
+  showPressed(cardOfUser(user), `button[data-dpad="${XINPUT.dpad[d]}"]`, pressed);
 }
 
 function hatPad(c, index, angle, pov) {
@@ -192,11 +275,7 @@ function buttonRow(c) {
   buttons.className = 'buttons';
   c.buttons.forEach((pressed, i) => {
     const b = pageButton(`b${i + 1}`, { button: String(i + 1) }, pressed);
-    b.addEventListener('click', () => {
-      c.buttons[i] = !c.buttons[i];
-      b.setAttribute('aria-pressed', String(c.buttons[i]));
-      plugin._playground_set_button(c.id, i + 1, c.buttons[i] ? 1 : 0);
-    });
+    b.addEventListener('click', () => setPadButton(c, i, !c.buttons[i]));
     buttons.append(b);
   });
   return buttons;
@@ -210,13 +289,67 @@ function renderControllers() {
     card.className = 'controller';
     card.dataset.controller = String(index + 1);
     card.append(controllerTitle(c, index));
-    AXES.forEach((name, axis) => card.append(axisRow(c, index, name, axis)));
+    AXES.forEach((name, axis) => {
+      card.append(sliderRow(name, `pad ${index + 1} ${name}`, AXIS_MIN, AXIS_MAX, c.axes[axis],
+                            (position) => setPadAxis(c, axis, position)));
+    });
     c.povs.forEach((angle, pov) => card.append(hatPad(c, index, angle, pov)));
     card.append(buttonRow(c));
     box.append(card);
   });
   $('add-controller').disabled = state.controllers.length >= MAX_CONTROLLERS;
   $('plug-controller').disabled = state.controllers.length >= MAX_CONTROLLERS;
+}
+
+// An XInput user's card: its token's number (XInput's own, the player light the pad shows),
+// connected or not, and while connected its pad's controls in XInput's own values.
+function userCard(u, user) {
+  const name = `${XINPUT.letter}${user + 1}`;
+  const card = document.createElement('div');
+  card.className = 'xpad';
+  card.dataset.user = String(user + 1);
+  const title = document.createElement('h3');
+  title.textContent = `${name}: XInput pad ${user + 1}, ${u.connected ? 'connected' : 'not connected'}`;
+  const plug = pageButton(u.connected ? 'disconnect' : 'connect', { connect: '' });
+  plug.addEventListener('click', () => {
+    u.connected = !u.connected;
+    plugin._playground_xinput_connect(user, u.connected ? 1 : 0);
+    renderUsers();
+  });
+  title.append(' ', plug);
+  card.append(title);
+  if (!u.connected) return card;
+  XINPUT.axes.forEach((a, axis) => {
+    const row = sliderRow(a.letters, `${name} ${a.control}`, a.min, a.max, u.axes[axis], (value) => {
+      setUserAxis(user, axis, value);
+      showUserAxes(user);
+    });
+    row.title = a.control;
+    card.append(row);
+  });
+  const dpad = document.createElement('div');
+  dpad.className = 'dpad';
+  XINPUT.dpad.forEach((direction, d) => {
+    const b = pageButton(DPAD_SIGNS[direction], { dpad: direction }, u.dpad[d]);
+    b.title = `D-pad ${direction}`;
+    b.addEventListener('click', () => setUserDpad(user, d, !u.dpad[d]));
+    dpad.append(b);
+  });
+  const buttons = document.createElement('div');
+  buttons.className = 'buttons';
+  XINPUT.buttons.forEach((label, i) => {
+    const b = pageButton(label, { button: String(i + 1) }, u.buttons[i]);
+    b.title = `${name}b${i + 1}`;
+    b.addEventListener('click', () => setUserButton(user, i, !u.buttons[i]));
+    buttons.append(b);
+  });
+  card.append(dpad, buttons);
+  return card;
+}
+
+function renderUsers() {
+  $('xinput-pads').replaceChildren(...state.users.map(userCard));
+  state.users.forEach((u, user) => u.connected && showUserAxes(user));
 }
 
 function setHat(c, pov, angle) {
@@ -236,32 +369,49 @@ function dpadAngle(buttons) {
   return HAT_GRID[(y + 1) * 3 + (x + 1)];
 }
 
-// A connected pad (the Gamepad API) drives j1: axes scaled to the plug-in's range, a
-// pressed button pressed, the D-pad buttons the first point of view too.
+// The first connected pad of the Gamepad API drives j1 as it numbers its axes and buttons,
+// or stands in for x1 when it has the standard layout, which is XInput's pad.
 function applyPad() {
-  const pads = navigator.getGamepads ? Array.from(navigator.getGamepads()).filter(Boolean) : [];
-  $('pad').textContent = pads.length ? `(pad: ${pads[0].id})` : '(no pad connected)';
-  if (!pads.length || !$('use-pad').checked || !state.controllers.length) return;
+  const pad = navigator.getGamepads ? Array.from(navigator.getGamepads()).find(Boolean) : undefined;
+  const drives = $('pad-drives').value;
+  const fits = drives !== 'user' || pad?.mapping === 'standard';
+  $('pad').textContent = !pad ? '(no pad connected)'
+    : `(pad: ${pad.id}${fits ? '' : '; not of the standard layout: it can drive j1 only'})`;
+  if (!pad || !fits) return;
+  if (drives === 'slot') padDrivesSlot(pad);
+  if (drives === 'user') padDrivesUser(pad, 0);
+}
+
+// Axes scaled to the plug-in's range, a pressed button pressed, the D-pad buttons the first
+// point of view too.
+function padDrivesSlot(pad) {
+  if (!state.controllers.length) return;
   // The pad the plug-in reads as j1 (a pin may make it another than the first).
-  const index = Math.max(0, state.controllers.findIndex((p) => p.attached && p.number === 1));
-  const c = state.controllers[index];
-  const card = document.querySelector(`.controller[data-controller="${index + 1}"]`);
-  pads[0].axes.slice(0, AXES.length).forEach((v, axis) => {
-    const position = Math.max(AXIS_MIN, Math.min(AXIS_MAX, Math.round(v * AXIS_MAX)));
-    c.axes[axis] = position;
-    plugin._playground_set_axis(c.id, axis, position);
-    const slider = card?.querySelector(`input[data-axis="${AXES[axis]}"]`);
-    if (slider) {
-      slider.value = String(position);
-      slider.nextElementSibling.textContent = String(position);
-    }
+  const c = state.controllers[Math.max(0, state.controllers.findIndex((p) => p.attached && p.number === 1))];
+  pad.axes.slice(0, AXES.length).forEach((v, axis) => {
+    setPadAxis(c, axis, Math.max(AXIS_MIN, Math.min(AXIS_MAX, Math.round(v * AXIS_MAX))));
   });
-  pads[0].buttons.slice(0, BUTTONS).forEach((button, i) => {
-    c.buttons[i] = button.pressed;
-    plugin._playground_set_button(c.id, i + 1, button.pressed ? 1 : 0);
-    card?.querySelector(`button[data-button="${i + 1}"]`)?.setAttribute('aria-pressed', String(button.pressed));
+  pad.buttons.slice(0, BUTTONS).forEach((button, i) => setPadButton(c, i, button.pressed));
+  if (POVS > 0) setHat(c, 0, dpadAngle(pad.buttons));
+}
+
+// The standard layout's controls on XInput's, in XInput's ranges; the pad connects the user.
+function padDrivesUser(pad, user) {
+  if (!state.users[user].connected) {
+    state.users[user].connected = true;
+    plugin._playground_xinput_connect(user, 1);
+    renderUsers();
+  }
+  XINPUT.axes.forEach((a, axis) => {
+    const stick = STANDARD_STICKS[a.control];
+    // Turned over after the scaling, so that a stick half down reads as on j1.
+    const value = stick ? stick[1] * Math.round((pad.axes[stick[0]] ?? 0) * a.max)
+      : Math.round((pad.buttons[STANDARD_TRIGGERS[a.control]]?.value ?? 0) * a.max);
+    setUserAxis(user, axis, Math.max(a.min, Math.min(a.max, value)));
   });
-  if (POVS > 0) setHat(c, 0, dpadAngle(pads[0].buttons));
+  showUserAxes(user);
+  XINPUT.buttons.forEach((name, i) => setUserButton(user, i, Boolean(pad.buttons[STANDARD_BUTTONS[name]]?.pressed)));
+  XINPUT.dpad.forEach((direction, d) => setUserDpad(user, d, Boolean(pad.buttons[DPAD[direction]]?.pressed)));
 }
 
 // --- The mapping -----------------------------------------------------------------------
@@ -428,6 +578,7 @@ $('add-controller').addEventListener('click', () => {
 });
 
 state.controllers = [newController(), newController()];
+state.users = Array.from({ length: XINPUT.users }, (_, user) => newUser(user === 0));
 const shared = mappingFromAddress();
 state.mapping = shared ?? '';
 rebuildControllers();

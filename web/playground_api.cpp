@@ -1,16 +1,21 @@
 // The playground's side in WebAssembly. The page drives the plug-in through its export,
 // _pbplug_Device, exactly as a host does; these functions are the rest it needs: the
 // simulated platform's virtual controllers, and the host tool's diagnostics of a mapping
-// (its table of entries, its syntax error, its warnings), as JSON texts.
+// (its table of entries, its syntax error, its warnings), as JSON texts; and XInput's
+// four users, whose pads the page drives as XInput gives their state.
 #include <emscripten/emscripten.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "controllers/axes.h"
 #include "controllers/controller_facts.h"
+#include "controllers/controllers.h"
 #include "mapping/compiler.h"
 #include "report/check.h"
 #include "plugin/chosen_mapping.h"
@@ -54,9 +59,107 @@ int take_number(uint32_t model) {
 
 static_assert(static_cast<int>(SimAxis::slider0) == AXIS_COUNT, "the platform numbers the axes as the mapping does");
 
+// XInput's controls, as XINPUT_GAMEPAD has them and by what XInput calls them: the
+// analogue ones (the sticks, then the triggers) each in XInput's own range, and the D-pad's
+// buttons by the names the page's standard layout gives them.
+struct XInputField {
+    const char* name;
+    int min;
+    int max;
+    void (*set)(XINPUT_GAMEPAD& pad, int value);
+};
+constexpr XInputField XINPUT_FIELDS[] = {
+    {"left stick x", INT16_MIN, INT16_MAX, [](XINPUT_GAMEPAD& pad, int v) { pad.sThumbLX = static_cast<int16_t>(v); }},
+    {"left stick y", INT16_MIN, INT16_MAX, [](XINPUT_GAMEPAD& pad, int v) { pad.sThumbLY = static_cast<int16_t>(v); }},
+    {"right stick x", INT16_MIN, INT16_MAX, [](XINPUT_GAMEPAD& pad, int v) { pad.sThumbRX = static_cast<int16_t>(v); }},
+    {"right stick y", INT16_MIN, INT16_MAX, [](XINPUT_GAMEPAD& pad, int v) { pad.sThumbRY = static_cast<int16_t>(v); }},
+    {"left trigger", 0, UINT8_MAX, [](XINPUT_GAMEPAD& pad, int v) { pad.bLeftTrigger = static_cast<BYTE>(v); }},
+    {"right trigger", 0, UINT8_MAX, [](XINPUT_GAMEPAD& pad, int v) { pad.bRightTrigger = static_cast<BYTE>(v); }},
+};
+static_assert(std::size(XINPUT_FIELDS) == AXIS_COUNT, "an XInput pad has an analogue control for each axis");
+struct DpadButton {
+    const char* name;
+    WORD bit;
+};
+constexpr DpadButton DPAD_BUTTONS[] = {{"up", XINPUT_GAMEPAD_DPAD_UP},
+                                       {"down", XINPUT_GAMEPAD_DPAD_DOWN},
+                                       {"left", XINPUT_GAMEPAD_DPAD_LEFT},
+                                       {"right", XINPUT_GAMEPAD_DPAD_RIGHT}};
+constexpr int WBUTTONS_BITS = 8 * sizeof(XINPUT_GAMEPAD::wButtons);
+
+// What the mapping reads of a pad in that state, as the capture records it.
+DIJOYSTATE2 reading(const XINPUT_GAMEPAD& pad) {
+    DIJOYSTATE2 state{};
+    xinput_record(pad, state);
+    return state;
+}
+
+// Which of XInput's controls each of the mapping's x controls is: the field of each axis and
+// the wButtons bit of each button, found by asking the capture what a pad with one control
+// moved or pressed reads as, so that the page follows it.
+struct XInputLayout {
+    int field_of_axis[AXIS_COUNT] = {};
+    WORD button_bits[XINPUT_BUTTON_COUNT] = {};
+};
+
+XInputLayout find_layout() {
+    XInputLayout layout;
+    for (int field = 0; field < AXIS_COUNT; ++field) {
+        XINPUT_GAMEPAD pad{};
+        XINPUT_FIELDS[field].set(pad, XINPUT_FIELDS[field].max);
+        const DIJOYSTATE2 state = reading(pad);
+        for (int axis = 0; axis < AXIS_COUNT; ++axis) {
+            if (axis_value(state, axis) != 0) layout.field_of_axis[axis] = field;
+        }
+    }
+    for (int bit = 0; bit < WBUTTONS_BITS; ++bit) {
+        XINPUT_GAMEPAD pad{};
+        pad.wButtons = static_cast<WORD>(1u << bit);
+        const DIJOYSTATE2 state = reading(pad);
+        for (int b = 0; b < XINPUT_BUTTON_COUNT; ++b) {
+            if (state.rgbButtons[b] != 0) layout.button_bits[b] = pad.wButtons;
+        }
+    }
+    return layout;
+}
+
+const XInputLayout& xinput_layout() {
+    static const XInputLayout layout = find_layout();
+    return layout;
+}
+
+// The state the page gave each user's pad.
+XINPUT_GAMEPAD user_pads[XINPUT_USER_COUNT] = {};
+
+// The user's pad with one wButtons bit set or cleared, handed to the platform; nothing for
+// no such user.
+void set_user_bit(int user, WORD bit, bool pressed) {
+    if (user < 0 || user >= XINPUT_USER_COUNT) return;
+    WORD& buttons = user_pads[user].wButtons;
+    buttons = static_cast<WORD>(pressed ? buttons | bit : buttons & ~bit);
+    sim_xinput_set(user, user_pads[user]);
+}
+
 const char* hand_over(const nlohmann::json& json) {
     answer_json = json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     return answer_json.c_str();
+}
+
+// {"users":N,"letter":"x","axes":[{"letters":"x","control":"left stick x","min":N,"max":N},...],
+//  "buttons":["A",...],"dpad":["up",...]}: an XInput pad's controls as the page's axis,
+// button and D-pad numbers take them, the axes in the mapping's order with XInput's names
+// and ranges, the buttons in the mapping's order (b1 first).
+nlohmann::json xinput_facts() {
+    nlohmann::json axes = nlohmann::json::array();
+    for (int axis = 0; axis < AXIS_COUNT; ++axis) {
+        const XInputField& field = XINPUT_FIELDS[xinput_layout().field_of_axis[axis]];
+        axes.push_back(
+            {{"letters", mapped_axis_letters(axis)}, {"control", field.name}, {"min", field.min}, {"max", field.max}});
+    }
+    nlohmann::json dpad = nlohmann::json::array();
+    for (const DpadButton& button : DPAD_BUTTONS) dpad.push_back(button.name);
+    return {{"users", XINPUT_USER_COUNT}, {"letter", std::string(1, XINPUT_LETTER)}, {"axes", axes},
+            {"buttons", XINPUT_BUTTON_NAMES}, {"dpad", dpad}};
 }
 
 }  // namespace
@@ -81,6 +184,7 @@ EMSCRIPTEN_KEEPALIVE const char* playground_facts() {
                       {"povs", VIRTUAL_PAD_POVS},
                       {"buttons", VIRTUAL_PAD_BUTTONS},
                       {"axis_min", AXIS_MIN},
+                      {"xinput", xinput_facts()},
                       {"axis_max", AXIS_MAX},
                       {"first_poll", FIRST_POLL_NOTE}});
 }
@@ -90,6 +194,7 @@ EMSCRIPTEN_KEEPALIVE void playground_reset() {
     sim_reset();
     sim_set_logging(false);
     pads.clear();
+    for (XINPUT_GAMEPAD& pad : user_pads) pad = XINPUT_GAMEPAD{};
 }
 
 // A virtual pad (sim/virtual_pad.h, the host tool's too), plugged in, of a model of its
@@ -163,6 +268,42 @@ EMSCRIPTEN_KEEPALIVE void playground_set_pov(int controller, int pov, int value)
 // button 1 to the pad's count, as the mapping language numbers them.
 EMSCRIPTEN_KEEPALIVE void playground_set_button(int controller, int button, int pressed) {
     if (button >= 1 && button <= VIRTUAL_PAD_BUTTONS) sim_set_button(controller, button - 1, pressed != 0);
+}
+
+// XInput's user 0 to 3 (the mapping's x1 to x4) connected or not.
+EMSCRIPTEN_KEEPALIVE void playground_xinput_connect(int user, int connected) {
+    if (user >= 0 && user < XINPUT_USER_COUNT) sim_xinput_connect(user, connected != 0);
+}
+
+// axis: an index into the facts' xinput axes; value within that axis's range.
+EMSCRIPTEN_KEEPALIVE void playground_xinput_set_axis(int user, int axis, int value) {
+    if (user < 0 || user >= XINPUT_USER_COUNT || axis < 0 || axis >= AXIS_COUNT) return;
+    const XInputField& field = XINPUT_FIELDS[xinput_layout().field_of_axis[axis]];
+    field.set(user_pads[user], std::clamp(value, field.min, field.max));
+    sim_xinput_set(user, user_pads[user]);
+}
+
+// button 1 to 11, as the mapping numbers an XInput pad's buttons.
+EMSCRIPTEN_KEEPALIVE void playground_xinput_set_button(int user, int button, int pressed) {
+    if (button >= 1 && button <= XINPUT_BUTTON_COUNT) {
+        set_user_bit(user, xinput_layout().button_bits[button - 1], pressed != 0);
+    }
+}
+
+// direction: an index into the facts' dpad.
+EMSCRIPTEN_KEEPALIVE void playground_xinput_set_dpad(int user, int direction, int pressed) {
+    if (direction >= 0 && direction < static_cast<int>(std::size(DPAD_BUTTONS))) {
+        set_user_bit(user, DPAD_BUTTONS[direction].bit, pressed != 0);
+    }
+}
+
+// [N, ...]: the user's axes as the mapping reads them, in the mapping's order.
+EMSCRIPTEN_KEEPALIVE const char* playground_xinput_reading(int user) {
+    nlohmann::json axes = nlohmann::json::array();
+    if (user < 0 || user >= XINPUT_USER_COUNT) return hand_over(axes);
+    const DIJOYSTATE2 state = reading(user_pads[user]);
+    for (int axis = 0; axis < AXIS_COUNT; ++axis) axes.push_back(axis_value(state, axis));
+    return hand_over(axes);
 }
 
 // The report of the mapping text the plug-in compiles for the host's text (the host's, or

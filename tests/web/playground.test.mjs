@@ -145,13 +145,14 @@ test('the virtual pads have a slider and a hat; a token for a control they lack 
   await page.close();
 });
 
-test('a connected pad drives controller 1, its D-pad buttons the hat', async () => {
+test('a connected pad drives controller 1, its D-pad buttons the hat; of the standard layout, it stands in for x1', async () => {
   const stubPad = () => {
     const pad = {
       id: 'Stub pad (STANDARD GAMEPAD)', index: 0, connected: true, mapping: 'standard', timestamp: 0,
       axes: [0, 0.5, 0, 0, 0, 0],
-      // Button 3, and the D-pad's up (12) and right (15): the hat up and right.
-      buttons: Array.from({ length: 16 }, (_, i) => [2, 12, 15].includes(i))
+      // Button 3, and the D-pad's up (12) and right (15): the hat up and right; the right
+      // trigger (7) and the home button (16), which a slot's 16 buttons leave out.
+      buttons: Array.from({ length: 17 }, (_, i) => [2, 7, 12, 15, 16].includes(i))
         .map((on) => ({ pressed: on, touched: on, value: on ? 1 : 0 })),
     };
     navigator.getGamepads = () => [pad, null, null, null];
@@ -163,6 +164,12 @@ test('a connected pad drives controller 1, its D-pad buttons the hat', async () 
   assert.match(await page.textContent('#pad'), /Stub pad/);
   assert.equal(await page.inputValue('.controller[data-controller="1"] input[data-axis="y"]'), '16384');
   await page.screenshot({ path: `${SHOTS}/gamepad.png`, fullPage: true });
+
+  await page.selectOption('#pad-drives', 'user');
+  await typeMapping(page, 'x1y>8000,x1b3,x1b1,x1h1u,x1h1r,x1h1d,x1rz>32766,x1b11,x1z>0,j1b3');
+  await frameBits(page);
+  assert.equal(await frameBits(page), '1101101101', 'down on the stick is down on x1 too; j1 keeps its last state');
+  assert.equal(await page.textContent('.xpad[data-user="1"] input[data-axis="y"] + output'), '-16384 \u2192 16384');
   await page.close();
 });
 
@@ -186,6 +193,24 @@ test('a group: its operands under it in the table, the D-pad or the stick lights
   assert.equal(await page.textContent('#marked mark.error'), 'j9b2');
   await typeMapping(page, '(j1b3|j1b3q)');
   assert.deepEqual(await page.locator('#marked mark.warning').allTextContents(), ['j1b3q']);
+  await page.close();
+});
+
+test('an XInput pad beside the slots: its triggers apart, its guide, and not connected at rest', async () => {
+  const { page } = await openPage();
+  await typeMapping(page, 'x1z>16383,x1rz>16383,x1b11,j1z>100,!x2b1');
+  const x1 = '.xpad[data-user="1"]';
+  await frameBits(page);
+  await page.locator(`${x1} input[data-axis="z"]`).fill('127');
+  assert.equal(await frameBits(page), '00001', 'a trigger at 127 of 255 is short of half its travel');
+  await page.locator(`${x1} input[data-axis="z"]`).fill('128');
+  await page.click(`${x1} button[data-button="11"]`);
+  assert.equal(await frameBits(page), '10101');
+  await page.locator(`${x1} input[data-axis="rz"]`).fill('255');
+  assert.equal(await frameBits(page), '11101', 'both triggers at once, where a slot has them on one axis');
+  await page.screenshot({ path: `${SHOTS}/xinput.png`, fullPage: true });
+  await page.click(`${x1} button[data-connect]`);
+  assert.equal(await frameBits(page), '00001', 'a pad not connected reads at rest');
   await page.close();
 });
 
