@@ -85,7 +85,6 @@ constexpr DpadButton DPAD_BUTTONS[] = {{"up", XINPUT_GAMEPAD_DPAD_UP},
                                        {"down", XINPUT_GAMEPAD_DPAD_DOWN},
                                        {"left", XINPUT_GAMEPAD_DPAD_LEFT},
                                        {"right", XINPUT_GAMEPAD_DPAD_RIGHT}};
-constexpr int WBUTTONS_BITS = 8 * sizeof(XINPUT_GAMEPAD::wButtons);
 
 // What the mapping reads of a pad in that state, as the capture records it.
 DIJOYSTATE2 reading(const XINPUT_GAMEPAD& pad) {
@@ -94,42 +93,33 @@ DIJOYSTATE2 reading(const XINPUT_GAMEPAD& pad) {
     return state;
 }
 
-// Which of XInput's controls each of the mapping's x controls is: the field of each axis and
-// the wButtons bit of each button, found by asking the capture what a pad with one control
-// moved or pressed reads as, so that the page follows it.
-struct XInputLayout {
+// Which of XInput's fields each of the mapping's x axes is, found by asking the capture what
+// a pad with one control moved reads as, so that the page follows it.
+struct XInputAxes {
     int field_of_axis[AXIS_COUNT] = {};
-    WORD button_bits[XINPUT_BUTTON_COUNT] = {};
 };
 
-XInputLayout find_layout() {
-    XInputLayout layout;
+XInputAxes find_axes() {
+    XInputAxes found;
     for (int field = 0; field < AXIS_COUNT; ++field) {
         XINPUT_GAMEPAD pad{};
         XINPUT_FIELDS[field].set(pad, XINPUT_FIELDS[field].max);
         const DIJOYSTATE2 state = reading(pad);
         for (int axis = 0; axis < AXIS_COUNT; ++axis) {
-            if (axis_value(state, axis) != 0) layout.field_of_axis[axis] = field;
+            if (axis_value(state, axis) != 0) found.field_of_axis[axis] = field;
         }
     }
-    for (int bit = 0; bit < WBUTTONS_BITS; ++bit) {
-        XINPUT_GAMEPAD pad{};
-        pad.wButtons = static_cast<WORD>(1u << bit);
-        const DIJOYSTATE2 state = reading(pad);
-        for (int b = 0; b < XINPUT_BUTTON_COUNT; ++b) {
-            if (state.rgbButtons[b] != 0) layout.button_bits[b] = pad.wButtons;
-        }
-    }
-    return layout;
+    return found;
 }
 
-const XInputLayout& xinput_layout() {
-    static const XInputLayout layout = find_layout();
-    return layout;
+const XInputField& field_of_axis(int axis) {
+    static const XInputAxes found = find_axes();
+    return XINPUT_FIELDS[found.field_of_axis[axis]];
 }
 
-// The state the page gave each user's pad.
+// The state the page gave each user's pad, and whether it is connected.
 XINPUT_GAMEPAD user_pads[XINPUT_USER_COUNT] = {};
+bool user_connected[XINPUT_USER_COUNT] = {};
 
 // The user's pad with one wButtons bit set or cleared, handed to the platform; nothing for
 // no such user.
@@ -152,7 +142,7 @@ const char* hand_over(const nlohmann::json& json) {
 nlohmann::json xinput_facts() {
     nlohmann::json axes = nlohmann::json::array();
     for (int axis = 0; axis < AXIS_COUNT; ++axis) {
-        const XInputField& field = XINPUT_FIELDS[xinput_layout().field_of_axis[axis]];
+        const XInputField& field = field_of_axis(axis);
         axes.push_back(
             {{"letters", mapped_axis_letters(axis)}, {"control", field.name}, {"min", field.min}, {"max", field.max}});
     }
@@ -195,6 +185,7 @@ EMSCRIPTEN_KEEPALIVE void playground_reset() {
     sim_set_logging(false);
     pads.clear();
     for (XINPUT_GAMEPAD& pad : user_pads) pad = XINPUT_GAMEPAD{};
+    for (bool& connected : user_connected) connected = false;
 }
 
 // A virtual pad (sim/virtual_pad.h, the host tool's too), plugged in, of a model of its
@@ -272,13 +263,15 @@ EMSCRIPTEN_KEEPALIVE void playground_set_button(int controller, int button, int 
 
 // XInput's user 0 to 3 (the mapping's x1 to x4) connected or not.
 EMSCRIPTEN_KEEPALIVE void playground_xinput_connect(int user, int connected) {
-    if (user >= 0 && user < XINPUT_USER_COUNT) sim_xinput_connect(user, connected != 0);
+    if (user < 0 || user >= XINPUT_USER_COUNT) return;
+    user_connected[user] = connected != 0;
+    sim_xinput_connect(user, user_connected[user]);
 }
 
 // axis: an index into the facts' xinput axes; value within that axis's range.
 EMSCRIPTEN_KEEPALIVE void playground_xinput_set_axis(int user, int axis, int value) {
     if (user < 0 || user >= XINPUT_USER_COUNT || axis < 0 || axis >= AXIS_COUNT) return;
-    const XInputField& field = XINPUT_FIELDS[xinput_layout().field_of_axis[axis]];
+    const XInputField& field = field_of_axis(axis);
     field.set(user_pads[user], std::clamp(value, field.min, field.max));
     sim_xinput_set(user, user_pads[user]);
 }
@@ -286,7 +279,7 @@ EMSCRIPTEN_KEEPALIVE void playground_xinput_set_axis(int user, int axis, int val
 // button 1 to 11, as the mapping numbers an XInput pad's buttons.
 EMSCRIPTEN_KEEPALIVE void playground_xinput_set_button(int user, int button, int pressed) {
     if (button >= 1 && button <= XINPUT_BUTTON_COUNT) {
-        set_user_bit(user, xinput_layout().button_bits[button - 1], pressed != 0);
+        set_user_bit(user, XINPUT_BUTTON_BITS[button - 1], pressed != 0);
     }
 }
 
@@ -307,7 +300,7 @@ EMSCRIPTEN_KEEPALIVE const char* playground_xinput_reading(int user) {
 }
 
 // The report of the mapping text the plug-in compiles for the host's text (the host's, or
-// the default) over the virtual controllers, as the host tool's JSON has it.
+// the default) over the virtual controllers and XInput's users, as the host tool's JSON has it.
 EMSCRIPTEN_KEEPALIVE const char* playground_describe(const char* host_text) {
     AttachedControllers attached;
     for (const Pad& pad : pads) {
@@ -316,6 +309,8 @@ EMSCRIPTEN_KEEPALIVE const char* playground_describe(const char* host_text) {
         attached.models.push_back(pad.model);
     }
     attached.count = static_cast<int32_t>(attached.objects.size());
+    attached.xinput = XInputPresence::present;
+    std::copy(std::begin(user_connected), std::end(user_connected), attached.xinput_connected);
     return hand_over(report_json(mapping_report(host_text, attached)));
 }
 
