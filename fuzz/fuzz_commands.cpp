@@ -1,7 +1,8 @@
 // Fuzzer for the command protocol: the input bytes are a script of host commands (any
 // code, negative and unknown ones included, with null, text or arbitrary arguments)
 // mixed with platform events (controllers added, detached, losing input, the window
-// going to the background, failures injected into any DirectInput call) and failures of
+// going to the background, failures injected into any platform call, XInput's pads
+// coming, going and moving, its DLLs missing) and failures of
 // the allocation operator inside a configure.
 //
 // Checked after every step: the command's answer is what the command table gives; a
@@ -171,6 +172,24 @@ void move_stick(Input& in, int controller) {
     sim_set_button(controller, next_byte(in) % BUTTON_COUNT, (next_byte(in) & 1) != 0);
 }
 
+// XInput: a user's pad plugged in or out, moved, or the system's DLLs other ones.
+void xinput_event(Input& in, int) {
+    const int user = next_byte(in) % 4;
+    switch (next_byte(in) % 3) {
+    case 0: sim_xinput_connect(user, (next_byte(in) & 1) != 0); break;
+    case 1: {
+        const auto word = static_cast<uint32_t>(next_int(in));
+        const auto sticks = static_cast<uint32_t>(next_int(in));
+        sim_xinput_set(user, XINPUT_GAMEPAD{static_cast<WORD>(word), static_cast<BYTE>(word >> 16),
+                                            static_cast<BYTE>(word >> 24), static_cast<int16_t>(sticks),
+                                            static_cast<int16_t>(sticks >> 16), static_cast<int16_t>(~sticks),
+                                            static_cast<int16_t>(sticks ^ word)});
+        break;
+    }
+    default: sim_set_xinput(static_cast<SimXInput>(next_byte(in) % 4)); break;
+    }
+}
+
 struct PlatformEvent {
     void (*run)(Input& in, int controller);
     bool adds_controller;
@@ -182,6 +201,7 @@ constexpr PlatformEvent PLATFORM_EVENTS[] = {
     {attach, false, false},         {lose_input, false, false},      {set_foreground, false, false},
     {set_polled, false, false},     {fail_any, false, true},         {fail_on_controller, false, true},
     {fail_enumeration, false, true}, {ignore_enum_stop, false, false}, {move_stick, false, false},
+    {xinput_event, false, false},
 };
 constexpr size_t PLATFORM_EVENT_COUNT = sizeof(PLATFORM_EVENTS) / sizeof(PLATFORM_EVENTS[0]);
 constexpr size_t ATTACH_EVENT = 3;  // what an event that would add an eleventh controller does instead
@@ -261,5 +281,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     plugin_dispatch(tested, CMD_RELEASE, 0);
     check_platform(sim_live_objects() == 0 && sim_misuse_count() == 0, "platform objects left or misused");
+    check(sim_xinput_loaded() == 0, "an XInput DLL left loaded after the release");
     return 0;
 }
