@@ -23,6 +23,8 @@
  * whose product IDs 0x0001..0x000F are set aside for testing. */
 #define VPAD_VENDOR_ID 0x1209u
 #define VPAD_PRODUCT_BASE 0x7A00u
+/* Every pad's serial string: this and its number in two digits ("vpad-05"). */
+#define VPAD_SERIAL_PREFIX L"vpad-"
 
 /* The root device's hardware ID, the driver's service name, and the HID class. */
 #define VPAD_HARDWARE_ID L"ROOT\\JOYBITS_VPAD"
