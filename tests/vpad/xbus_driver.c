@@ -86,10 +86,10 @@ static NTSTATUS query_id(struct pad *pad, PIRP irp, BUS_QUERY_ID_TYPE type) {
 
 /* Takes the pad out of the bus's table, if it is still there. */
 static void forget(PDEVICE_OBJECT device) {
+  const ULONG number = ((struct pad *)device->DeviceExtension)->hid.number;
   KIRQL irql;
   KeAcquireSpinLock(&bus_lock, &irql);
-  if (children[((struct pad *)device->DeviceExtension)->hid.number] == device)
-    children[((struct pad *)device->DeviceExtension)->hid.number] = NULL;
+  if (children[number] == device) children[number] = NULL;
   KeReleaseSpinLock(&bus_lock, irql);
 }
 
