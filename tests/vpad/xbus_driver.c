@@ -215,11 +215,13 @@ static NTSTATUS plug(PDRIVER_OBJECT driver, const struct xbus_plug *plug, ULONG 
 }
 
 /* Takes the chosen pads (all when pad is 0) off the bus. Wine removes those it was told
- * of when it reads the children again; one it was never told of goes at once. */
+ * of when it reads the children again, which it is asked to only then; one it was never
+ * told of goes at once. */
 static NTSTATUS unplug(const struct xbus_unplug *unplug, ULONG length) {
   if (length < sizeof *unplug || unplug->pad > VPAD_MAX_PADS) return STATUS_INVALID_PARAMETER;
   PDEVICE_OBJECT untold[VPAD_MAX_PADS + 1];
   ULONG untold_count = 0;
+  BOOLEAN told = FALSE;
   PDEVICE_OBJECT bus_pdo = NULL;
   KIRQL irql;
   KeAcquireSpinLock(&bus_lock, &irql);
@@ -228,9 +230,10 @@ static NTSTATUS unplug(const struct xbus_unplug *unplug, ULONG length) {
     struct pad *pad = (struct pad *)children[n]->DeviceExtension;
     hid_pad_stop(&pad->hid);
     if (!pad->reported) untold[untold_count++] = children[n];
+    told = told || pad->reported;
     children[n] = NULL;
   }
-  if (the_bus) bus_pdo = the_bus->pdo;
+  if (the_bus && told) bus_pdo = the_bus->pdo;
   KeReleaseSpinLock(&bus_lock, irql);
   while (untold_count) IoDeleteDevice(untold[--untold_count]);
   if (bus_pdo) IoInvalidateDeviceRelations(bus_pdo, BusRelations);
