@@ -26,6 +26,7 @@
 // Exit status 0 when every pad count ran, with no allocation; 1 otherwise.
 #include "bench/bench_counters.h"
 #include "bench/bench_mapping.h"
+#include "bench/wall_clock.h"
 #include "plugin/joybits.h"
 #include "tests/vpad/vpad_host.h"
 
@@ -56,23 +57,6 @@ int fail(const char* what) {
 BOOL CALLBACK collect(const DIDEVICEINSTANCEW* instance, LPVOID context) {
     static_cast<std::vector<GUID>*>(context)->push_back(instance->guidInstance);
     return DIENUM_CONTINUE;
-}
-
-double seconds_per_tick() {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return 1.0 / static_cast<double>(frequency.QuadPart);
-}
-
-int64_t now() {
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
 // The host's own devices for the attached pads, acquired in the background without

@@ -11,7 +11,9 @@
 # Then, for each Windows build, the host's frame through the shipped joybits.dll over
 # Wine's own dinput8.dll with 1, 2 and 8 virtual pads (tests/vpad/), beside the platform's
 # own Poll and GetDeviceState for the same pads (bench/vpad_frame.cpp): one line per pad
-# count with the medians, in a fresh prefix of the pads' own, build/vpad-bench-prefix.
+# count with the medians, in a fresh prefix of the pads' own, build/vpad-bench-prefix; and
+# what Wine's own XInput state query costs over 1 and 4 virtual XInput pads, for a
+# connected and an empty user (bench/xinput_state.cpp).
 #
 #   tools/run-bench.sh [benchmark options...]      e.g. --benchmark_filter=BM_frame
 #
@@ -45,7 +47,7 @@ for build in $wanted; do
       continue
     fi
     targets=$programs
-    [ "$vpad_samples" = 0 ] || targets="$targets vpad_frame"
+    [ "$vpad_samples" = 0 ] || targets="$targets vpad_frame xinput_state"
     build_preset "$build" "$log_dir/bench-$build.log" -- $targets || exit 1
     wine_env "$build"
     sh tests/wine_prefix.sh "build/$build"
@@ -100,6 +102,9 @@ for build in "${builds[@]}"; do
   WINEPREFIX=$vpad_prefix_dir WINEDLLOVERRIDES=$wine_dlls_own "$wine_run" \
     "build/$build/vpad/vpad_frame.exe" "build/$build/bin/joybits.dll" "build/$build/vpad/vpad_ctl.exe" \
     bench/vpad_frame_pads.txt "$vpad_samples" || status=1
+  echo "== xinput_state ($build, Wine's xinput1_4; load: $(uptime | sed 's/.*load average: //')) =="
+  WINEPREFIX=$vpad_prefix_dir WINEDLLOVERRIDES=$wine_dlls_own "$wine_run" \
+    "build/$build/vpad/xinput_state.exe" "build/$build/vpad/vpad_ctl.exe" bench/xinput_pads.txt 600 || status=1
 done
 [ -z "$made_prefix" ] || wine_stop "$vpad_prefix_dir"
 exit $status

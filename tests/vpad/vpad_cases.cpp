@@ -28,6 +28,10 @@
 //                       DirectInput's first state (axes -1, no button) for a second or more
 //                       on a loaded machine although its pad's reports arrive.
 //   > device-list-reads  prints how often the plug-in called GetRawInputDeviceList so far
+//   > xinput-state U    what Wine's own XInput (xinput1_4.dll, loaded by the runner at the
+//                       first of these) reads for user U: connected or not, the buttons in
+//                       hex, the triggers, the sticks (see xinput_state)
+//   > module-loaded NAME  whether NAME is loaded in the runner's process, the plug-in's
 //   > tool ARGS...      runs JOYBITS_HOST with ARGS; prints its output and exit status
 // A '*' in an expected line matches any run of characters (a GUID, a path). A line that
 // starts with "[wine] " or "[sim] " belongs to one platform only: the same scripts also run
@@ -43,6 +47,7 @@
 #endif
 
 #include <windows.h>
+#include <xinput.h>
 
 #include <chrono>
 #include <cstdio>
@@ -64,6 +69,14 @@ constexpr const char* PLATFORM = "[wine] ";
 
 using DeviceFunction = intptr_t (*)(int32_t, intptr_t);
 
+// What the state query at ordinal 100 (XInputGetStateEx) fills: XINPUT_STATE, with the
+// guide as bit 0x0400 of the buttons, and on Windows a reserved word after it.
+struct XInputStateEx {
+  XINPUT_STATE state;
+  DWORD reserved;
+};
+using XInputGetStateFunction = DWORD(WINAPI*)(DWORD, XInputStateEx*);
+
 struct Pad {
   vpad::PadShape shape;
   vpad::PadValues values;
@@ -72,6 +85,7 @@ struct Pad {
 
 struct Runner {
   DeviceFunction device = nullptr;
+  XInputGetStateFunction xinput_get_state = nullptr;
   std::string ctl, script, host_tool;
   std::map<unsigned, Pad> pads;
   HWND window = nullptr, other = nullptr;
@@ -162,8 +176,9 @@ bool set_foreground(Runner& r, bool host) {
   return (host ? r.window : r.other) && to_foreground(host ? r.window : r.other);
 }
 
+// A HID pad is fed on its own HID device, an XInput pad through the bus's control device.
 bool send(Runner&, unsigned number, Pad& pad) {
-  HANDLE h = vpad::open_pad(number);
+  HANDLE h = pad.shape.xinput ? vpad::open_bus() : vpad::open_pad(number);
   bool ok = vpad::send_report(h, number, pad.shape, pad.values);
   if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
   Sleep(100);  // the report travels through the HID class driver to DirectInput's reader
@@ -202,6 +217,43 @@ bool count_device_list_reads(HMODULE library) {
     }
   }
   return false;
+}
+
+// What Wine's own XInput reads for user U: the guide through the state query at ordinal
+// 100, which Wine's xinput1_4.dll has. XInput reads on a thread of its own, so a reading
+// is taken once XInput has had two reports since the command began (a pad reports every
+// 50 ms), or once the user has stayed not connected for 300 ms; within 2 s.
+std::string xinput_state(Runner& r, DWORD user) {
+  if (!r.xinput_get_state) {
+    HMODULE xinput = LoadLibraryW(L"xinput1_4.dll");
+    r.xinput_get_state =
+        xinput ? reinterpret_cast<XInputGetStateFunction>(reinterpret_cast<void*>(GetProcAddress(xinput, MAKEINTRESOURCEA(100))))
+               : nullptr;
+    if (!r.xinput_get_state) return "xinput1_4.dll has no state query at ordinal 100";
+  }
+  XInputStateEx ex{};
+  const XINPUT_STATE& state = ex.state;
+  DWORD answer = r.xinput_get_state(user, &ex);
+  const DWORD first_packet = state.dwPacketNumber;
+  auto start = std::chrono::steady_clock::now(), absent_since = start;
+  for (auto now = start; now - start < std::chrono::seconds(2); now = std::chrono::steady_clock::now()) {
+    if (answer == ERROR_SUCCESS && state.dwPacketNumber - first_packet >= 2) break;
+    if (answer != ERROR_SUCCESS && now - absent_since >= std::chrono::milliseconds(300)) break;
+    Sleep(10);
+    DWORD was = answer;
+    answer = r.xinput_get_state(user, &ex);
+    if (answer != ERROR_SUCCESS && was == ERROR_SUCCESS) absent_since = std::chrono::steady_clock::now();
+  }
+  char line[160];
+  if (answer != ERROR_SUCCESS) {
+    std::snprintf(line, sizeof line, "user %lu: not connected (%lu)", user, answer);
+  } else {
+    const XINPUT_GAMEPAD& pad = state.Gamepad;
+    std::snprintf(line, sizeof line, "user %lu: buttons %04x, triggers %u %u, left %d %d, right %d %d", user,
+                  pad.wButtons, pad.bLeftTrigger, pad.bRightTrigger, pad.sThumbLX, pad.sThumbLY, pad.sThumbRX,
+                  pad.sThumbRY);
+  }
+  return line;
 }
 
 std::string bits_of(Runner& r) {
@@ -313,6 +365,11 @@ bool command(Runner& r, const std::string& line, std::string& error) {
                   slowest, slowest_at);
     r.print(measured);
     r.print(got == want ? want + " within " + std::to_string(ms) + " ms" : "not within " + std::to_string(ms) + " ms: " + got);
+  } else if (verb == "xinput-state") {
+    r.print(xinput_state(r, static_cast<DWORD>(std::stoul(rest))));
+  } else if (verb == "module-loaded") {
+    std::wstring name(rest.begin(), rest.end());
+    r.print(rest + (GetModuleHandleW(name.c_str()) ? " is loaded" : " is not loaded"));
   } else if (verb == "device-list-reads") {
     r.print(std::to_string(device_list_reads));
   } else if (verb == "tool") {

@@ -1,13 +1,16 @@
 // vpad_ctl: plugs and unplugs the virtual pads of a case script in the running Wine
 // prefix (64-bit only: drivers are installed from the prefix's own architecture).
 //   vpad_ctl plug SCRIPT [N...]   adds the script's pads (all but those marked "later", or
-//                                 pads N...) and waits until each is a HID device; each plug
-//                                 is a new device instance, as a pad put into another port
+//                                 pads N...) and waits until each is a HID device (an
+//                                 XInput pad: both of the devices Wine makes over it); each
+//                                 plug is a new device instance, as a pad put into another port
 //   vpad_ctl plug-same SCRIPT N...  the same with a fixed instance ID per pad number: the pad
 //                                 back in the port it had at its last plug-same
 //   vpad_ctl unplug all|N...      takes pads away and waits until they are gone
 //   vpad_ctl anchor               plugs the anchor (see vpad_protocol.h), which "unplug all"
 //                                 leaves, and waits for it: the driver has started
+//   vpad_ctl bus                  adds the XInput pads' bus and waits for its control device:
+//                                 the bus driver has started
 // Exit status 0 on success, 1 with a message on the error stream otherwise.
 #include "tests/vpad/vpad_pad.h"
 #include "tests/vpad/vpad_protocol.h"
@@ -18,12 +21,18 @@
 #include <newdev.h>
 #include <setupapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace {
+
+// The pads this run plugs that are XInput pads, which have two devices each.
+std::set<unsigned> xinput_pads;
 
 int fail(const std::string& message) {
   std::fprintf(stderr, "vpad_ctl: %s (error %lu)\n", message.c_str(), GetLastError());
@@ -63,18 +72,26 @@ bool remove_pads(const std::vector<unsigned>& numbers) {
   return ok;
 }
 
+// Registers a root device of the class with the hardware ID (a multi-string of one), under
+// the instance ID name, or a new one made from it (generate).
+bool register_root_device(HDEVINFO set, SP_DEVINFO_DATA& device, const GUID& device_class, const wchar_t* hardware_id,
+                          const wchar_t* name, bool generate) {
+  std::wstring ids(hardware_id);
+  ids.push_back(L'\0');
+  return SetupDiCreateDeviceInfoW(set, name, &device_class, nullptr, nullptr, generate ? DICD_GENERATE_ID : 0, &device) &&
+         SetupDiSetDeviceRegistryPropertyW(set, &device, SPDRP_HARDWAREID, reinterpret_cast<const BYTE*>(ids.c_str()),
+                                           static_cast<DWORD>((ids.size() + 1) * sizeof(wchar_t))) &&
+         SetupDiCallClassInstaller(DIF_REGISTERDEVICE, set, &device);
+}
+
 bool add_pad(const vpad::PadShape& shape, bool same_port = false) {
   HDEVINFO set = SetupDiCreateDeviceInfoList(&GUID_DEVCLASS_HIDCLASS, nullptr);
   if (set == INVALID_HANDLE_VALUE) return false;
   SP_DEVINFO_DATA device{};
   device.cbSize = sizeof device;
-  const wchar_t ids[] = VPAD_HARDWARE_ID L"\0";
   const std::wstring port = std::wstring(VPAD_HARDWARE_ID) + L"\\PORT" + std::to_wstring(shape.number);
-  bool ok = SetupDiCreateDeviceInfoW(set, same_port ? port.c_str() : L"JOYBITS_VPAD", &GUID_DEVCLASS_HIDCLASS, nullptr,
-                                     nullptr, same_port ? 0 : DICD_GENERATE_ID, &device) &&
-            SetupDiSetDeviceRegistryPropertyW(set, &device, SPDRP_HARDWAREID, reinterpret_cast<const BYTE*>(ids),
-                                              sizeof ids) &&
-            SetupDiCallClassInstaller(DIF_REGISTERDEVICE, set, &device);
+  bool ok = register_root_device(set, device, GUID_DEVCLASS_HIDCLASS, VPAD_HARDWARE_ID,
+                                 same_port ? port.c_str() : L"JOYBITS_VPAD", !same_port);
   HKEY key = ok ? SetupDiCreateDevRegKeyW(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, nullptr, nullptr)
                 : static_cast<HKEY>(INVALID_HANDLE_VALUE);
   if (key != INVALID_HANDLE_VALUE) {
@@ -97,19 +114,51 @@ bool add_pad(const vpad::PadShape& shape, bool same_port = false) {
   return ok;
 }
 
-// Waits up to ten seconds until each pad is (present) or is not (!present) a HID device.
+// Waits up to ten seconds until each pad is there (present: a HID pad's device, or both of
+// an XInput pad's) or none of its devices is (!present).
 bool wait_for(const std::vector<unsigned>& numbers, bool present) {
   for (int tries = 0; tries < 200; ++tries) {
+    std::map<unsigned, int> devices = vpad::pad_devices();
     bool all = true;
     for (unsigned n : numbers) {
-      HANDLE h = vpad::open_pad(n);
-      if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-      all = all && (h != INVALID_HANDLE_VALUE) == present;
+      auto found = devices.find(n);
+      int count = found == devices.end() ? 0 : found->second;
+      all = all && (present ? count == (xinput_pads.count(n) ? 2 : 1) : count == 0);
     }
     if (all) return true;
     Sleep(50);
   }
   return false;
+}
+
+// Sends a request to the XInput pads' bus.
+bool ask_bus(DWORD code, const void* request, DWORD size) {
+  HANDLE bus = vpad::open_bus();
+  if (bus == INVALID_HANDLE_VALUE) return false;
+  DWORD got = 0;
+  bool ok = DeviceIoControl(bus, code, const_cast<void*>(request), size, nullptr, 0, &got, nullptr);
+  CloseHandle(bus);
+  return ok;
+}
+
+bool unplug_xinput_pad(unsigned number) {
+  xbus_unplug request{number};
+  return ask_bus(XBUS_IOCTL_UNPLUG, &request, sizeof request);
+}
+
+// Puts an XInput pad on the bus, in place of an earlier one of its number.
+bool plug_xinput_pad(const vpad::PadShape& shape, bool same_port) {
+  if (!unplug_xinput_pad(shape.number) || !wait_for({shape.number}, false)) return false;
+  xbus_plug request{};
+  std::vector<std::uint8_t> descriptor = vpad::report_descriptor(shape);
+  request.pad = shape.number;
+  request.same_port = same_port;
+  request.report_length = static_cast<unsigned>(vpad::input_report(shape, vpad::PadValues{}).size());
+  request.descriptor_length = static_cast<unsigned>(descriptor.size());
+  std::copy(descriptor.begin(), descriptor.end(), request.descriptor);
+  for (std::size_t i = 0; i < shape.name.size() && i + 1 < sizeof request.product / sizeof *request.product; ++i)
+    request.product[i] = static_cast<unsigned short>(shape.name[i]);
+  return ask_bus(XBUS_IOCTL_PLUG, &request, sizeof request);
 }
 
 std::wstring beside_me(const wchar_t* file) {
@@ -119,11 +168,28 @@ std::wstring beside_me(const wchar_t* file) {
   return dir.substr(0, dir.find_last_of(L"\\/") + 1) + file;
 }
 
-// Binds the driver to every pad device that has none yet, and starts it.
-bool install() {
+// Binds the inf's driver to every device with the hardware ID that has none yet, and
+// starts it.
+bool install(const wchar_t* hardware_id = VPAD_HARDWARE_ID, const wchar_t* inf = L"vpad.inf") {
   BOOL reboot = FALSE;
-  return UpdateDriverForPlugAndPlayDevicesW(nullptr, VPAD_HARDWARE_ID, beside_me(L"vpad.inf").c_str(), INSTALLFLAG_FORCE,
-                                            &reboot);
+  return UpdateDriverForPlugAndPlayDevicesW(nullptr, hardware_id, beside_me(inf).c_str(), INSTALLFLAG_FORCE, &reboot);
+}
+
+// Adds the XInput pads' bus on a root device of its own, and waits for its control device.
+int add_bus() {
+  HDEVINFO set = SetupDiCreateDeviceInfoList(&GUID_DEVCLASS_SYSTEM, nullptr);
+  if (set == INVALID_HANDLE_VALUE) return fail("cannot make a device list");
+  SP_DEVINFO_DATA device{};
+  device.cbSize = sizeof device;
+  bool ok = register_root_device(set, device, GUID_DEVCLASS_SYSTEM, XBUS_HARDWARE_ID, L"JOYBITS_XBUS", true);
+  SetupDiDestroyDeviceInfoList(set);
+  if (!ok) return fail("cannot add the XInput pads' bus");
+  if (!install(XBUS_HARDWARE_ID, L"xbus.inf")) return fail("cannot install the XInput pads' bus");
+  for (int tries = 0; tries < 200; ++tries, Sleep(50)) {
+    HANDLE bus = vpad::open_bus();
+    if (bus != INVALID_HANDLE_VALUE) return CloseHandle(bus), 0;
+  }
+  return fail("the XInput pads' bus did not start");
 }
 
 }  // namespace
@@ -137,8 +203,12 @@ int main(int argc, char** argv) {
     std::vector<unsigned> all;
     for (unsigned n = 1; n < VPAD_ANCHOR; ++n) all.push_back(n);
     if (!remove_pads(numbers)) return fail("cannot remove a pad");
+    if (numbers.empty() && !unplug_xinput_pad(0)) return fail("cannot unplug the XInput pads");
+    for (unsigned n : numbers)
+      if (!unplug_xinput_pad(n)) return fail("cannot unplug XInput pad " + std::to_string(n));
     return wait_for(numbers.empty() ? all : numbers, false) ? 0 : fail("a pad did not go away");
   }
+  if (command == "bus") return add_bus();
   if (command == "anchor") {
     vpad::PadShape anchor;
     anchor.number = VPAD_ANCHOR;
@@ -149,13 +219,14 @@ int main(int argc, char** argv) {
   }
   const bool same_port = command == "plug-same";
   if ((command != "plug" && !same_port) || argc < 3 || (same_port && argc < 4)) {
-    std::fprintf(stderr, "usage: vpad_ctl plug SCRIPT [N...] | plug-same SCRIPT N... | unplug all|N... | anchor\n");
+    std::fprintf(stderr, "usage: vpad_ctl plug SCRIPT [N...] | plug-same SCRIPT N... | unplug all|N... | anchor | bus\n");
     return 2;
   }
   for (int i = 3; i < argc; ++i) numbers.push_back(static_cast<unsigned>(std::atoi(argv[i])));
   std::ifstream script(argv[2]);
   if (!script) return fail(std::string("cannot read ") + argv[2]);
   std::vector<unsigned> plugged;
+  bool hid_pads = false;
   for (std::string line; std::getline(script, line);) {
     if (line.rfind("pad ", 0) != 0) continue;
     vpad::PadShape shape;
@@ -164,10 +235,17 @@ int main(int argc, char** argv) {
     bool chosen = numbers.empty() && !shape.later;
     for (unsigned n : numbers) chosen = chosen || n == shape.number;
     if (!chosen) continue;
+    if (shape.xinput) {
+      xinput_pads.insert(shape.number);
+      if (!plug_xinput_pad(shape, same_port)) return fail("cannot plug XInput pad " + std::to_string(shape.number));
+      plugged.push_back(shape.number);
+      continue;
+    }
     if (!remove_pads({shape.number})) return fail("cannot take away an earlier pad " + std::to_string(shape.number));
     if (!add_pad(shape, same_port)) return fail("cannot add pad " + std::to_string(shape.number));
     plugged.push_back(shape.number);
+    hid_pads = true;
   }
-  if (!plugged.empty() && !install()) return fail("cannot install the pad driver");
+  if (hid_pads && !install()) return fail("cannot install the pad driver");
   return wait_for(plugged, true) ? 0 : fail("a pad did not arrive");
 }
