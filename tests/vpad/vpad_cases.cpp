@@ -348,7 +348,8 @@ bool command(Runner& r, const std::string& line, std::string& error) {
   } else if (verb == "poll-until") {
     int ms = 0;
     std::string want, got;
-    words >> ms >> want;
+    words >> ms >> std::ws;
+    std::getline(words, want);  // the bits as "bits" prints them, grouped by eight
     double took = 0, slowest = 0, slowest_at = 0;
     for (auto start = std::chrono::steady_clock::now(); got != want && took < ms;) {
       Sleep(16);
