@@ -8,11 +8,12 @@
 
 // Controller token i of a mixed mapping over the first `controllers` controllers: it
 // watches controller i % controllers + 1 with kind i % 19 (every axis in its below, above
-// and bit forms, then a button), and every third token is inverted.
-inline std::string mixed_token(int i, int controllers) {
+// and bit forms, then a button), and every third token is inverted. With XINPUT_LETTER for
+// letter, the controllers are the XInput users.
+inline std::string mixed_token(int i, int controllers, char letter = CONTROLLER_LETTER) {
     std::string text;
     if (i % 3 == 0) text += '!';
-    text += 'j';
+    text += letter;
     text += static_cast<char>('1' + i % controllers);
     int kind = i % 19;
     if (kind == 18) {
@@ -29,9 +30,9 @@ inline std::string mixed_token(int i, int controllers) {
 }
 
 // A mapping text of `tokens` controller tokens, mixed_token 0 to tokens - 1.
-inline std::string mixed_mapping(int tokens, int controllers) {
+inline std::string mixed_mapping(int tokens, int controllers, char letter = CONTROLLER_LETTER) {
     std::string text;
-    for (int i = 0; i < tokens; ++i) text += (i > 0 ? "," : "") + mixed_token(i, controllers);
+    for (int i = 0; i < tokens; ++i) text += (i > 0 ? "," : "") + mixed_token(i, controllers, letter);
     return text;
 }
 

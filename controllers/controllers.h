@@ -94,6 +94,11 @@ struct XInputUsers {
     bool connected[XINPUT_USER_COUNT] = {};
     bool asked[XINPUT_USER_COUNT] = {};       // since the configure
     DWORD last_asked[XINPUT_USER_COUNT] = {}; // GetTickCount when a user not connected was last asked
+    // Whether the host's window was behind another's when the poll last looked (at most every
+    // 100 ms: under Wine GetForegroundWindow takes some 45 µs, a hundred polls' work).
+    bool behind = false;
+    bool looked = false;            // since the configure
+    DWORD last_look = 0;            // GetTickCount of that look
 };
 
 struct ControllerSet {
@@ -178,9 +183,9 @@ void release_xinput(XInputUsers& users) noexcept;
 // Reads each user the mapping reads into snapshot record SLOT_COUNT + user, in a
 // DirectInput pad's layout (XInput's sticks with y and ry down positive, the triggers on
 // 0 .. AXIS_MAX, the D-pad as point of view 1); at rest while the host's window (set.window,
-// when not null) is not the foreground window's, while XInput is not loaded, and for a user
-// not connected (asked again at most once a second). Every read user is fresh; the others
-// are not.
+// when not null) is not the foreground window's (looked at in the first poll after a
+// configure, then every 100 ms), while XInput is not loaded, and for a user not connected
+// (asked again at most once a second). Every read user is fresh; the others are not.
 void capture_xinput(ControllerSet& set, StateSnapshot& snapshot) noexcept;
 // What an XInput pad's state reads as, in the layout of a DirectInput pad's record.
 void xinput_record(const XINPUT_GAMEPAD& pad, DIJOYSTATE2& state) noexcept;

@@ -15,6 +15,8 @@ constexpr WORD GUIDE_QUERY_ORDINAL = 100;
 // A user not connected is asked again after this long; a poll in every second asks it at
 // least once every two.
 constexpr DWORD EMPTY_USER_PAUSE_MS = 1000;
+// The foreground is looked at again after this long.
+constexpr DWORD FOREGROUND_PAUSE_MS = 100;
 
 constexpr DWORD POV_CENTRED = 0xFFFFFFFF;
 // The D-pad's point of view by its two directions' sums, (right - left) + 1 and
@@ -58,9 +60,18 @@ void load_xinput(XInputUsers& users) noexcept {
 }
 
 // Whether the host's window is behind another program's: its pads read at rest. A host
-// that handed over no window is read regardless.
-bool in_background(HWND window) noexcept {
-    return window != nullptr && GetAncestor(window, GA_ROOT) != GetForegroundWindow();
+// that handed over no window is read regardless. Looked at again only FOREGROUND_PAUSE_MS
+// after the last look; now is the clock when the caller has read it.
+bool in_background(XInputUsers& users, HWND window, DWORD& now, bool& clock_read) noexcept {
+    if (window == nullptr) return false;
+    now = GetTickCount();
+    clock_read = true;
+    if (!users.looked || now - users.last_look >= FOREGROUND_PAUSE_MS) {
+        users.behind = GetAncestor(window, GA_ROOT) != GetForegroundWindow();
+        users.looked = true;
+        users.last_look = now;
+    }
+    return users.behind;
 }
 
 }  // namespace
@@ -82,6 +93,7 @@ void xinput_record(const XINPUT_GAMEPAD& pad, DIJOYSTATE2& state) noexcept {
 bool configure_xinput(XInputUsers& users, uint32_t read) noexcept {
     users.read = read & ((1u << XINPUT_USER_COUNT) - 1);
     for (bool& asked : users.asked) asked = false;
+    users.looked = false;
     if (users.read != 0 && users.module == nullptr) load_xinput(users);
     return users.read == 0 || users.query != nullptr;
 }
@@ -94,9 +106,9 @@ void release_xinput(XInputUsers& users) noexcept {
 
 void capture_xinput(ControllerSet& set, StateSnapshot& snapshot) noexcept {
     XInputUsers& users = set.xinput;
-    const bool at_rest = users.query == nullptr || (users.read != 0 && in_background(set.window));
     DWORD now = 0;
     bool clock_read = false;
+    const bool at_rest = users.query == nullptr || (users.read != 0 && in_background(users, set.window, now, clock_read));
     for (int u = 0; u < XINPUT_USER_COUNT; ++u) {
         DIJOYSTATE2& state = snapshot.state[SLOT_COUNT + u];
         const bool read = (users.read >> u & 1u) != 0;

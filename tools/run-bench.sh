@@ -104,7 +104,8 @@ for build in "${builds[@]}"; do
     bench/vpad_frame_pads.txt "$vpad_samples" || status=1
   echo "== xinput_state ($build, Wine's xinput1_4; load: $(uptime | sed 's/.*load average: //')) =="
   WINEPREFIX=$vpad_prefix_dir WINEDLLOVERRIDES=$wine_dlls_own "$wine_run" \
-    "build/$build/vpad/xinput_state.exe" "build/$build/vpad/vpad_ctl.exe" bench/xinput_pads.txt 600 || status=1
+    "build/$build/vpad/xinput_state.exe" "build/$build/vpad/vpad_ctl.exe" bench/xinput_pads.txt 600 \
+    "build/$build/bin/joybits.dll" || status=1
 done
 [ -z "$made_prefix" ] || wine_stop "$vpad_prefix_dir"
 exit $status

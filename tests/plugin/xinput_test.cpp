@@ -118,11 +118,13 @@ TEST_F(XInputUsers, LoadedAndAskedOnlyForTheUsersTheMappingReads) {
     sim_advance_clock(1);
     EXPECT_EQ(frame(), "110");
     EXPECT_EQ(xinput_calls(), "XInputGetStateEx(user=0) -> ERROR_SUCCESS; XInputGetStateEx(user=2) -> ERROR_SUCCESS");
-    // Behind another program's window every user reads at rest, unasked.
+    // Behind another program's window (looked at every 100 ms) every user reads at rest, unasked.
     sim_set_foreground(false);
+    sim_advance_clock(100);
     EXPECT_EQ(frame(), "000");
     EXPECT_EQ(xinput_calls(), "");
     sim_set_foreground(true);
+    sim_advance_clock(100);
     // A later configure loads nothing again; command 1 lets the DLL go.
     configure("x1b1");
     EXPECT_EQ(xinput_calls(), "");
