@@ -4,6 +4,7 @@
 #include "controllers/controller_facts.h"
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstring>
 
@@ -165,6 +166,7 @@ void decode_entries(const MappingTable& table, DecodedTable& decoded) noexcept {
         decode_words(table.operands, operands, slot, decoded);
         decoded.operand_slot_end[slot] = decoded.count;
     }
+    decoded.controller_end = static_cast<int32_t>(std::bit_width(slots_read(decoded)));
     for (int32_t i = 0; i < count; ++i) {
         const MappingEntry e = table.entries[i];
         if (!entry_is_group(e) || !operands_within(table, e)) continue;
@@ -193,7 +195,7 @@ namespace {
                                        const StateSnapshot& snapshot) noexcept {
     const auto* records = reinterpret_cast<const unsigned char*>(snapshot.state);
     int32_t first = decoded.slot_end[CONTROLLER_COUNT - 1];
-    for (int32_t slot = 0; slot < CONTROLLER_COUNT; ++slot) {
+    for (int32_t slot = 0; slot < decoded.controller_end; ++slot) {
         const int32_t end = decoded.operand_slot_end[slot] < decoded.count ? decoded.operand_slot_end[slot] : decoded.count;
         if (snapshot.fresh[slot]) evaluate_records<true>(table, decoded.entries + first, decoded.entries + end, records);
         first = end;
@@ -210,7 +212,7 @@ namespace {
 int32_t evaluate_decoded(MappingTable& table, const DecodedTable& decoded, const StateSnapshot& snapshot) noexcept {
     const auto* records = reinterpret_cast<const unsigned char*>(snapshot.state);
     int32_t first = 0;
-    for (int32_t slot = 0; slot < CONTROLLER_COUNT; ++slot) {
+    for (int32_t slot = 0; slot < decoded.controller_end; ++slot) {
         // The count bounds every slot's records: a table emptied by setting it to 0 has none.
         const int32_t end = decoded.slot_end[slot] < decoded.count ? decoded.slot_end[slot] : decoded.count;
         if (snapshot.fresh[slot]) evaluate_records<false>(table, decoded.entries + first, decoded.entries + end, records);

@@ -39,6 +39,8 @@ struct DecodedTable {
     // on, within the first count; emptied, like the table, by setting the count to 0.
     int32_t slot_end[CONTROLLER_COUNT] = {};
     int32_t operand_slot_end[CONTROLLER_COUNT] = {};
+    // Past the last controller with a record, entry or operand: a poll looks no further.
+    int32_t controller_end = 0;
     // Only those whose word is within the table's count are evaluated.
     DecodedGroup groups[MAX_ENTRIES];
     int32_t group_count = 0;
