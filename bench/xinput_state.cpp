@@ -14,8 +14,9 @@
 // pads (a poll and 160 next-bit calls, 160 mixed tokens over x1 alone and over x1..x4, its
 // host's window in the foreground), beside the XInput queries of the same users, per frame:
 //   frame pads=N users=U frame_ns=F poll_ns=P queries_ns=Q
-// and, with one pad, 600 polls at 60 Hz of a mapping that reads x1 alone and of one that
-// also reads x2, whose user is empty (asked once a second):
+// and, with one pad, 600 polls at 60 Hz of a mapping that reads its DirectInput side j1
+// alone, of one that reads x1 alone, and of one that also reads x2, whose user is empty
+// (asked once a second):
 //   polls pads=1 mapping=M polls=600 median_us=D slowest_us=S
 // Exit status 0 when every line ran; 1 otherwise.
 #include "bench/bench_mapping.h"
@@ -65,10 +66,10 @@ void measure(GetState get_state, int pads, const std::vector<DWORD>& users, int 
     std::fflush(stdout);
 }
 
-// Waits up to 2 s until XInput reads the first users as connected and the others as not.
+// Waits up to 6 s until XInput reads the first users as connected and the others as not.
 bool wait_for_users(GetState get_state, DWORD connected) {
     XINPUT_STATE state{};
-    for (int tries = 0; tries < 200; ++tries, Sleep(10)) {
+    for (int tries = 0; tries < 600; ++tries, Sleep(10)) {
         bool all = true;
         for (DWORD user = 0; user < XUSER_MAX_COUNT; ++user)
             all = all && (get_state(user, &state) == ERROR_SUCCESS) == (user < connected);
@@ -153,7 +154,8 @@ int measure_plugin(const char* dll, GetState get_state, const std::string& ctl, 
     vpad::run(ctl + "unplug all", nullptr);
     if (vpad::run(ctl + "plug " + script + " 1", nullptr) != 0 || !wait_for_users(get_state, 1)) return fail("one pad");
     bool ran = measure_frame(device, window, get_state, 1, 1, samples) &&
-               measure_polls(device, window, "x1b1") && measure_polls(device, window, "x1b1,x2b1");
+               measure_polls(device, window, "j1b1") && measure_polls(device, window, "x1b1") &&
+               measure_polls(device, window, "x1b1,x2b1");
     if (ran && (vpad::run(ctl + "plug " + script + " 2 3 4", nullptr) != 0 || !wait_for_users(get_state, 4))) {
         return fail("four pads");
     }
