@@ -50,7 +50,7 @@ std::string configure(const char* text) {
 }
 
 void check_controller_word(MappingEntry e) {
-    check(entry_controller(e) >= 1 && entry_controller(e) <= 8, "controller number out of range");
+    check(entry_controller(e) >= 1 && entry_controller(e) <= CONTROLLER_COUNT, "controller number out of range");
     check(static_cast<int>(entry_kind(e)) < ENTRY_KIND_COUNT, "kind out of range");
     check(((e >> 18) & 3u) == 0, "bits 18-19 not zero");
     check(kind_pov_direction(entry_kind(e)) < 0 || (entry_operand(e) >= POV_NUMBER_MIN && entry_operand(e) <= POV_NUMBER_MAX),
