@@ -2,8 +2,6 @@
 // import table names no XInput DLL and a system without one still loads it.
 #include "controllers/controllers.h"
 
-#include <cstddef>
-
 namespace {
 
 // The DLLs tried, newest first: Windows 8 and later have the first, the DirectX runtime

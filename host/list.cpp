@@ -162,13 +162,14 @@ std::string direction_letters() {
 
 // The XInput users as the plug-in's own loading finds XInput: whether it is there, and which
 // users a pad is connected as.
-XInputPresence xinput_users(bool (&connected)[XINPUT_USER_COUNT]) {
+XInputPresence xinput_users(bool (&connected)[XINPUT_USER_COUNT], bool& guide) {
     XInputUsers users;
     if (!configure_xinput(users, (1u << XINPUT_USER_COUNT) - 1)) return XInputPresence::missing;
     for (int u = 0; u < XINPUT_USER_COUNT; ++u) {
         XINPUT_STATE state{};
         connected[u] = users.query(static_cast<DWORD>(u), &state) == ERROR_SUCCESS;
     }
+    guide = users.with_guide;
     release_xinput(users);
     return XInputPresence::present;
 }
@@ -179,7 +180,8 @@ std::string xinput_name(int user) { return controller_name(static_cast<uint32_t>
 // XInput pad has; one line when the system has no XInput.
 void list_xinput_users(std::ostream& out, bool json, nlohmann::json& document) {
     bool connected[XINPUT_USER_COUNT] = {};
-    const bool present = xinput_users(connected) == XInputPresence::present;
+    bool guide = true;
+    const bool present = xinput_users(connected, guide) == XInputPresence::present;
     const ControllerObjects pad = xinput_pad_objects();
     std::vector<std::string> axes;
     for (int axis = 0; axis < AXIS_COUNT; ++axis) axes.emplace_back(AXIS_NAMES[axis].letters);
@@ -225,7 +227,7 @@ bool attached_objects(AttachedControllers& attached, std::string& error) {
         if (c.taken) attached.objects.push_back(c.objects);
         attached.models.push_back(c.model);
     }
-    attached.xinput = xinput_users(attached.xinput_connected);
+    attached.xinput = xinput_users(attached.xinput_connected, attached.xinput_guide);
     return true;
 }
 

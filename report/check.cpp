@@ -165,6 +165,11 @@ std::vector<std::string> xinput_problems(MappingEntry word, const AttachedContro
         problems.push_back(pad + " is not connected (no XInput pad shows player light " + std::to_string(user + 1) +
                            "): it reads at rest until one is");
     }
+    const bool guide = entry_kind(word) == EntryKind::button && entry_button(word) == XINPUT_BUTTON_COUNT;
+    if (guide && attached.xinput == XInputPresence::present && !attached.xinput_guide) {
+        problems.push_back("this system's XInput (xinput9_1_0.dll) does not report the guide button: " + pad + " b" +
+                           std::to_string(XINPUT_BUTTON_COUNT) + " is never pressed");
+    }
     return problems;
 }
 

@@ -41,6 +41,7 @@ struct AttachedControllers {
     std::vector<uint32_t> models = {};
     XInputPresence xinput = XInputPresence::unknown;
     bool xinput_connected[XINPUT_USER_COUNT] = {};
+    bool xinput_guide = true;  // its DLL has the query that reports the guide button
 };
 
 // What every XInput pad has: the six axes, one point of view (the D-pad), XINPUT_BUTTON_COUNT

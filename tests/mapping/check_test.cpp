@@ -97,6 +97,25 @@ TEST(MappingCheck, QuietOnSoundTextsAndSilentOnSyntaxErrors) {
     EXPECT_TRUE(check("j8b1", -1).empty());
 }
 
+TEST(MappingCheck, NamesWhatMakesAnXInputUserReadAtRest) {
+    AttachedControllers attached{2, {}};
+    attached.xinput = XInputPresence::present;
+    attached.xinput_connected[0] = true;
+    attached.xinput_guide = false;
+    const std::string text = "x1b11,x1b10,x2b1,x1b12";
+    std::vector<std::string> lines;
+    for (const MappingWarning& w : check_mapping(text, mapping_tokens(TextBuffer(text.c_str())), attached)) {
+        lines.push_back(std::to_string(w.token_index) + ": " + w.message);
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "0: this system's XInput (xinput9_1_0.dll) does not report the guide button: x1 b11 is never pressed",
+                         "2: x2 is not connected (no XInput pad shows player light 2): it reads at rest until one is",
+                         "3: x1 has no button 12 (it has 11): it is never pressed"}));
+    attached.xinput = XInputPresence::missing;
+    EXPECT_EQ(check_mapping("x3b1", mapping_tokens(TextBuffer("x3b1")), attached).at(0).message,
+              "this system has no XInput (xinput1_4.dll, xinput1_3.dll or xinput9_1_0.dll): x3 reads at rest");
+}
+
 TEST(MappingCheck, CountsTheControllersOfAnAnswer) {
     EXPECT_EQ(controllers_in_answer("p//help//a;p;"), 0);
     EXPECT_EQ(controllers_in_answer("p//help//a;p;j1:x[<N,>N,n],b[n];j2:b[n];"), 2);
