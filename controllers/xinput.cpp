@@ -59,11 +59,9 @@ void load_xinput(XInputUsers& users) noexcept {
 
 // Whether the host's window is behind another program's: its pads read at rest. A host
 // that handed over no window is read regardless. Looked at again only FOREGROUND_PAUSE_MS
-// after the last look; now is the clock when the caller has read it.
-bool in_background(XInputUsers& users, HWND window, DWORD& now, bool& clock_read) noexcept {
+// after the last look.
+bool in_background(XInputUsers& users, HWND window, DWORD now) noexcept {
     if (window == nullptr) return false;
-    now = GetTickCount();
-    clock_read = true;
     if (!users.looked || now - users.last_look >= FOREGROUND_PAUSE_MS) {
         users.behind = GetAncestor(window, GA_ROOT) != GetForegroundWindow();
         users.looked = true;
@@ -104,27 +102,20 @@ void release_xinput(XInputUsers& users) noexcept {
 
 void capture_xinput(ControllerSet& set, StateSnapshot& snapshot) noexcept {
     XInputUsers& users = set.xinput;
-    DWORD now = 0;
-    bool clock_read = false;
-    const bool at_rest = users.query == nullptr || (users.read != 0 && in_background(users, set.window, now, clock_read));
+    const DWORD now = users.read != 0 ? GetTickCount() : 0;
+    const bool at_rest = users.query == nullptr || (users.read != 0 && in_background(users, set.window, now));
     for (int u = 0; u < XINPUT_USER_COUNT; ++u) {
         DIJOYSTATE2& state = snapshot.state[SLOT_COUNT + u];
         const bool read = (users.read >> u & 1u) != 0;
         snapshot.fresh[SLOT_COUNT + u] = read;
         if (!read) continue;
-        if (!at_rest && users.asked[u] && !users.connected[u]) {
-            if (!clock_read) now = GetTickCount(), clock_read = true;
-            if (now - users.last_asked[u] < EMPTY_USER_PAUSE_MS) {
-                rest_record(state);
-                continue;
-            }
-        }
+        const bool paused = users.asked[u] && !users.connected[u] && now - users.last_asked[u] < EMPTY_USER_PAUSE_MS;
         XINPUT_STATE got{};
-        const DWORD answer = at_rest ? ERROR_DEVICE_NOT_CONNECTED : users.query(static_cast<DWORD>(u), &got);
-        if (!at_rest) {
+        const DWORD answer = at_rest || paused ? ERROR_DEVICE_NOT_CONNECTED : users.query(static_cast<DWORD>(u), &got);
+        if (!at_rest && !paused) {
             users.asked[u] = true;
             users.connected[u] = answer == ERROR_SUCCESS;
-            if (answer != ERROR_SUCCESS) users.last_asked[u] = clock_read ? now : GetTickCount();
+            if (answer != ERROR_SUCCESS) users.last_asked[u] = now;
         }
         if (answer == ERROR_SUCCESS) {
             xinput_record(got.Gamepad, state);

@@ -281,11 +281,23 @@ void label_controllers(Scenario& scenario) {
     }
 }
 
-// An XInput pad's value of that axis: the triggers z and rz 0 to 255, the sticks a 16-bit axis's.
-int32_t xinput_axis_value(const json& member, const std::string& at, int axis) {
-    const bool trigger = axis == axis_number("z") || axis == axis_number("rz");
+// An axis's value: a 16-bit axis's, but on an XInput pad the triggers z and rz 0 to 255.
+int32_t axis_input_value(const json& member, const std::string& at, int axis, bool xinput) {
+    const bool trigger = xinput && (axis == axis_number("z") || axis == axis_number("rz"));
     return static_cast<int32_t>(integer_in(member, at, trigger ? 0 : AXIS_MIN, trigger ? XINPUT_TRIGGER_MAX : AXIS_MAX,
                                            trigger ? "a trigger's value" : "an axis value"));
+}
+
+// A point of view's value, -1 for centred or an angle; on an XInput pad's D-pad one of its
+// eight directions.
+int32_t pov_input_value(const json& member, const std::string& at, bool xinput) {
+    const auto value = static_cast<int32_t>(
+        integer_in(member, at, POV_CENTRED, MAX_POV_ANGLE, "a point of view (-1 centred, or an angle)"));
+    if (xinput && value % DPAD_STEP != 0 && value != POV_CENTRED) {
+        throw ScenarioProblem(at, "an XInput pad's D-pad points at a multiple of " + std::to_string(DPAD_STEP) +
+                                      " (or -1 centred)");
+    }
+    return value;
 }
 
 // Whether the key names a controller: j or x and a number.
@@ -320,19 +332,13 @@ void read_inputs(const json& value, const std::string& path, int index, const Sc
                 throw ScenarioProblem(at, "controller " + controller.label + " has no point of view " + key);
             }
             input.pov = pov;
-            input.value = static_cast<int32_t>(
-                integer_in(member, at, POV_CENTRED, MAX_POV_ANGLE, "a point of view (-1 centred, or an angle)"));
-            if (controller.xinput && input.value % DPAD_STEP != 0 && input.value != POV_CENTRED) {
-                throw ScenarioProblem(at, "an XInput pad's D-pad points at a multiple of " + std::to_string(DPAD_STEP) +
-                                              " (or -1 centred)");
-            }
+            input.value = pov_input_value(member, at, controller.xinput);
         } else if (axis >= 0) {
             if (std::find(controller.axes.begin(), controller.axes.end(), axis) == controller.axes.end()) {
                 throw ScenarioProblem(at, "controller " + controller.label + " has no axis " + key);
             }
             input.axis = axis;
-            input.value = controller.xinput ? xinput_axis_value(member, at, axis)
-                                            : static_cast<int32_t>(integer_in(member, at, AXIS_MIN, AXIS_MAX, "an axis value"));
+            input.value = axis_input_value(member, at, axis, controller.xinput);
         } else if (key.size() >= 2 && key[0] == BUTTON_LETTER && key.find_first_not_of("0123456789", 1) == std::string::npos &&
                    key.size() <= 4) {
             input.button = std::stoi(key.substr(1));
