@@ -53,6 +53,7 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
@@ -128,6 +129,17 @@ struct PadRun {
   State initial{};           // what a new device gives before its first report
   std::vector<Report> ring;  // report k at ring[k % RING]
   std::uint64_t next = 0;    // reports 0 .. next - 1 were fed; next - 1 is the newest
+  std::uint64_t plug_report = 0;  // the driver's first report after the last plug
+};
+
+// A plug timed to its pad's bits: seconds from the plug to the first frame whose bits its
+// report decided, and from the plug (or the first report after it that set bits apart from
+// a pad at rest, when later) to that frame; when a new device's first state showed (-1: it
+// never set bits apart); the slowest poll between (the one that took the pad in) and when
+// it began, from the plug; whether another event came between.
+struct TakeIn {
+  double bits = 0, decided = 0, first_state = -1, look = -1, look_cost = 0;
+  bool alone = true;
 };
 
 struct SlotRun {
@@ -138,6 +150,9 @@ struct SlotRun {
   bool timed = false;       // the delay from that plug to a read was measured
   bool settled = false;     // its device read a report since it last could have been set up
   double rest_at = -1;      // when it last read as a pad at rest
+  double first_state_at = -1;    // when it first showed a new device's first state since its plug
+  std::uint64_t events_at = 0;   // Soak::happenings at its plug
+  double look_at = -1, look_cost = 0;  // the slowest poll since its plug: when it began, how long
   double event = 0;         // the configure, unplug or plug that last touched it
   std::vector<int> entries;
 };
@@ -157,6 +172,8 @@ struct Soak {
   std::uint64_t late_reads = 0;  // slot reads of a report superseded more than STALE ago
   std::uint64_t focus_losses = 0, plugs = 0, same_port = 0, into_free = 0;
   double longest_take_in = 0;  // seconds from a plug to the first frame its report decided
+  std::uint64_t happenings = 0;  // configures, plugs, unplugs and changes of the foreground so far
+  std::vector<TakeIn> take_ins;
   // Where the run's time went: seconds in the plug-in's polls and configures (and the
   // longest of each), in vpad_ctl's plugs and unplugs, and in changes of the foreground.
   double in_polls = 0, longest_poll = 0, in_configures = 0, longest_configure = 0, in_ctl = 0, in_focus = 0;
@@ -385,8 +402,10 @@ bool plug(Soak& s, PadRun& p, bool same_port = false) {
   p.values.buttons.assign(p.shape.buttons, false);
   p.values.hat = 0;
   record(p, t);
+  p.plug_report = p.next - 1;
   p.plugged = true;
   p.plugged_at = now(s);
+  ++s.happenings;
   return feed(s, p);
 }
 
@@ -415,6 +434,9 @@ bool take_in(Soak& s, PadRun& p, std::uint64_t seen) {
   if (!into) return true;
   into->lost = into->back = true;
   into->timed = into->settled = false;
+  into->first_state_at = into->look_at = -1;
+  into->look_cost = 0;
+  into->events_at = s.happenings;
   into->seen = seen;
   into->event = PENDING;
   return true;
@@ -429,6 +451,7 @@ bool unplug(Soak& s, PadRun& p) {
   s.in_ctl += now(s) - t;
   if (status != 0) return false;
   ++s.unplugs;
+  ++s.happenings;
   p.unplugged_at = now(s);
   for (auto& slot : s.slots)
     if (slot.pad >= 0 && &s.pads[static_cast<std::size_t>(slot.pad)] == &p) {
@@ -529,6 +552,7 @@ void configure(Soak& s) {
   s.in_configures += spent;
   s.longest_configure = std::max(s.longest_configure, spent);
   ++s.configures;
+  ++s.happenings;
   s.configured_at = PENDING;
   read_answer(s, answer);
   for (auto& b : s.kept) b = false;  // a configure writes every result bit 0
@@ -573,6 +597,26 @@ bool shows_late(const Soak& s, const SlotRun& sr, const PadRun& p, std::uint64_t
   return false;
 }
 
+// The slot's pad, plugged while the host runs, shows report k at t, whose bits differ from
+// a pad at rest's: the plug is timed.
+void time_take_in(Soak& s, SlotRun& sr, const PadRun& p, std::uint64_t k, double t) {
+  bool rest[TABLE + 1];
+  for (int i : sr.entries) rest[i] = evaluate(s.mapping.entries[i], REST);
+  std::uint64_t first = std::max(p.plug_report, p.next > RING ? p.next - RING : 0);
+  while (first < k) {
+    bool apart = false;
+    for (int i : sr.entries) apart = apart || evaluate(s.mapping.entries[i], p.ring[first % RING].state) != rest[i];
+    if (apart) break;
+    ++first;
+  }
+  const double decided_from = std::max(p.plugged_at, p.ring[first % RING].time);
+  sr.timed = true;
+  s.longest_take_in = std::max(s.longest_take_in, t - p.plugged_at);
+  if (s.take_ins.size() < s.take_ins.capacity())  // reserved before the first sample
+    s.take_ins.push_back({t - p.plugged_at, t - decided_from, sr.first_state_at < 0 ? -1 : sr.first_state_at - p.plugged_at,
+                          sr.look_at < 0 ? -1 : sr.look_at - p.plugged_at, sr.look_cost, s.happenings == sr.events_at});
+}
+
 void check_slot(Soak& s, int index, double t) {
   SlotRun& sr = s.slots[index];
   if (sr.entries.empty()) return;
@@ -604,6 +648,7 @@ void check_slot(Soak& s, int index, double t) {
   // than TAKE_IN after its plug (under load) is late. A slot whose pad was plugged back
   // may have matched a report at rest before the take-in: only its pad's bits end that.
   if (!sr.settled && shows(s, sr, p.initial)) {
+    if (sr.back && !sr.timed && sr.first_state_at < 0) sr.first_state_at = t;
     if (t - s.configured_at < GRACE || taking_in) {
       ++s.initial_reads;
       s.again_reads += sr.timed;
@@ -617,7 +662,7 @@ void check_slot(Soak& s, int index, double t) {
     if (shows(s, sr, p.ring[k % RING].state)) {
       sr.seen = k;
       sr.settled = sr.settled || !sr.back || !at_rest;
-      if (sr.back && !sr.timed && !at_rest) sr.timed = true, s.longest_take_in = std::max(s.longest_take_in, t - p.plugged_at);
+      if (sr.back && !sr.timed && !at_rest) time_take_in(s, sr, p, k, t);
       return;
     }
   if (shows_late(s, sr, p, low, t)) {
@@ -645,6 +690,8 @@ void frame(Soak& s) {
   s.in_polls += spent;
   s.longest_poll = std::max(s.longest_poll, spent);
   if (spent > SLOW_POLL) s.in_slow_polls += spent, ++s.slow_polls;
+  for (auto& slot : s.slots)
+    if (slot.back && !slot.timed && spent > slot.look_cost) slot.look_cost = spent, slot.look_at = t;
   ++s.frames;
   if (n != s.mapping.count) {
     char why[80];
@@ -831,6 +878,7 @@ std::string next_events(Soak& s, Schedule& sched, double t, bool warm) {
     s.in_focus += now(s) - before;
     s.in_front = !s.in_front;
     s.focus_losses += !s.in_front;
+    ++s.happenings;
     s.focus_at = PENDING;
     sched.next_focus = now(s) + (s.in_front ? (warm ? pick_time(s.events, 2, 5) : 0.5) : pick_time(s.events, 0.2, 1.0));
   }
@@ -860,6 +908,7 @@ std::string set_up(Soak& s, const char* library_path) {
   std::string error;
   if (!load_pads(s, error)) return error;
   s.mapping.text.reserve(8192);
+  s.take_ins.reserve(65536);
   for (auto& slot : s.slots) slot.entries.reserve(TABLE);
   HMODULE library = LoadLibraryA(library_path);
   s.device = library ? reinterpret_cast<DeviceFunction>(reinterpret_cast<void*>(GetProcAddress(library, "_pbplug_Device"))) : nullptr;
@@ -900,6 +949,43 @@ std::string run(Soak& s, double seconds, Samples& m, bool& warm) {
   return failure;
 }
 
+// The median and the longest of a list of seconds (sorted here), and how many exceed limit.
+std::string spread(std::vector<double> v, double limit) {
+  if (v.empty()) return "none";
+  std::sort(v.begin(), v.end());
+  char text[96];
+  std::snprintf(text, sizeof text, "median %.3f s, longest %.3f s, %td over %.1f s", v[v.size() / 2], v.back(),
+                v.end() - std::upper_bound(v.begin(), v.end(), limit), limit);
+  return text;
+}
+
+// The timed plugs, those with no other event before their bits apart, and the slowest.
+void report_take_ins(const Soak& s) {
+  for (int alone = 0; alone < 2; ++alone) {
+    std::vector<double> bits, decided, first, look, cost;
+    for (const TakeIn& t : s.take_ins) {
+      if (alone && !t.alone) continue;
+      bits.push_back(t.bits);
+      decided.push_back(t.decided);
+      if (t.first_state >= 0) first.push_back(t.first_state);
+      if (t.look >= 0) look.push_back(t.look), cost.push_back(t.look_cost);
+    }
+    std::printf("# %zu plugs timed%s: from the plug to its pad's bits %s; from the plug or the first report that set"
+                " them apart from a pad at rest %s; a new device's first state shown from the plug in %zu, %s;"
+                " the slowest poll between began %s and took %s\n",
+                bits.size(), alone ? " with no other event before their bits" : "", spread(bits, 0.5).c_str(),
+                spread(decided, 0.5).c_str(), first.size(), spread(first, 0.5).c_str(), spread(look, 0.5).c_str(),
+                spread(cost, 0.2).c_str());
+  }
+  std::vector<TakeIn> slowest(s.take_ins);
+  std::sort(slowest.begin(), slowest.end(), [](const TakeIn& a, const TakeIn& b) { return a.decided > b.decided; });
+  for (std::size_t i = 0; i < slowest.size() && i < 5 && slowest[i].decided > 0.5; ++i)
+    std::printf("#   slow: bits %.3f s after the plug, %.3f s after they were decided; first state at %.3f s;"
+                " the slowest poll between at %.3f s for %.3f s; %s\n", slowest[i].bits, slowest[i].decided,
+                slowest[i].first_state, slowest[i].look, slowest[i].look_cost,
+                slowest[i].alone ? "nothing else between" : "another event between");
+}
+
 // The closing lines; the exit status.
 int report(const Soak& s, const Samples& m, std::string failure, bool warm) {
   const long long memory = m.memory1 - m.memory0, handle_growth = m.handles1 - m.handles0;
@@ -921,6 +1007,7 @@ int report(const Soak& s, const Samples& m, std::string failure, bool warm) {
     std::printf("longest from a plug to its pad's bits %.2f s\n", s.longest_take_in);
   else
     std::printf("no pad was read before a configure numbered it\n");
+  report_take_ins(s);
   std::printf("# time: polls %.1f s (%" PRIu64 " over 10 ms: %.1f s; longest %.1f ms), configures %.1f s (longest %.1f ms), vpad_ctl %.1f s, foreground %.1f s;"
               " the soak's checks %.1f s, its feeds %.1f s; of %.1f s\n", s.in_polls, s.slow_polls, s.in_slow_polls, s.longest_poll * 1e3, s.in_configures,
               s.longest_configure * 1e3, s.in_ctl, s.in_focus, s.in_checks, s.in_feeds, now(s));
