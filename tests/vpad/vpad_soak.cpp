@@ -18,7 +18,8 @@
 //     while the reports queued meanwhile are read); on a loaded machine that thread falls
 //     further behind, so a report superseded less than LAG seconds ago is counted as late
 //     (a '#' line), not wrong, and so is a new device's first state up to LAG seconds
-//     after its pad's plug;
+//     after its pad's plug, or up to CONFIGURE_LAG after the configure that made it (a
+//     device made again later, with no event, would be the plug-in's fault);
 //   - for GRACE seconds after a configure, a change of the foreground, an unplug or a plug
 //     (counted from the first poll after it, which acquires) a slot may not be read (its
 //     bits keep, or read as a pad at rest); and until a new device has read a report it
@@ -41,8 +42,12 @@
 // after a warm-up and at the end, each time after the same settling: every pad plugged,
 // the host's window in front, the same mapping configured and half a second of frames.
 // The plugs (same port, another port, into a free slot) and the longest time from a plug
-// to the first frame whose bits the pad's report decided are shown on a '#' line, and so is
-// where the run's time went (the plug-in's polls and configures, vpad_ctl, the soak's own).
+// to the first frame whose bits the pad's report decided are shown on a '#' line; so are,
+// for the plugs with no configure before their bits, where that time went (when the
+// slowest poll between began and how long it took: the look and the take-in; when a new
+// device's first state showed; the time from the report that first set the bits apart from
+// a pad at rest), and where the run's time went (the plug-in's polls and configures,
+// vpad_ctl, the soak's own).
 // Last line: "soak: F frames, C configures, U unplugs, W wrong bits, memory +K KiB,
 // handles +H". Exit status 0 when no bit was wrong, every answer was right, and memory
 // grew by at most 64 KiB and handles not at all.
@@ -73,6 +78,7 @@ constexpr int TABLE = 160;
 constexpr double GRACE = 1.0;  // seconds a slot may go unread after a configure, a focus change, an unplug
 constexpr double STALE = 2.0;  // seconds after which a superseded report may no longer show
 constexpr double LAG = 10.0;   // seconds after which it is wrong, not late
+constexpr double CONFIGURE_LAG = 2.0;  // seconds after a configure its new device's first state is late, not wrong
 constexpr double TAKE_IN = 3.0;  // seconds from a plug until the plug-in has taken the pad in
 constexpr std::size_t RING = 4096;  // reports kept per pad
 constexpr long long MEMORY_GOAL_KIB = 64;
@@ -665,7 +671,7 @@ void check_slot(Soak& s, int index, double t) {
       if (sr.back && !sr.timed && !at_rest) time_take_in(s, sr, p, k, t);
       return;
     }
-  if (shows_late(s, sr, p, low, t)) {
+  if (shows_late(s, sr, p, low, t) || (!sr.settled && !sr.back && since_event < CONFIGURE_LAG && shows(s, sr, p.initial))) {
     ++s.late_reads;
     return;
   }
@@ -999,7 +1005,8 @@ int report(const Soak& s, const Samples& m, std::string failure, bool warm) {
                 s.initial_reads, s.again_reads);
   if (s.late_reads)
     std::printf("# %" PRIu64 " slot reads were late: a report superseded %.0f to %.0f s before, or a new device's first"
-                " state %.0f to %.0f s after its plug\n", s.late_reads, STALE, LAG, TAKE_IN + GRACE, LAG);
+                " state %.0f to %.0f s after its plug or %.0f to %.0f s after a configure\n", s.late_reads, STALE, LAG,
+                TAKE_IN + GRACE, LAG, GRACE, CONFIGURE_LAG);
   if (s.evicted) std::printf("# %" PRIu64 " times a slot's oldest possible report had left the ring\n", s.evicted);
   std::printf("# %" PRIu64 " plugs: %" PRIu64 " into the same port, %" PRIu64 " into another, %" PRIu64
               " into a slot with no pad; ", s.plugs, s.same_port, s.plugs - s.same_port, s.into_free);
