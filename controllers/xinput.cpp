@@ -102,13 +102,13 @@ void release_xinput(XInputUsers& users) noexcept {
 
 void capture_xinput(ControllerSet& set, StateSnapshot& snapshot) noexcept {
     XInputUsers& users = set.xinput;
-    const DWORD now = users.read != 0 ? GetTickCount() : 0;
-    const bool at_rest = users.query == nullptr || (users.read != 0 && in_background(users, set.window, now));
+    for (int u = 0; u < XINPUT_USER_COUNT; ++u) snapshot.fresh[SLOT_COUNT + u] = (users.read >> u & 1u) != 0;
+    if (users.read == 0) return;  // no clock, no foreground: a mapping without x tokens costs nothing here
+    const DWORD now = GetTickCount();
+    const bool at_rest = users.query == nullptr || in_background(users, set.window, now);
     for (int u = 0; u < XINPUT_USER_COUNT; ++u) {
         DIJOYSTATE2& state = snapshot.state[SLOT_COUNT + u];
-        const bool read = (users.read >> u & 1u) != 0;
-        snapshot.fresh[SLOT_COUNT + u] = read;
-        if (!read) continue;
+        if (!snapshot.fresh[SLOT_COUNT + u]) continue;
         const bool paused = users.asked[u] && !users.connected[u] && now - users.last_asked[u] < EMPTY_USER_PAUSE_MS;
         XINPUT_STATE got{};
         const DWORD answer = at_rest || paused ? ERROR_DEVICE_NOT_CONNECTED : users.query(static_cast<DWORD>(u), &got);

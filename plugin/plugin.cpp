@@ -53,11 +53,7 @@ int32_t poll(PluginState& state) noexcept {
     state.cursor = -1;
     StateSnapshot snapshot;  // capture sets every fresh flag; a record is read only when fresh
     capture_states(state.controllers, snapshot);
-    if (state.controllers.xinput.read != 0) {
-        capture_xinput(state.controllers, snapshot);
-    } else {
-        for (int32_t u = 0; u < XINPUT_USER_COUNT; ++u) snapshot.fresh[SLOT_COUNT + u] = false;
-    }
+    capture_xinput(state.controllers, snapshot);
     take_in_arrivals(state.controllers);  // read from the next polls on
     return evaluate_decoded(state.table, state.decoded, snapshot);
 }

@@ -604,10 +604,8 @@ bool shows_late(const Soak& s, const SlotRun& sr, const PadRun& p, std::uint64_t
 }
 
 // The slot's pad, plugged while the host runs, shows report k at t, whose bits differ from
-// a pad at rest's: the plug is timed.
-void time_take_in(Soak& s, SlotRun& sr, const PadRun& p, std::uint64_t k, double t) {
-  bool rest[TABLE + 1];
-  for (int i : sr.entries) rest[i] = evaluate(s.mapping.entries[i], REST);
+// rest, a pad at rest's: the plug is timed.
+void time_take_in(Soak& s, SlotRun& sr, const PadRun& p, const bool* rest, std::uint64_t k, double t) {
   std::uint64_t first = std::max(p.plug_report, p.next > RING ? p.next - RING : 0);
   while (first < k) {
     bool apart = false;
@@ -668,7 +666,7 @@ void check_slot(Soak& s, int index, double t) {
     if (shows(s, sr, p.ring[k % RING].state)) {
       sr.seen = k;
       sr.settled = sr.settled || !sr.back || !at_rest;
-      if (sr.back && !sr.timed && !at_rest) time_take_in(s, sr, p, k, t);
+      if (sr.back && !sr.timed && !at_rest) time_take_in(s, sr, p, rest, k, t);
       return;
     }
   if (shows_late(s, sr, p, low, t) || (!sr.settled && !sr.back && since_event < CONFIGURE_LAG && shows(s, sr, p.initial))) {
